@@ -1,0 +1,108 @@
+#pragma once
+
+#include "history/ClipItem.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QSettings>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <functional>
+#include <optional>
+#include <variant>
+
+namespace quillstow {
+
+// Why a save into the vault failed.
+struct ObsidianError
+{
+    enum class Kind
+    {
+        noVaultConfigured,
+        fileSystem
+    };
+
+    Kind kind = Kind::noVaultConfigured;
+    QString description;
+
+    static ObsidianError noVaultConfigured();
+    static ObsidianError fileSystem(const QString& description);
+
+    // The text the user is shown.
+    const QString& errorDescription() const { return description; }
+};
+
+// The file written, or why nothing was.
+class SaveResult
+{
+public:
+    static SaveResult success(const QUrl& file) { return SaveResult(file); }
+    static SaveResult failure(const ObsidianError& error) { return SaveResult(error); }
+
+    bool isSuccess() const { return std::holds_alternative<QUrl>(value_); }
+    const QUrl& url() const { return std::get<QUrl>(value_); }
+    const ObsidianError& error() const { return std::get<ObsidianError>(value_); }
+
+private:
+    explicit SaveResult(std::variant<QUrl, ObsidianError> value) : value_(std::move(value)) {}
+    std::variant<QUrl, ObsidianError> value_;
+};
+
+// Writes clip items as Markdown into the user's Obsidian vault. The vault path and save mode are
+// read from the settings at every save, so a change applies to the next one.
+class ObsidianService
+{
+public:
+    enum class SaveMode
+    {
+        newNote,
+        dailyNote,
+        clipboardLog
+    };
+
+    static const QList<SaveMode>& allSaveModes();
+    static QString rawValue(SaveMode mode);
+    // Exact, case-sensitive match of a raw value.
+    static std::optional<SaveMode> saveModeFromRawValue(const QString& raw);
+
+    static inline const QString vaultPathKey = QStringLiteral("obsidian_vault_path");
+    static inline const QString saveModeKey = QStringLiteral("obsidian_save_mode");
+
+    using Clock = std::function<QDateTime()>;
+
+    // `now` tells the moment of saving (the daily note's date); the system clock by default.
+    explicit ObsidianService(QSettings& defaults, Clock now = {});
+
+    static ObsidianService& shared();
+
+    // Present exactly when a vault path is stored.
+    std::optional<QUrl> vaultURL() const;
+    // Stores the path without a trailing slash; none removes the key.
+    void setVaultURL(const std::optional<QUrl>& url);
+
+    SaveMode saveMode() const;
+    void setSaveMode(SaveMode mode);
+
+    // "~/Library/Mobile Documents/iCloud~md~obsidian/Documents" when something exists there.
+    static std::optional<QUrl> iCloudVaultBase();
+    static std::optional<QUrl> iCloudVaultBase(const QString& homePath);
+
+    SaveResult save(const ClipItem& item);
+
+private:
+    SaveResult saveAsNewNote(const ClipItem& item, const std::optional<QString>& title,
+                             const QStringList& tags, const QString& vault);
+    SaveResult appendToDailyNote(const ClipItem& item, const QString& vault);
+    SaveResult appendToLog(const ClipItem& item, const QString& vault);
+    static SaveResult append(const QString& text, const QString& file);
+    static QString defaultTitle(const ClipItem& item);
+
+    QSettings& defaults_;
+    Clock now_;
+};
+
+// "2025-03-04T05:06:07Z": whole seconds, UTC.
+QString iso8601(double copiedAt);
+
+} // namespace quillstow

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QSettings>
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+#include <ostream>
+#include <vector>
+
+// Lets GoogleTest print Qt strings in failure messages.
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace quillstow::test {
+
+// A private settings file in a fresh temporary folder.
+class TempSettings
+{
+public:
+    TempSettings()
+        : settings_(std::make_unique<QSettings>(dir_.filePath(QStringLiteral("Quillstow.conf")),
+                                                QSettings::IniFormat))
+    {}
+    QSettings& settings() { return *settings_; }
+    QString folder() const { return dir_.path(); }
+    QString filePath(const QString& name) const { return dir_.filePath(name); }
+    // A new object on the same file, as a restart would make; the old one stays valid for
+    // whoever still holds it.
+    QSettings& reopen()
+    {
+        settings_->sync();
+        retired_.push_back(std::move(settings_));
+        settings_ = std::make_unique<QSettings>(dir_.filePath(QStringLiteral("Quillstow.conf")),
+                                                QSettings::IniFormat);
+        return *settings_;
+    }
+
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<QSettings> settings_;
+    std::vector<std::unique_ptr<QSettings>> retired_;
+};
+
+inline QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+} // namespace quillstow::test

@@ -1,0 +1,103 @@
+#include "history/TextRules.h"
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <set>
+
+using namespace quillstow;
+
+namespace {
+
+QString fromCodePoints(std::initializer_list<char32_t> cps)
+{
+    QString s;
+    for (char32_t c : cps)
+        s += QString::fromUcs4(&c, 1);
+    return s;
+}
+
+} // namespace
+
+TEST(TextRules, CharacterClassesAreExactlyTheListedSets)
+{
+    const std::set<char32_t> newlines{0x0A, 0x0B, 0x0C, 0x0D, 0x85, 0x2028, 0x2029};
+    const std::set<char32_t> spaces{0x09,   0x20,   0xA0,   0x1680, 0x2000, 0x2001,
+                                    0x2002, 0x2003, 0x2004, 0x2005, 0x2006, 0x2007,
+                                    0x2008, 0x2009, 0x200A, 0x202F, 0x205F, 0x3000};
+    for (char32_t c = 0; c <= 0x10FFFF; ++c) {
+        ASSERT_EQ(text::isNewline(c), newlines.count(c) == 1) << std::hex << uint32_t(c);
+        ASSERT_EQ(text::isWhitespace(c), spaces.count(c) == 1) << std::hex << uint32_t(c);
+        ASSERT_EQ(text::isWhitespaceOrNewline(c), newlines.count(c) + spaces.count(c) == 1)
+            << std::hex << uint32_t(c);
+    }
+}
+
+TEST(TextRules, GraphemeCountsUserPerceivedCharacters)
+{
+    const struct
+    {
+        const char* name;
+        QString text;
+        qsizetype count;
+    } cases[] = {
+        {"empty", QString(), 0},
+        {"ascii", QStringLiteral("abc"), 3},
+        {"crlf is one", QStringLiteral("a\r\nb"), 3},
+        {"lone cr and lf", QStringLiteral("a\n\rb"), 4},
+        {"combining mark", fromCodePoints({'e', 0x301, 0x323}), 1},
+        {"zwj family", fromCodePoints({0x1F468, 0x200D, 0x1F469, 0x200D, 0x1F467}), 1},
+        {"two flags", fromCodePoints({0x1F1E9, 0x1F1EA, 0x1F1EB, 0x1F1F7}), 2},
+        {"skin tone", fromCodePoints({0x1F44D, 0x1F3FD}), 1},
+        {"hangul jamo", fromCodePoints({0x1100, 0x1161, 0x11A8}), 1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(text::graphemeCount(c.text), c.count) << c.name;
+}
+
+TEST(TextRules, GraphemePrefixNeverCutsACluster)
+{
+    const QString family = fromCodePoints({0x1F468, 0x200D, 0x1F469, 0x200D, 0x1F467});
+    const QString e = fromCodePoints({'e', 0x301});
+    EXPECT_EQ(text::graphemePrefix(QStringLiteral("hello"), 3), QStringLiteral("hel"));
+    EXPECT_EQ(text::graphemePrefix(QStringLiteral("hi"), 5), QStringLiteral("hi"));
+    EXPECT_EQ(text::graphemePrefix(QStringLiteral("abc"), 0), QString());
+    EXPECT_EQ(text::graphemePrefix(u'a' + e + u'b', 2), u'a' + e);
+    EXPECT_EQ(text::graphemePrefix(family + family + family, 2), family + family);
+    EXPECT_EQ(text::graphemePrefix(QStringLiteral("a\r\nb"), 2), QStringLiteral("a\r\n"));
+}
+
+TEST(TextRules, TrimmingUsesTheRightClasses)
+{
+    const QString nbsp = fromCodePoints({0xA0});
+    const QString ideographic = fromCodePoints({0x3000});
+    EXPECT_EQ(
+        text::trimmedWhitespace(QStringLiteral("\t ") + nbsp + QStringLiteral("x y") + ideographic),
+        QStringLiteral("x y"));
+    EXPECT_EQ(text::trimmedWhitespace(QStringLiteral("\nx\n")), QStringLiteral("\nx\n"));
+    EXPECT_EQ(text::trimmedWhitespaceAndNewlines(QStringLiteral("\r\n\t") + nbsp +
+                                                 QStringLiteral("x\u2029")),
+              QStringLiteral("x"));
+    // Zero-width space is a format character, not whitespace.
+    EXPECT_EQ(text::trimmedWhitespaceAndNewlines(QStringLiteral("\u200B")),
+              QStringLiteral("\u200B"));
+    EXPECT_EQ(text::trimmedWhitespaceAndNewlines(QStringLiteral(" \n ")), QString());
+}
+
+TEST(TextRules, EqualityIsCanonicalEquivalence)
+{
+    const struct
+    {
+        QString a, b;
+        bool equal;
+    } cases[] = {
+        {QStringLiteral("\u00E9"), fromCodePoints({'e', 0x301}), true},
+        {QStringLiteral("\u00C5"), QStringLiteral("\u212B"), true}, // angstrom sign
+        {fromCodePoints({'q', 0x307, 0x323}), fromCodePoints({'q', 0x323, 0x307}), true},
+        {QStringLiteral("a"), QStringLiteral("A"), false},
+        {QStringLiteral("\uFB01"), QStringLiteral("fi"), false}, // compatibility only
+        {QStringLiteral("x "), QStringLiteral("x"), false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(text::canonicallyEqual(c.a, c.b), c.equal) << c.a.toStdString();
+}

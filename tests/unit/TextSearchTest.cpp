@@ -1,0 +1,94 @@
+#include "history/TextSearch.h"
+
+#include "history/HistoryStore.h"
+#include "support/TestSupport.h"
+#include "vault/ObsidianService.h"
+
+#include <gtest/gtest.h>
+
+using namespace quillstow;
+
+TEST(TextSearch, MatchesCaseInsensitivelyWithAccentsAndWholeCharacters)
+{
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    const struct
+    {
+        const char* name;
+        QString text;
+        QString query;
+        bool matches;
+    } cases[] = {
+        {"case folded", QStringLiteral("xabcx"), QStringLiteral("ABC"), true},
+        {"accent must match", QStringLiteral("caf\u00E9"), QStringLiteral("cafe"), false},
+        {"accent must match, decomposed text", QStringLiteral("cafe\u0301"), QStringLiteral("cafe"),
+         false},
+        {"precomposed query finds decomposed", QStringLiteral("cafe\u0301 au lait"),
+         QStringLiteral("CAF\u00C9"), true},
+        {"decomposed query finds precomposed", QStringLiteral("caf\u00E9"),
+         QStringLiteral("e\u0301"), true},
+        {"upper-case accented", QStringLiteral("\u00C9COLE"), QStringLiteral("\u00E9cole"), true},
+        {"greek sigma forms", QStringLiteral("\u03A3\u039F\u03A6\u0399\u0391"),
+         QStringLiteral("\u03C3\u03BF\u03C6\u03B9\u03B1"), true},
+        {"a space is a query", QStringLiteral("ab"), QStringLiteral(" "), false},
+        {"a space matches", QStringLiteral("a b"), QStringLiteral(" "), true},
+        {"not inside a zwj sequence", QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467"),
+         QStringLiteral("\U0001F468"), false},
+        {"whole zwj sequence", QStringLiteral("x\U0001F468\u200D\U0001F469y"),
+         QStringLiteral("\U0001F468\u200D\U0001F469"), true},
+        {"not across two flags' halves", QStringLiteral("\U0001F1E9\U0001F1EA\U0001F1EB\U0001F1F7"),
+         QStringLiteral("\U0001F1EA\U0001F1EB"), false},
+        {"a whole flag", QStringLiteral("\U0001F1E9\U0001F1EA\U0001F1EB\U0001F1F7"),
+         QStringLiteral("\U0001F1EB\U0001F1F7"), true},
+        {"not the start of a skin-toned emoji", QStringLiteral("\U0001F44D\U0001F3FD"),
+         QStringLiteral("\U0001F44D"), false},
+        {"lf alone is not half a crlf", QStringLiteral("a\r\nb"), QStringLiteral("\n"), false},
+        {"lf alone", QStringLiteral("a\nb"), QStringLiteral("\n"), true},
+        {"later occurrence on a boundary", QStringLiteral("e\u0301 e"), QStringLiteral("e"), true},
+        {"no match", QStringLiteral("hello"), QStringLiteral("world"), false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(searchMatches(c.text, c.query, english), c.matches) << c.name;
+}
+
+TEST(TextSearch, FollowsTheLocaleForDottedAndDotlessI)
+{
+    const QLocale turkish(QLocale::Turkish, QLocale::Turkey);
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    EXPECT_TRUE(searchMatches(QStringLiteral("D\u0130YARBAKIR"), QStringLiteral("diyarbak\u0131r"),
+                              turkish));
+    EXPECT_FALSE(searchMatches(QStringLiteral("D\u0130YARBAKIR"), QStringLiteral("diyarbak\u0131r"),
+                               english));
+    EXPECT_TRUE(searchMatches(QStringLiteral("INFO"), QStringLiteral("info"), english));
+    EXPECT_FALSE(searchMatches(QStringLiteral("INFO"), QStringLiteral("info"), turkish));
+}
+
+TEST(TextSearch, StoreFiltersInListOrderAndKeepsTheStoreUnchanged)
+{
+    test::TempSettings temp;
+    ObsidianService vault(temp.settings());
+    HistoryStore store(temp.settings(), vault);
+    for (const char* text : {"alpha", "Beta", "alphabet", "gamma"})
+        store.add(ClipItem::create(QString::fromUtf8(text)));
+    const QList<ClipItem> before = store.items();
+
+    auto contents = [](const QList<ClipItem>& items) {
+        QStringList out;
+        for (const ClipItem& item : items)
+            out << item.content;
+        return out;
+    };
+    EXPECT_EQ(contents(store.filtered(QStringLiteral("ALPHA"))),
+              (QStringList{QStringLiteral("alphabet"), QStringLiteral("alpha")}));
+    EXPECT_EQ(contents(store.filtered(QStringLiteral("bet"))),
+              (QStringList{QStringLiteral("alphabet"), QStringLiteral("Beta")}));
+    EXPECT_EQ(store.filtered(QString()), before);
+    EXPECT_TRUE(store.filtered(QStringLiteral(" ")).isEmpty());
+    EXPECT_EQ(store.items(), before);
+
+    // The cached search text follows removals and re-additions.
+    store.remove(store.items().front());
+    EXPECT_EQ(contents(store.filtered(QStringLiteral("alpha"))),
+              (QStringList{QStringLiteral("alphabet"), QStringLiteral("alpha")}));
+    store.clearAll(false);
+    EXPECT_TRUE(store.filtered(QStringLiteral("a")).isEmpty());
+}
