@@ -1,0 +1,210 @@
+// clipboard_owner: a clipboard owner for the desktop tests, for what xclip cannot do.
+//
+//   clipboard_owner [--text TEXT | --text-file PATH] [--secret VALUE] [--chunk BYTES] [--silent]
+//
+// Takes the CLIPBOARD selection and serves the text as UTF8_STRING and text/plain;charset=utf-8
+// until another program takes the selection or it is ended.
+//   --secret VALUE  also offers the password managers' x-kde-passwordManagerHint flavour
+//   --chunk BYTES   sends texts longer than BYTES in INCR chunks of BYTES (default 262144)
+//   --silent        takes the selection and never answers a request
+// Prints "ready" once it owns the selection, and "served NAME" / "refused NAME" for each request.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+#include <xcb/xcb.h>
+
+namespace {
+
+struct Transfer
+{
+    xcb_atom_t type = XCB_NONE;
+    std::size_t offset = 0;
+};
+
+struct Options
+{
+    std::string text;
+    bool hasSecret = false;
+    std::string secret;
+    std::size_t chunk = 262144;
+    bool isSilent = false;
+};
+
+xcb_atom_t intern(xcb_connection_t* c, const char* name)
+{
+    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+        xcb_intern_atom_reply(
+            c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr),
+        &std::free);
+    return reply ? reply->atom : XCB_NONE;
+}
+
+std::string atomName(xcb_connection_t* c, xcb_atom_t atom)
+{
+    std::unique_ptr<xcb_get_atom_name_reply_t, decltype(&std::free)> reply(
+        xcb_get_atom_name_reply(c, xcb_get_atom_name(c, atom), nullptr), &std::free);
+    if (!reply)
+        return std::to_string(atom);
+    return std::string(xcb_get_atom_name_name(reply.get()),
+                       static_cast<std::size_t>(xcb_get_atom_name_name_length(reply.get())));
+}
+
+bool parse(int argc, char** argv, Options& options)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--text" && hasValue) {
+            options.text = argv[++i];
+        } else if (arg == "--text-file" && hasValue) {
+            std::FILE* in = std::fopen(argv[++i], "rb");
+            if (!in)
+                return false;
+            char buffer[65536];
+            std::size_t n = 0;
+            while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0)
+                options.text.append(buffer, n);
+            std::fclose(in);
+        } else if (arg == "--secret" && hasValue) {
+            options.hasSecret = true;
+            options.secret = argv[++i];
+        } else if (arg == "--chunk" && hasValue) {
+            options.chunk = std::strtoul(argv[++i], nullptr, 10);
+            if (options.chunk == 0)
+                return false;
+        } else if (arg == "--silent") {
+            options.isSilent = true;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (!parse(argc, argv, options)) {
+        std::fprintf(stderr, "usage: clipboard_owner [--text TEXT | --text-file PATH] "
+                             "[--secret VALUE] [--chunk BYTES] [--silent]\n");
+        return 2;
+    }
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(c)) {
+        std::fprintf(stderr, "clipboard_owner: no X display\n");
+        return 1;
+    }
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const xcb_window_t window = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+
+    const xcb_atom_t clipboard = intern(c, "CLIPBOARD");
+    const xcb_atom_t targets = intern(c, "TARGETS");
+    const xcb_atom_t incr = intern(c, "INCR");
+    const xcb_atom_t utf8 = intern(c, "UTF8_STRING");
+    const xcb_atom_t plainUtf8 = intern(c, "text/plain;charset=utf-8");
+    const xcb_atom_t secretHint = intern(c, "x-kde-passwordManagerHint");
+    std::vector<xcb_atom_t> offered = {targets, utf8, plainUtf8};
+    if (options.hasSecret)
+        offered.push_back(secretHint);
+
+    xcb_set_selection_owner(c, window, clipboard, XCB_CURRENT_TIME);
+    std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> owner(
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboard), nullptr),
+        &std::free);
+    if (!owner || owner->owner != window) {
+        std::fprintf(stderr, "clipboard_owner: could not take the clipboard\n");
+        return 1;
+    }
+    std::printf("ready\n");
+
+    // INCR transfers under way, by requestor window and property.
+    std::map<std::pair<xcb_window_t, xcb_atom_t>, Transfer> transfers;
+    const std::string& text = options.text;
+
+    while (xcb_generic_event_t* raw = xcb_wait_for_event(c)) {
+        std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> event(raw, &std::free);
+        const int type = event->response_type & 0x7f;
+        if (type == XCB_SELECTION_CLEAR) {
+            std::printf("lost\n");
+            return 0;
+        }
+        if (type == XCB_PROPERTY_NOTIFY) {
+            const auto* notify = reinterpret_cast<const xcb_property_notify_event_t*>(raw);
+            const auto key = std::make_pair(notify->window, notify->atom);
+            const auto it = transfers.find(key);
+            if (notify->state != XCB_PROPERTY_DELETE || it == transfers.end())
+                continue;
+            // The requestor took the last piece: send the next, or the empty closing one.
+            const std::size_t length = std::min(options.chunk, text.size() - it->second.offset);
+            xcb_change_property(c, XCB_PROP_MODE_REPLACE, notify->window, notify->atom,
+                                it->second.type, 8, static_cast<uint32_t>(length),
+                                text.data() + it->second.offset);
+            it->second.offset += length;
+            if (length == 0)
+                transfers.erase(it);
+            xcb_flush(c);
+            continue;
+        }
+        if (type != XCB_SELECTION_REQUEST)
+            continue;
+
+        const auto* request = reinterpret_cast<const xcb_selection_request_event_t*>(raw);
+        const std::string name = atomName(c, request->target);
+        if (options.isSilent) {
+            std::printf("ignored %s\n", name.c_str());
+            continue;
+        }
+        const xcb_atom_t property =
+            request->property == XCB_NONE ? request->target : request->property;
+        bool isServed = true;
+        if (request->target == targets) {
+            xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, property,
+                                XCB_ATOM_ATOM, 32, static_cast<uint32_t>(offered.size()),
+                                offered.data());
+        } else if (request->target == secretHint && options.hasSecret) {
+            xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, property,
+                                request->target, 8, static_cast<uint32_t>(options.secret.size()),
+                                options.secret.data());
+        } else if (request->target == utf8 || request->target == plainUtf8) {
+            if (text.size() > options.chunk) {
+                const uint32_t eventMask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+                xcb_change_window_attributes(c, request->requestor, XCB_CW_EVENT_MASK, &eventMask);
+                const auto size = static_cast<uint32_t>(text.size());
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, property, incr,
+                                    32, 1, &size);
+                transfers[{request->requestor, property}] = Transfer{request->target, 0};
+            } else {
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, property,
+                                    request->target, 8, static_cast<uint32_t>(text.size()),
+                                    text.data());
+            }
+        } else {
+            isServed = false;
+        }
+
+        xcb_selection_notify_event_t notify{};
+        notify.response_type = XCB_SELECTION_NOTIFY;
+        notify.time = request->time;
+        notify.requestor = request->requestor;
+        notify.selection = request->selection;
+        notify.target = request->target;
+        notify.property = isServed ? property : XCB_NONE;
+        xcb_send_event(c, 0, request->requestor, XCB_EVENT_MASK_NO_EVENT,
+                       reinterpret_cast<const char*>(&notify));
+        xcb_flush(c);
+        std::printf("%s %s\n", isServed ? "served" : "refused", name.c_str());
+    }
+    return 0;
+}

@@ -1,0 +1,190 @@
+// The X11 clipboard backend against real owners: xclip, Qt, and the tests' own owner.
+#include "platform/x11/X11Clipboard.h"
+
+#include "ClipboardOwners.h"
+#include "support/TestSupport.h"
+
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <optional>
+
+using namespace quillstow;
+using platform::ClipboardRead;
+using platform::X11Clipboard;
+using Outcome = ClipboardRead::Outcome;
+
+namespace {
+
+class X11ClipboardTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        clipboard = X11Clipboard::connect();
+        ASSERT_TRUE(clipboard);
+    }
+
+    // Runs `change` and waits until the change count shows it.
+    bool changes(const std::function<bool()>& change)
+    {
+        const qint64 before = clipboard->changeCount();
+        return change() && QTest::qWaitFor([&] { return clipboard->changeCount() > before; }, 5000);
+    }
+
+    std::optional<ClipboardRead> read()
+    {
+        std::optional<ClipboardRead> result;
+        bool isAnsweredAtOnce = false;
+        clipboard->readText([&result](const ClipboardRead& r) { result = r; });
+        isAnsweredAtOnce = result.has_value();
+        EXPECT_FALSE(isAnsweredAtOnce) << "readText must return before the answer";
+        EXPECT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 10000));
+        return result;
+    }
+
+    std::unique_ptr<X11Clipboard> clipboard;
+};
+
+struct OwnerCase
+{
+    const char* name;
+    QStringList ownerArgs; // the tests' own owner when given, otherwise xclip
+    QByteArray xclipBytes;
+    QString xclipTarget;
+    Outcome outcome;
+    QString text;
+};
+
+} // namespace
+
+TEST_F(X11ClipboardTest, ReadsWhatEachKindOfOwnerOffers)
+{
+    const QString utf8 = QStringLiteral("gr\u00FC\u00DFe \u2713 \U0001F600\n  indented\n");
+    const QString incrText = test::largeText(300 * 1024);
+    QTemporaryDir dir;
+    const QString incrFile = dir.filePath(QStringLiteral("incr.txt"));
+    ASSERT_TRUE(test::writeFile(incrFile, incrText.toUtf8()));
+    const QString xclipLarge = test::largeText(1024 * 1024);
+    const QString xclipHuge = test::largeText(3 * 1024 * 1024);
+    const std::vector<OwnerCase> cases = {
+        {"UTF-8 text", {}, utf8.toUtf8(), {}, Outcome::text, utf8},
+        {"only text/plain;charset=utf-8",
+         {},
+         QByteArray("na\xC3\xAFve"),
+         QStringLiteral("text/plain;charset=utf-8"),
+         Outcome::text,
+         QStringLiteral("na\u00EFve")},
+        {"only Latin-1 STRING",
+         {},
+         QByteArray("caf\xE9"),
+         QStringLiteral("STRING"),
+         Outcome::text,
+         QStringLiteral("caf\u00E9")},
+        {"an image",
+         {},
+         QByteArray("\x89PNG\r\n\x1A\n"),
+         QStringLiteral("image/png"),
+         Outcome::noText,
+         {}},
+        {"a 1 MB text", {}, xclipLarge.toUtf8(), {}, Outcome::text, xclipLarge},
+        {"a 3 MB text", {}, xclipHuge.toUtf8(), {}, Outcome::text, xclipHuge},
+        {"text in INCR chunks that split characters",
+         {QStringLiteral("--text-file"), incrFile, QStringLiteral("--chunk"),
+          QStringLiteral("4093")},
+         {},
+         {},
+         Outcome::text,
+         incrText},
+        {"a password manager's secret",
+         {QStringLiteral("--text"), QStringLiteral("hunter2"), QStringLiteral("--secret"),
+          QStringLiteral("secret")},
+         {},
+         {},
+         Outcome::secret,
+         {}},
+    };
+    for (const OwnerCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<test::OwnerProcess> owner;
+        if (!c.ownerArgs.isEmpty()) {
+            ASSERT_TRUE(changes([&] {
+                owner = std::make_unique<test::OwnerProcess>(c.ownerArgs);
+                return owner->waitUntilReady();
+            }));
+        } else {
+            ASSERT_TRUE(changes([&] { return test::xclipCopy(c.xclipBytes, c.xclipTarget); }));
+        }
+        const std::optional<ClipboardRead> result = read();
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->outcome, c.outcome);
+        EXPECT_EQ(result->text.size(), c.text.size());
+        EXPECT_TRUE(result->text == c.text);
+        if (c.outcome == Outcome::secret) {
+            // Recognised from the list of flavours: the text itself was never asked for.
+            EXPECT_TRUE(owner->output().contains(QLatin1String("served TARGETS")));
+            EXPECT_FALSE(owner->output().contains(QLatin1String("UTF8_STRING")));
+            EXPECT_FALSE(owner->output().contains(QLatin1String("text/plain")));
+        }
+    }
+}
+
+TEST_F(X11ClipboardTest, ReadsWhatThisProgramCopiedThroughQt)
+{
+    const QString ours = QStringLiteral("copied by Quillstow itself");
+    ASSERT_TRUE(changes([&] {
+        QGuiApplication::clipboard()->setText(ours);
+        return true;
+    }));
+    const std::optional<ClipboardRead> result = read();
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->outcome, Outcome::text);
+    EXPECT_EQ(result->text, ours);
+}
+
+TEST_F(X11ClipboardTest, AnOwnerThatLeavesLeavesNoText)
+{
+    test::OwnerProcess owner({QStringLiteral("--text"), QStringLiteral("short-lived")});
+    ASSERT_TRUE(changes([&] { return owner.waitUntilReady(); }));
+    ASSERT_TRUE(changes([&] { return owner.end(); }));
+    const std::optional<ClipboardRead> result = read();
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->outcome, Outcome::noText);
+}
+
+TEST_F(X11ClipboardTest, ASilentOwnerIsGivenUpWhileTheEventLoopRuns)
+{
+    test::OwnerProcess owner({QStringLiteral("--silent")});
+    ASSERT_TRUE(changes([&] { return owner.waitUntilReady(); }));
+
+    // A timer that should tick every 20 ms; the longest gap between ticks tells whether the
+    // event loop ever stood still.
+    QElapsedTimer sinceTick;
+    qint64 longestGap = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout,
+                     [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
+    sinceTick.start();
+    ticker.start(20);
+
+    QElapsedTimer waited;
+    waited.start();
+    const std::optional<ClipboardRead> result = read();
+    const qint64 elapsed = waited.elapsed();
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->outcome, Outcome::failed);
+    EXPECT_GE(elapsed, X11Clipboard::answerTimeout.count() - 50);
+    EXPECT_LT(elapsed, 5000);
+    EXPECT_LT(longestGap, 400) << "the event loop stood still while the owner did not answer";
+    EXPECT_TRUE(owner.output().contains(QLatin1String("ignored TARGETS")));
+
+    // The next owner is read normally.
+    ASSERT_TRUE(changes([] { return test::xclipCopy("after the silent one"); }));
+    const std::optional<ClipboardRead> next = read();
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->text, QStringLiteral("after the silent one"));
+}
