@@ -92,7 +92,8 @@ TEST(TextRules, EqualityIsCanonicalEquivalence)
         bool equal;
     } cases[] = {
         {QStringLiteral("\u00E9"), fromCodePoints({'e', 0x301}), true},
-        {QStringLiteral("\u00C5"), QStringLiteral("\u212B"), true}, // angstrom sign
+        {QStringLiteral("\u00C5"), QStringLiteral("\u212B"), true},         // angstrom sign
+        {QStringLiteral("\uAC00"), fromCodePoints({0x1100, 0x1161}), true}, // Hangul syllable
         {fromCodePoints({'q', 0x307, 0x323}), fromCodePoints({'q', 0x323, 0x307}), true},
         {QStringLiteral("a"), QStringLiteral("A"), false},
         {QStringLiteral("\uFB01"), QStringLiteral("fi"), false}, // compatibility only
