@@ -198,6 +198,8 @@ TEST_F(CaptureTest, BlankTextImagesAndSecretsAddNothingAndAreNotLookedAtAgain)
         store.remove(store.items().first());
     }
     // The secret's text was never asked for, so it cannot have reached the history.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return passwordManager->output().contains(QLatin1String("served TARGETS")); }));
     EXPECT_FALSE(passwordManager->output().contains(QLatin1String("UTF8_STRING")));
     EXPECT_FALSE(
         test::readFile(temp.filePath(QStringLiteral("Quillstow.conf"))).contains("hunter2"));
@@ -295,8 +297,12 @@ TEST_F(CaptureTest, OurOwnCopiesAreCapturedLikeAnyOther)
 {
     startMonitor();
     const QString ours = QStringLiteral("written by Quillstow through QClipboard");
+    const qint64 before = x11->changeCount();
     QGuiApplication::clipboard()->setText(ours);
-    EXPECT_TRUE(waitForHead(ours));
+    EXPECT_TRUE(waitForHead(ours))
+        << "changes " << x11->changeCount() - before << ", reads " << clipboard->reads
+        << ", last outcome "
+        << (clipboard->answers.empty() ? -1 : int(clipboard->answers.back().outcome));
 }
 
 TEST_F(CaptureTest, WhatTheClipboardHeldAtStartIsNotCaptured)

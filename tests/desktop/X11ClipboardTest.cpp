@@ -126,7 +126,8 @@ TEST_F(X11ClipboardTest, ReadsWhatEachKindOfOwnerOffers)
         EXPECT_TRUE(result->text == c.text);
         if (c.outcome == Outcome::secret) {
             // Recognised from the list of flavours: the text itself was never asked for.
-            EXPECT_TRUE(owner->output().contains(QLatin1String("served TARGETS")));
+            EXPECT_TRUE(QTest::qWaitFor(
+                [&] { return owner->output().contains(QLatin1String("served TARGETS")); }));
             EXPECT_FALSE(owner->output().contains(QLatin1String("UTF8_STRING")));
             EXPECT_FALSE(owner->output().contains(QLatin1String("text/plain")));
         }

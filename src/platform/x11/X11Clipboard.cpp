@@ -94,11 +94,14 @@ X11Clipboard::X11Clipboard(xcb_connection_t* connection, std::uint32_t root,
                           XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK,
                           &eventMask);
     }
-    xcb_xfixes_select_selection_input(connection_, windows_[0], atoms_[clipboardAtom],
-                                      XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
-                                          XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
-                                          XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
-    xcb_flush(connection_);
+    // Waited for, so that every change after construction is counted, even one that another
+    // connection makes the very next moment.
+    const xcb_void_cookie_t subscribed = xcb_xfixes_select_selection_input_checked(
+        connection_, windows_[0], atoms_[clipboardAtom],
+        XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
+            XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
+            XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
+    XcbPtr<xcb_generic_error_t>(xcb_request_check(connection_, subscribed));
 
     deadline_.setSingleShot(true);
     deadline_.setInterval(answerTimeout);
