@@ -29,6 +29,9 @@ void ClipboardMonitor::start()
     // stops with the monitor.
     if (!timer_) {
         timer_ = new QTimer(this);
+        // A coarse timer may fire a twentieth of its interval late; a copy is to be seen within
+        // the half second.
+        timer_->setTimerType(Qt::PreciseTimer);
         connect(timer_, &QTimer::timeout, this, &ClipboardMonitor::checkClipboard);
     }
     timer_->start(interval_);
