@@ -124,11 +124,11 @@ struct Bed
     }
 };
 
-// Copies `text` with xclip after a random pause (so copies fall at every point of the poll's
-// cycle) and waits for the item to be stored.
+// Copies `text` with xclip after a random pause of up to one poll interval (so copies fall
+// evenly over the poll's cycle) and waits for the item to be stored.
 bool copyAndMeasure(Bed& bed, const QByteArray& text, std::vector<Sample>& samples)
 {
-    pause(int(QRandomGenerator::global()->bounded(600)));
+    pause(int(QRandomGenerator::global()->bounded(500)));
     double addedAt = -1;
     double cpuAtAdded = 0;
     const QMetaObject::Connection noted =

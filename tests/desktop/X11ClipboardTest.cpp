@@ -189,3 +189,8 @@ TEST_F(X11ClipboardTest, ASilentOwnerIsGivenUpWhileTheEventLoopRuns)
     ASSERT_TRUE(next);
     EXPECT_EQ(next->text, QStringLiteral("after the silent one"));
 }
+
+TEST(SystemClipboard, IsTheX11OneOnAnX11Desktop)
+{
+    EXPECT_NE(dynamic_cast<X11Clipboard*>(&platform::systemClipboard()), nullptr);
+}

@@ -75,3 +75,9 @@ TEST(QtClipboard, ALaterReadAbandonsAnEarlierOne)
     QCoreApplication::processEvents();
     EXPECT_EQ(first, 0);
 }
+
+TEST(SystemClipboard, IsQtsWhereQtHoldsTheClipboardItself)
+{
+    ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("offscreen"));
+    EXPECT_NE(dynamic_cast<platform::QtClipboard*>(&platform::systemClipboard()), nullptr);
+}
