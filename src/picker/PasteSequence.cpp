@@ -68,6 +68,8 @@ PasteSequence::PasteSequence(PasteServices services, PasteTiming timing, QObject
     : QObject(parent), services_(std::move(services)), timing_(timing)
 {
     timer_.setSingleShot(true);
+    // A coarse timer may fire up to 5 % early; the pauses are what lets the windows settle.
+    timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &PasteSequence::runStep);
 }
 
