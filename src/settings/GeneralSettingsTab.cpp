@@ -3,6 +3,7 @@
 #include "history/HistoryStore.h"
 #include "platform/Autostart.h"
 #include "platform/SettingsStore.h"
+#include "settings/Sections.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -45,8 +46,7 @@ GeneralSettingsTab::GeneralSettingsTab(QSettings& defaults, HistoryStore& histor
     hotkeyLabel_->setObjectName(QStringLiteral("hotkeyReminder"));
     hotkeyLabel_->setForegroundRole(QPalette::PlaceholderText);
 
-    auto* historyGroup = new QGroupBox(QStringLiteral("History"));
-    auto* historyLayout = new QVBoxLayout(historyGroup);
+    auto* historyLayout = new QVBoxLayout;
     auto* stepperRow = new QHBoxLayout;
     stepperRow->addWidget(stepper_);
     stepperRow->addStretch();
@@ -56,18 +56,16 @@ GeneralSettingsTab::GeneralSettingsTab(QSettings& defaults, HistoryStore& histor
     clearRow->addStretch();
     historyLayout->addLayout(clearRow);
 
-    auto* startupGroup = new QGroupBox(QStringLiteral("Startup"));
-    auto* startupLayout = new QVBoxLayout(startupGroup);
+    auto* startupLayout = new QVBoxLayout;
     startupLayout->addWidget(launchToggle_);
 
-    auto* hotkeyGroup = new QGroupBox(QStringLiteral("Hotkey"));
-    auto* hotkeyLayout = new QVBoxLayout(hotkeyGroup);
+    auto* hotkeyLayout = new QVBoxLayout;
     hotkeyLayout->addWidget(hotkeyLabel_);
 
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(historyGroup);
-    layout->addWidget(startupGroup);
-    layout->addWidget(hotkeyGroup);
+    QVBoxLayout* layout = settings::sectionsPage(this);
+    layout->addWidget(settings::section(QStringLiteral("History"), historyLayout));
+    layout->addWidget(settings::section(QStringLiteral("Startup"), startupLayout));
+    layout->addWidget(settings::section(QStringLiteral("Hotkey"), hotkeyLayout));
     layout->addStretch();
 
     applyColours();

@@ -1,16 +1,19 @@
 #include "settings/ObsidianSettingsTab.h"
 
 #include "settings/ElidedLabel.h"
+#include "settings/Sections.h"
 #include "vault/ObsidianSettings.h"
 
 #include <QButtonGroup>
 #include <QEvent>
+#include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace quillstow {
@@ -32,8 +35,7 @@ ObsidianSettingsTab::ObsidianSettingsTab(ObsidianSettings& settings, QWidget* pa
     : QWidget(parent), settings_(settings), vaultLabel_(new settings::ElidedLabel),
       removeButton_(new QPushButton(QStringLiteral("Remove"))),
       chooseButton_(new QPushButton(QStringLiteral("Choose\u2026"))),
-      iCloudButton_(new QPushButton(QStringLiteral("Use iCloud Obsidian Vault"))),
-      saveModes_(new QButtonGroup(this))
+      iCloudButton_(new QToolButton), saveModes_(new QButtonGroup(this))
 {
     vaultLabel_->setObjectName(QStringLiteral("vaultPathLabel"));
     removeButton_->setObjectName(QStringLiteral("removeVaultButton"));
@@ -42,7 +44,10 @@ ObsidianSettingsTab::ObsidianSettingsTab(ObsidianSettings& settings, QWidget* pa
     chooseButton_->setObjectName(QStringLiteral("chooseVaultButton"));
     chooseButton_->setDefault(false);
     iCloudButton_->setObjectName(QStringLiteral("iCloudVaultButton"));
-    iCloudButton_->setFlat(true);
+    // Drawn like a hyperlink: the palette's link colour, underlined, no frame until pressed.
+    iCloudButton_->setText(QStringLiteral("Use iCloud Obsidian Vault"));
+    iCloudButton_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    iCloudButton_->setAutoRaise(true);
     iCloudButton_->setCursor(Qt::PointingHandCursor);
     QFont linkFont = iCloudButton_->font();
     linkFont.setUnderline(true);
@@ -51,10 +56,10 @@ ObsidianSettingsTab::ObsidianSettingsTab(ObsidianSettings& settings, QWidget* pa
     connect(chooseButton_, &QPushButton::clicked, &settings_, &ObsidianSettings::pickVault);
     connect(removeButton_, &QPushButton::clicked, this,
             [this] { settings_.setVaultPath(std::nullopt); });
-    connect(iCloudButton_, &QPushButton::clicked, &settings_, &ObsidianSettings::useICloudVault);
+    connect(iCloudButton_, &QToolButton::clicked, &settings_, &ObsidianSettings::useICloudVault);
 
-    auto* vaultGroup = new QGroupBox(QStringLiteral("Vault Location"));
-    auto* vaultLayout = new QVBoxLayout(vaultGroup);
+    auto* vaultLayout = new QVBoxLayout;
+    vaultLayout->setSpacing(2);
     auto* vaultRow = new QHBoxLayout;
     vaultRow->addWidget(vaultLabel_, 1, Qt::AlignVCenter);
     vaultRow->addWidget(removeButton_, 0, Qt::AlignVCenter);
@@ -65,20 +70,23 @@ ObsidianSettingsTab::ObsidianSettingsTab(ObsidianSettings& settings, QWidget* pa
     iCloudRow->addStretch();
     vaultLayout->addLayout(iCloudRow);
 
-    auto* modeGroup = new QGroupBox(QStringLiteral("Save Mode"));
-    auto* modeLayout = new QVBoxLayout(modeGroup);
-    modeLayout->addWidget(new QLabel(QStringLiteral("When saving to Obsidian:")));
+    // The picker's title beside its options, as a form row.
+    auto* modeLayout = new QFormLayout;
+    auto* options = new QVBoxLayout;
+    options->setSpacing(2);
     const QList<ObsidianService::SaveMode>& modes = ObsidianService::allSaveModes();
     for (qsizetype i = 0; i < modes.size(); ++i) {
         auto* option = new QRadioButton(ObsidianService::rawValue(modes[i]));
         saveModes_->addButton(option, static_cast<int>(i));
-        modeLayout->addWidget(option);
+        options->addWidget(option);
     }
+    auto* title = new QLabel(QStringLiteral("When saving to Obsidian:"));
+    title->setBuddy(saveModes_->button(0));
+    modeLayout->addRow(title, options);
     connect(saveModes_, &QButtonGroup::idClicked, this,
             [this](int id) { settings_.setSaveMode(ObsidianService::allSaveModes().at(id)); });
 
-    auto* notesGroup = new QGroupBox(QStringLiteral("Notes Folder"));
-    auto* notesLayout = new QVBoxLayout(notesGroup);
+    auto* notesLayout = new QVBoxLayout;
     auto* notes = new QLabel(QStringLiteral(
         "Items saved as new notes go into a \u201CQuillstow\u201D folder inside your vault."));
     notes->setObjectName(QStringLiteral("notesFolderNote"));
@@ -87,10 +95,10 @@ ObsidianSettingsTab::ObsidianSettingsTab(ObsidianSettings& settings, QWidget* pa
     notes->setFont(captionFont(notes->font()));
     notesLayout->addWidget(notes);
 
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(vaultGroup);
-    layout->addWidget(modeGroup);
-    layout->addWidget(notesGroup);
+    QVBoxLayout* layout = settings::sectionsPage(this);
+    layout->addWidget(settings::section(QStringLiteral("Vault Location"), vaultLayout));
+    layout->addWidget(settings::section(QStringLiteral("Save Mode"), modeLayout));
+    layout->addWidget(settings::section(QStringLiteral("Notes Folder"), notesLayout));
     layout->addStretch();
 
     connect(&settings_, &ObsidianSettings::changed, this, &ObsidianSettingsTab::refresh);

@@ -4,6 +4,7 @@
 
 class QButtonGroup;
 class QPushButton;
+class QToolButton;
 
 namespace quillstow {
 
@@ -35,7 +36,7 @@ private:
     settings::ElidedLabel* vaultLabel_;
     QPushButton* removeButton_;
     QPushButton* chooseButton_;
-    QPushButton* iCloudButton_;
+    QToolButton* iCloudButton_;
     QButtonGroup* saveModes_;
 };
 

@@ -11,10 +11,26 @@
 #include "vault/ObsidianSettings.h"
 
 #include <QEvent>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 namespace quillstow {
+
+namespace {
+
+// The tab view's size is fixed: with large fonts a tab scrolls rather than squeezing its rows.
+QScrollArea* scrollable(QWidget* content)
+{
+    auto* area = new QScrollArea;
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setWidget(content);
+    return area;
+}
+
+} // namespace
 
 SettingsView::SettingsView(QSettings& defaults, HistoryStore& history, ObsidianService& vault,
                            platform::FolderChooser& chooser, platform::Autostart& autostart,
@@ -44,8 +60,9 @@ void SettingsView::build(QSettings& defaults, HistoryStore& history, ObsidianSer
     tabs_->setObjectName(QStringLiteral("settingsTabs"));
     tabs_->setFixedSize(tabViewSize);
     tabs_->setDocumentMode(false);
-    tabs_->addTab(new GeneralSettingsTab(defaults, history, autostart), QStringLiteral("General"));
-    tabs_->addTab(new ObsidianSettingsTab(*obsidian_), QStringLiteral("Obsidian"));
+    tabs_->addTab(scrollable(new GeneralSettingsTab(defaults, history, autostart)),
+                  QStringLiteral("General"));
+    tabs_->addTab(scrollable(new ObsidianSettingsTab(*obsidian_)), QStringLiteral("Obsidian"));
     tabs_->setCurrentIndex(0);
     applyIcons();
 

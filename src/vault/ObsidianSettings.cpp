@@ -48,7 +48,8 @@ void ObsidianSettings::pickVault()
 {
     const std::optional<QUrl> chosen =
         chooser_.chooseFolder(chooserAcceptLabel, vaultPath_.value_or(QString()));
-    if (!chosen || chosen->isEmpty())
+    // A folder elsewhere than on this machine has no path the vault writer could use.
+    if (!chosen || !chosen->isLocalFile() || chosen->toLocalFile().isEmpty())
         return;
     setVault(*chosen);
 }

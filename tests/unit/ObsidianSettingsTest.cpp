@@ -113,13 +113,16 @@ TEST_F(ObsidianSettingsTest, PickingAVault)
     const auto settings = makeSettings();
     QSignalSpy changed(settings.get(), &ObsidianSettings::changed);
 
-    // Cancelled, or confirmed without a folder: nothing changes.
-    for (const std::optional<QUrl>& answer : {std::optional<QUrl>(), std::optional<QUrl>(QUrl())}) {
+    // Cancelled, or confirmed without a local folder: nothing changes.
+    const std::optional<QUrl> answers[] = {std::nullopt, QUrl(),
+                                           QUrl(QStringLiteral("sftp://host/home/me/Vault"))};
+    for (const std::optional<QUrl>& answer : answers) {
         chooser.answer = answer;
         settings->pickVault();
         EXPECT_EQ(settings->vaultPath(), std::nullopt);
         EXPECT_FALSE(temp.settings().contains(ObsidianService::vaultPathKey));
     }
+    EXPECT_EQ(chooser.calls, 3);
     EXPECT_EQ(changed.count(), 0);
     EXPECT_EQ(chooser.lastAcceptLabel, QStringLiteral("Select Vault"));
 

@@ -22,6 +22,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 
@@ -92,7 +93,7 @@ TEST_F(SettingsViewTest, FreshInstallation)
     EXPECT_EQ(find<QPushButton>(*view, "chooseVaultButton")->text(),
               QStringLiteral("Choose\u2026"));
     // No iCloud Obsidian folder in this home.
-    EXPECT_TRUE(find<QPushButton>(*view, "iCloudVaultButton")->isHidden());
+    EXPECT_TRUE(find<QToolButton>(*view, "iCloudVaultButton")->isHidden());
 
     const QList<QRadioButton*> options = saveModeOptions(*view);
     ASSERT_EQ(options.size(), 3);
@@ -291,7 +292,7 @@ TEST_F(SettingsViewTest, ICloudButtonOnlyWhileTheFolderExists)
     const auto view = makeView();
     view->tabs()->setCurrentIndex(1);
     view->show();
-    auto* iCloud = find<QPushButton>(*view, "iCloudVaultButton");
+    auto* iCloud = find<QToolButton>(*view, "iCloudVaultButton");
     EXPECT_TRUE(iCloud->isHidden());
 
     ASSERT_TRUE(QDir().mkpath(QDir(base).filePath(QStringLiteral("Personal"))));
@@ -300,7 +301,8 @@ TEST_F(SettingsViewTest, ICloudButtonOnlyWhileTheFolderExists)
     view->show();
     ASSERT_FALSE(iCloud->isHidden());
     EXPECT_EQ(iCloud->text(), QStringLiteral("Use iCloud Obsidian Vault"));
-    EXPECT_TRUE(iCloud->isFlat());
+    EXPECT_TRUE(iCloud->autoRaise());
+    EXPECT_EQ(iCloud->palette().color(QPalette::ButtonText), view->palette().color(QPalette::Link));
     EXPECT_TRUE(iCloud->font().underline());
     iCloud->click();
     EXPECT_EQ(find<settings::ElidedLabel>(*view, "vaultPathLabel")->text(),
@@ -331,6 +333,11 @@ TEST_F(SettingsViewTest, LongVaultPathKeepsBothEnds)
 
 TEST_F(SettingsViewTest, HostedInAPlainWindow)
 {
+    // Every control showing: a vault set and an iCloud folder present.
+    temp.settings().setValue(ObsidianService::vaultPathKey, QStringLiteral("/home/me/Vault"));
+    ASSERT_TRUE(QDir().mkpath(
+        QDir(home.path())
+            .filePath(QStringLiteral("Library/Mobile Documents/iCloud~md~obsidian/Documents"))));
     QWidget window;
     auto* layout = new QVBoxLayout(&window);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -350,10 +357,15 @@ TEST_F(SettingsViewTest, HostedInAPlainWindow)
     for (int i = 0; i < 2; ++i) {
         shown->tabs()->setCurrentIndex(i);
         for (QWidget* child : shown->tabs()->widget(i)->findChildren<QWidget*>()) {
-            if (!child->isVisible() || child->inherits("QScrollBar"))
+            // Parts of Qt's own controls (the spin box's editor, scroll bars) are theirs to size.
+            if (!child->isVisible() || child->inherits("QScrollBar") ||
+                child->objectName().startsWith(QStringLiteral("qt_")))
                 continue;
             const QRect area(child->mapTo(shown->tabs(), QPoint(0, 0)), child->size());
             EXPECT_TRUE(shown->tabs()->rect().contains(area))
+                << child->metaObject()->className() << " " << child->objectName().toStdString();
+            // Nothing is squeezed below the height it needs.
+            EXPECT_GE(child->height(), child->minimumSizeHint().height())
                 << child->metaObject()->className() << " " << child->objectName().toStdString();
         }
     }
