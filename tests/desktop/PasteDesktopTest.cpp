@@ -110,9 +110,10 @@ TEST(PasteDesktop, WaitsForTheUserToLetGoOfModifierKeys)
         letGo = true;
     });
     const QString content = QStringLiteral("held modifiers");
-    QSignalSpy done(sequence.get(), &PasteSequence::finished);
+    bool letGoBeforePaste = false;
+    QObject::connect(sequence.get(), &PasteSequence::finished, [&] { letGoBeforePaste = letGo; });
     ASSERT_TRUE(deliverFromPicker(picker, *sequence, content, *ref));
-    EXPECT_TRUE(letGo) << "pasted before the modifiers were let go of";
+    EXPECT_TRUE(letGoBeforePaste) << "pasted before the modifiers were let go of";
 
     runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")});
     ASSERT_TRUE(target.waitForExit());
