@@ -125,7 +125,7 @@ void PasteSequence::runStep()
         schedule(Step::Keys, timing_.keysAfterActivation);
         return;
     case Step::Keys:
-        // Asked afresh each time: the display may have changed since the last paste.
+        // Checked before any key: without synthetic input the user pastes by hand.
         if (!services_.keys->isAvailable()) {
             askForManualPaste();
             return;
@@ -133,8 +133,9 @@ void PasteSequence::runStep()
         modifierWait_.start();
         [[fallthrough]];
     case Step::WaitForModifiers:
-        // Keys the user still holds from choosing the entry would join ours: Super+Shift+V
-        // pressed with our Control+V is not a paste.
+        // Modifiers the user still holds (say, the hot key's Super+Shift) would join ours and
+        // turn Control+V into another shortcut. Past the limit we let go of them ourselves
+        // rather than leave the paste undone.
         if (services_.keys->isModifierHeld()) {
             if (modifierWait_.elapsed() < timing_.modifierWaitLimit.count()) {
                 schedule(Step::WaitForModifiers, timing_.modifierPoll);

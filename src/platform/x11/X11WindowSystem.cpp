@@ -19,13 +19,6 @@ struct FreeDeleter
 };
 template <typename T> using Reply = std::unique_ptr<T, FreeDeleter>;
 
-xcb_atom_t atom(xcb_connection_t* c, const char* name)
-{
-    const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
-        c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
-    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-}
-
 struct Property
 {
     xcb_atom_t type = XCB_ATOM_NONE;
@@ -38,8 +31,11 @@ std::optional<Property> readProperty(xcb_connection_t* c, xcb_window_t window, x
 {
     if (name == XCB_ATOM_NONE)
         return std::nullopt;
+    // A window that has gone away answers with an error: taken here, not left for Qt to log.
+    xcb_generic_error_t* error = nullptr;
     const Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
-        c, xcb_get_property(c, 0, window, name, type, 0, maxPropertyWords), nullptr));
+        c, xcb_get_property(c, 0, window, name, type, 0, maxPropertyWords), &error));
+    std::free(error);
     if (!reply || reply->type == XCB_ATOM_NONE)
         return std::nullopt;
     const int length = xcb_get_property_value_length(reply.get());
@@ -72,6 +68,21 @@ X11WindowSystem::X11WindowSystem(xcb_connection_t* connection, _XDisplay* displa
     }
 }
 
+xcb_atom_t X11WindowSystem::atom(const char* name)
+{
+    const QByteArray key(name);
+    if (const auto found = atoms_.constFind(key); found != atoms_.constEnd())
+        return *found;
+    const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+        connection_,
+        xcb_intern_atom(connection_, 0, static_cast<uint16_t>(key.size()), key.constData()),
+        nullptr));
+    if (!reply)
+        return XCB_ATOM_NONE;
+    atoms_.insert(key, reply->atom);
+    return reply->atom;
+}
+
 X11WindowSystem::~X11WindowSystem()
 {
     if (clock_ != nullptr)
@@ -83,7 +94,7 @@ std::optional<WindowRef> X11WindowSystem::activeWindow()
     if (connection_ == nullptr || root_ == XCB_WINDOW_NONE)
         return std::nullopt;
     const auto active =
-        readCardinal(connection_, root_, atom(connection_, "_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW);
+        readCardinal(connection_, root_, atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW);
     if (!active || *active == XCB_WINDOW_NONE)
         return std::nullopt;
     return describe(*active);
@@ -100,9 +111,8 @@ WindowRef X11WindowSystem::describe(xcb_window_t window)
         if (parts.size() >= 2)
             ref.wmClass = QString::fromLatin1(parts.at(1));
     }
-    const xcb_atom_t utf8 = atom(connection_, "UTF8_STRING");
-    if (const auto name =
-            readProperty(connection_, window, atom(connection_, "_NET_WM_NAME"), utf8);
+    const xcb_atom_t utf8 = atom("UTF8_STRING");
+    if (const auto name = readProperty(connection_, window, atom("_NET_WM_NAME"), utf8);
         name && name->format == 8) {
         ref.name = QString::fromUtf8(name->bytes);
     } else if (const auto legacy =
@@ -112,8 +122,7 @@ WindowRef X11WindowSystem::describe(xcb_window_t window)
         ref.name = legacy->type == utf8 ? QString::fromUtf8(legacy->bytes)
                                         : QString::fromLatin1(legacy->bytes);
     }
-    if (const auto pid =
-            readCardinal(connection_, window, atom(connection_, "_NET_WM_PID"), XCB_ATOM_CARDINAL))
+    if (const auto pid = readCardinal(connection_, window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL))
         ref.pid = *pid;
     return ref;
 }
@@ -126,7 +135,7 @@ void X11WindowSystem::activate(const WindowRef& window)
     event.response_type = XCB_CLIENT_MESSAGE;
     event.format = 32;
     event.window = static_cast<xcb_window_t>(window.id);
-    event.type = atom(connection_, "_NET_ACTIVE_WINDOW");
+    event.type = atom("_NET_ACTIVE_WINDOW");
     event.data.data32[0] = 2; // source indication: a pager, i.e. on the user's direct request
     event.data.data32[1] = serverTime();
     event.data.data32[2] = XCB_WINDOW_NONE;

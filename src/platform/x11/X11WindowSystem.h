@@ -3,6 +3,7 @@
 #include "platform/WindowSystem.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <xcb/xcb.h>
 
 struct _XDisplay;
@@ -27,11 +28,13 @@ public:
     WindowRef describe(xcb_window_t window);
 
 private:
+    xcb_atom_t atom(const char* name);
     xcb_timestamp_t serverTime();
 
     xcb_connection_t* connection_;
     xcb_window_t root_ = XCB_WINDOW_NONE;
     QByteArray displayName_;
+    QHash<QByteArray, xcb_atom_t> atoms_;
     // A connection of our own that only asks the server for the time: the answer comes as an
     // event, and the application's connection hands every event to Qt.
     xcb_connection_t* clock_ = nullptr;
