@@ -35,9 +35,6 @@ public:
     // Starts polling. A second call only restarts the same timer.
     void start();
 
-    // The change count last taken into account.
-    qint64 lastChangeCount() const { return lastChangeCount_; }
-
 private:
     void checkClipboard();
     void answered(quint64 serial, const platform::ClipboardRead& read);
@@ -46,7 +43,7 @@ private:
     HistoryStore& historyStore_;
     std::chrono::milliseconds interval_;
     QTimer* timer_ = nullptr;
-    qint64 lastChangeCount_;
+    qint64 lastChangeCount_; // the clipboard's change count last taken into account
     // Identifies the newest read; an answer to an older one is stale.
     quint64 readSerial_ = 0;
 };

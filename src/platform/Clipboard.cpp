@@ -15,6 +15,7 @@ Clipboard& systemClipboard()
             if (std::unique_ptr<X11Clipboard> x11 = X11Clipboard::connect())
                 return x11.release();
         }
+        // Offscreen, and elsewhere until those desktops get a backend of their own.
         return new QtClipboard(*QGuiApplication::clipboard());
     }();
     return *clipboard;
