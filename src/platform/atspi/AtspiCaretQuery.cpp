@@ -71,11 +71,13 @@ public:
 
     GError** error() { return &error_; }
     bool failed() const { return error_ != nullptr; }
-    qint32 code() const
+    bool tookTooLong() const { return timer_.elapsed() >= AtspiCaretQuery::callTimeoutMs - 10; }
+    // Some calls report a lost answer only by their result (-1), without an error.
+    qint32 code(qint32 withoutError = AtspiCaretQuery::callFailed) const
     {
-        return timer_.elapsed() >= AtspiCaretQuery::callTimeoutMs - 10
-                   ? AtspiCaretQuery::noReply
-                   : AtspiCaretQuery::callFailed;
+        if (tookTooLong())
+            return AtspiCaretQuery::noReply;
+        return failed() ? AtspiCaretQuery::callFailed : withoutError;
     }
 
 private:
@@ -120,11 +122,6 @@ CaretStep AtspiCaretQuery::findFocusedElement()
             return CaretStep::failed(noBus);
         isConnected_ = true;
         atspi_set_timeout(callTimeoutMs, callTimeoutMs);
-        // States change all the time (which window is active, what has focus); a cached copy
-        // could be stale, so every lookup asks afresh.
-        Ref<AtspiAccessible> desktop(atspi_get_desktop(0));
-        if (desktop)
-            atspi_accessible_set_cache_mask(desktop.get(), ATSPI_CACHE_NONE);
     }
 
     qint32 code = nothingFound;
@@ -146,7 +143,7 @@ AtspiAccessible* AtspiCaretQuery::findActiveWindow(qint32& code)
     }
     Call countCall;
     const int appCount = atspi_accessible_get_child_count(desktop.get(), countCall.error());
-    if (countCall.failed()) {
+    if (countCall.failed() || appCount < 0) {
         code = countCall.code();
         return nullptr;
     }
@@ -188,7 +185,7 @@ AtspiAccessible* AtspiCaretQuery::findActiveWindow(qint32& code)
         }
         Call call;
         const int windowCount = atspi_accessible_get_child_count(app.get(), call.error());
-        if (call.failed()) {
+        if (call.failed() || windowCount < 0) {
             code = call.code(); // remembered in case no other application has the window
             continue;
         }
@@ -207,6 +204,9 @@ AtspiAccessible* AtspiCaretQuery::findActiveWindow(qint32& code)
 AtspiAccessible* AtspiCaretQuery::findFocused(AtspiAccessible* window, qint32& code)
 {
     code = nothingFound;
+    // A window that is a single text field has the focus itself.
+    if (hasState(window, ATSPI_STATE_FOCUSED))
+        return static_cast<AtspiAccessible*>(g_object_ref(window));
     // Most toolkits search their own tree in one call.
     if (Ref<AtspiCollection> collection(atspi_accessible_get_collection_iface(window));
         collection) {
@@ -277,10 +277,8 @@ CaretStep AtspiCaretQuery::readCaret()
         return CaretStep::failed(notText);
     Call call;
     caret_ = atspi_text_get_caret_offset(text.get(), call.error());
-    if (call.failed())
-        return CaretStep::failed(call.code());
-    if (caret_ < 0)
-        return CaretStep::failed(nothingFound);
+    if (call.failed() || caret_ < 0)
+        return CaretStep::failed(call.code(nothingFound));
     return CaretStep::ok();
 }
 
@@ -306,10 +304,15 @@ CaretStep AtspiCaretQuery::readCaretBounds()
     Call call;
     Owned<AtspiRect> atCaret(
         atspi_text_get_character_extents(text.get(), caret_, coords, call.error()));
-    if (call.failed())
-        return CaretStep::failed(call.code());
     std::optional<CaretRect> rect;
-    if (isUsable(atCaret.value)) {
+    if (call.failed()) {
+        // GTK 4 (before 4.12) has no character extents. A one-line field's own rectangle still
+        // puts the popup right under the text; a larger text area's would not. GTK 4 marks only
+        // the multi-line ones.
+        if (call.code() == noReply || hasState(element_, ATSPI_STATE_MULTI_LINE))
+            return CaretStep::failed(call.code());
+        rect = ownExtents(coords);
+    } else if (isUsable(atCaret.value)) {
         rect = toCaretRect(*atCaret.value);
     } else if (caret_ > 0) {
         // At the end of the text there is no character at the caret: it stands right after
@@ -325,12 +328,7 @@ CaretStep AtspiCaretQuery::readCaretBounds()
                              static_cast<double>(last.value->height)};
     } else if (atspi_text_get_character_count(text.get(), nullptr) == 0) {
         // An empty field without a caret rectangle: the field itself.
-        if (Ref<AtspiComponent> component(atspi_accessible_get_component_iface(element_));
-            component) {
-            Owned<AtspiRect> own(atspi_component_get_extents(component.get(), coords, nullptr));
-            if (isUsable(own.value))
-                rect = toCaretRect(*own.value);
-        }
+        rect = ownExtents(coords);
     }
 
     if (rect && isRelative) {
@@ -345,6 +343,18 @@ CaretStep AtspiCaretQuery::readCaretBounds()
     }
     rect_ = rect;
     return CaretStep::ok();
+}
+
+std::optional<CaretRect> AtspiCaretQuery::ownExtents(int coords)
+{
+    Ref<AtspiComponent> component(atspi_accessible_get_component_iface(element_));
+    if (!component)
+        return std::nullopt;
+    Owned<AtspiRect> own(
+        atspi_component_get_extents(component.get(), static_cast<AtspiCoordType>(coords), nullptr));
+    if (!isUsable(own.value))
+        return std::nullopt;
+    return toCaretRect(*own.value);
 }
 
 std::optional<CaretRect> AtspiCaretQuery::caretRect()

@@ -46,6 +46,7 @@ private:
     AtspiAccessible* findActiveWindow(qint32& code);
     AtspiAccessible* findFocused(AtspiAccessible* window, qint32& code);
     bool isWindowRelative(AtspiAccessible* app);
+    std::optional<CaretRect> ownExtents(int coords);
 
     bool isConnected_ = false;
     QElapsedTimer clock_;
