@@ -188,6 +188,28 @@ TEST_F(CaretDesktop, FollowsTheCaretInAGtk3Entry)
     EXPECT_LT(beforeLast.x, atEnd.x);
 }
 
+TEST_F(CaretDesktop, FollowsTheFocusFromOneApplicationToAnother)
+{
+    // Two fields in the same place, told apart by how far their carets stand to the right.
+    startWindow(zenity, zenityEntry(QStringLiteral("Caret short")), QStringLiteral("Caret short"));
+    type(QStringLiteral("ab"));
+    startWindow(zenity, zenityEntry(QStringLiteral("Caret long")), QStringLiteral("Caret long"));
+    type(QStringLiteral("abcdefghijklmnop"));
+    const double longX = expectCaretInFrontWindow().x;
+    for (int round = 0; round < 2; ++round) {
+        run(QStringLiteral("xdotool"),
+            {QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("Caret short"),
+             QStringLiteral("windowactivate"), QStringLiteral("--sync")});
+        QTest::qWait(300);
+        EXPECT_LT(expectCaretInFrontWindow().x, longX - 50);
+        run(QStringLiteral("xdotool"),
+            {QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("Caret long"),
+             QStringLiteral("windowactivate"), QStringLiteral("--sync")});
+        QTest::qWait(300);
+        EXPECT_EQ(expectCaretInFrontWindow().x, longX);
+    }
+}
+
 TEST_F(CaretDesktop, FindsAQtLineEditWithAccessibilitySwitchedOn)
 {
     startWindow(QStringLiteral(QUILLSTOW_QT_TEXT_FIELD), {QStringLiteral("Caret Qt")},
