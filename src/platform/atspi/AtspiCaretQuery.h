@@ -15,7 +15,8 @@ namespace quillstow::platform {
 //   0   the service answered, but has nothing: no accessible application owns the active
 //       window, nothing in it has focus, the element shows no caret
 //  -1   a call failed: the application went away, or the bus refused the call
-//  -2   an application did not answer in time (it hangs or is stopped)
+//  -2   an application did not answer in time (it hangs or is stopped), or the search for the
+//       focused element ran out of time
 //  -3   the element has no text interface
 //  -4   the accessibility bus cannot be reached
 class AtspiCaretQuery final : public CaretQuery
