@@ -1,0 +1,98 @@
+#pragma once
+
+#include "picker/PasteDelivery.h"
+#include "platform/ClipboardWriter.h"
+#include "platform/KeyInjector.h"
+#include "platform/Notifier.h"
+#include "platform/WindowSystem.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+#include <chrono>
+#include <memory>
+
+namespace quillstow {
+
+// The pauses of a paste.
+struct PasteTiming
+{
+    std::chrono::milliseconds activateAfter{150};
+    std::chrono::milliseconds keysAfterActivation{200};
+    // How often, and how long at most, to wait for the user to let go of modifier keys
+    // still held from choosing the entry.
+    std::chrono::milliseconds modifierPoll{15};
+    std::chrono::milliseconds modifierWaitLimit{2000};
+    // How long each synthetic key stays down: some applications miss a zero-length press.
+    std::chrono::milliseconds keyHold{10};
+};
+
+// What a paste works with.
+struct PasteServices
+{
+    std::shared_ptr<platform::ClipboardWriter> clipboard;
+    std::shared_ptr<platform::WindowSystem> windows;
+    std::shared_ptr<platform::KeyInjector> keys;
+    std::shared_ptr<platform::Notifier> notifier;
+};
+
+// The paste: the text goes on the clipboard at once; after a pause the previous application is
+// brought forward, and after another the platform's paste keys and one Right Arrow are pressed
+// in it. Without synthetic input a notification asks the user to paste by hand.
+class PasteSequence : public QObject, public PasteDelivery
+{
+    Q_OBJECT
+
+public:
+    explicit PasteSequence(PasteServices services, PasteTiming timing = {},
+                           QObject* parent = nullptr);
+    ~PasteSequence() override;
+
+    // The sequence wired to the desktop the program runs in. `windows` is the window system the
+    // caller also uses to remember the previous application.
+    static std::unique_ptr<PasteSequence>
+    forDesktop(std::shared_ptr<platform::WindowSystem> windows);
+
+    // A new delivery replaces one still under way: its target would otherwise receive the new
+    // text.
+    void deliver(const QString& content, const std::optional<platform::WindowRef>& target) override;
+
+    static QString notificationTitle();
+    static QString notificationBody();
+
+Q_SIGNALS:
+    // The last step has run (keys let go of, or the notification sent).
+    void finished();
+
+private:
+    enum class Step
+    {
+        Idle,
+        Activate,
+        Keys,
+        WaitForModifiers,
+        ReleasePaste,
+        PressRight,
+        ReleaseRight
+    };
+
+    void runStep();
+    void schedule(Step step, std::chrono::milliseconds delay);
+    void pasteNow();
+    void askForManualPaste();
+    void letGoOfKeys();
+    void finish();
+
+    PasteServices services_;
+    PasteTiming timing_;
+    QTimer timer_;
+    Step next_ = Step::Idle;
+    std::optional<platform::WindowRef> target_;
+    QElapsedTimer modifierWait_;
+    std::optional<platform::KeyChord> down_;
+};
+
+// Whether a window of this WM_CLASS class is a terminal emulator, where Control+V does not paste.
+bool isTerminalWindowClass(const QString& wmClass);
+
+} // namespace quillstow
