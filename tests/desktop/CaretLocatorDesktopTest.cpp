@@ -2,6 +2,7 @@
 // Qt text fields, windows without accessible text, and an application that stopped answering.
 #include "app/CaretLocator.h"
 #include "platform/DebugLog.h"
+#include "platform/x11/ActiveWindowFrame.h"
 #include "support/TestSupport.h"
 
 #include <QElapsedTimer>
@@ -10,9 +11,11 @@
 #include <QRect>
 #include <QRegularExpression>
 #include <QTest>
+#include <QWidget>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <memory>
+#include <unistd.h>
 #include <vector>
 
 using namespace quillstow;
@@ -317,4 +320,31 @@ TEST_F(CaretDesktop, LeavesItsOwnWindowsAlone)
     // Not err=-2: nothing waited for an answer.
     EXPECT_EQ(logLines(),
               QStringList{QStringLiteral("caretScreenOrigin: no focused element (err=0)")});
+}
+
+TEST(ActiveWindowFrame, NamesTheProcessAndLeavesOutTheClientSideShadow)
+{
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Caret frame"));
+    window.resize(300, 200);
+    window.show();
+    const QString id = QString::number(window.winId());
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("windowactivate"), QStringLiteral("--sync"), id});
+    QTest::qWait(300);
+
+    const auto plain = platform::x11::activeWindowFrame();
+    ASSERT_TRUE(plain.has_value());
+    EXPECT_EQ(plain->pid, static_cast<quint32>(::getpid()));
+    const QRect geometry = activeWindowGeometry();
+    EXPECT_EQ(plain->contentOrigin, geometry.topLeft());
+
+    // GTK's shadow widths: left, right, top, bottom.
+    run(QStringLiteral("xprop"),
+        {QStringLiteral("-id"), id, QStringLiteral("-f"), QStringLiteral("_GTK_FRAME_EXTENTS"),
+         QStringLiteral("32c"), QStringLiteral("-set"), QStringLiteral("_GTK_FRAME_EXTENTS"),
+         QStringLiteral("7, 9, 11, 13")});
+    const auto shadowed = platform::x11::activeWindowFrame();
+    ASSERT_TRUE(shadowed.has_value());
+    EXPECT_EQ(shadowed->contentOrigin, geometry.topLeft() + QPoint(7, 11));
 }
