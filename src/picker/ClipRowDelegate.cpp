@@ -3,6 +3,7 @@
 #include "picker/ClipListModel.h"
 
 #include <QAbstractItemView>
+#include <QHash>
 #include <QPainter>
 
 namespace quillstow {
@@ -20,13 +21,22 @@ ClipRowView ClipRowDelegate::rowFor(const QModelIndex& index)
 
 int ClipRowDelegate::previewLineCount(const ClipRowView& row, int width) const
 {
-    if (width != lineCountWidth_) {
-        lineCounts_.clear();
-        lineCountWidth_ = width;
+    struct Cache
+    {
+        int width = -1;
+        QString font;
+        QHash<QUuid, int> lineCounts;
+    };
+    static Cache cache;
+    const QString font = ClipRowView::previewFont().key();
+    if (width != cache.width || font != cache.font) {
+        cache.lineCounts.clear();
+        cache.width = width;
+        cache.font = font;
     }
-    auto found = lineCounts_.constFind(row.item.id);
-    if (found == lineCounts_.constEnd())
-        found = lineCounts_.insert(row.item.id, row.previewLineCount(width));
+    auto found = cache.lineCounts.constFind(row.item.id);
+    if (found == cache.lineCounts.constEnd())
+        found = cache.lineCounts.insert(row.item.id, row.previewLineCount(width));
     return *found;
 }
 

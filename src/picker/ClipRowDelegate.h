@@ -2,15 +2,15 @@
 
 #include "picker/ClipRowView.h"
 
-#include <QHash>
 #include <QStyledItemDelegate>
 #include <QUuid>
 #include <functional>
 
 namespace quillstow {
 
-// Paints the picker's rows from the list model's data. Row heights are remembered per item,
-// since an item's text never changes.
+// Paints the picker's rows from the list model's data. Row heights are remembered per item for
+// the whole run, since an item's text never changes and every showing of the picker builds a new
+// delegate.
 class ClipRowDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
@@ -31,8 +31,6 @@ public:
 
 private:
     Clock now_;
-    mutable QHash<QUuid, int> lineCounts_;
-    mutable int lineCountWidth_ = -1;
 };
 
 } // namespace quillstow

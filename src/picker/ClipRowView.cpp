@@ -181,21 +181,24 @@ ClipRowView::Geometry ClipRowView::geometry(const QRect& rect, int previewLineCo
         body.adjusted(horizontalInset, verticalInset, -horizontalInset, -verticalInset);
     if (item.isPinned)
         g.pinMark = QRect(content.left(), content.top() + 2, markSize, markSize);
-    int textRight = content.right();
+    // The preview always leaves room for the buttons, so that it does not rewrap when they
+    // appear; the metadata line may run under them.
+    const int buttonsLeft = content.right() + 1 - buttonsWidth;
+    const int textRight = buttonsLeft - spacing - 1;
     if (showsActionButtons()) {
-        int x = content.right() + 1 - buttonsWidth;
+        int x = buttonsLeft;
         for (QRect& button : g.buttons) {
             button = QRect(x, content.top(), buttonSize, buttonSize);
             x += buttonSize + buttonSpacing;
         }
-        textRight = g.buttons[0].left() - spacing - 1;
     }
     const int left = previewLeft(content, item.isPinned);
     const int previewHeight = previewLineCount * QFontMetrics(previewFont()).lineSpacing();
     g.preview =
         QRect(QPoint(left, content.top()), QPoint(textRight, content.top() + previewHeight - 1));
     g.metadata =
-        QRect(QPoint(left, g.preview.bottom() + 1 + lineGap), QPoint(textRight, content.bottom()));
+        QRect(QPoint(left, g.preview.bottom() + 1 + lineGap),
+              QPoint(showsActionButtons() ? textRight : content.right(), content.bottom()));
     return g;
 }
 

@@ -114,8 +114,8 @@ struct ClipRowView
     // "Obsidian".
     QStringList metadataTexts(double now) const;
 
-    // Preview lines the row needs at `rowWidth`: counted with the buttons shown, so that a row
-    // keeps its height when they appear.
+    // Preview lines the row needs at `rowWidth`, with room left for the buttons whether they
+    // show or not.
     int previewLineCount(int rowWidth) const;
     static int height(int previewLineCount);
     Geometry geometry(const QRect& rect, int previewLineCount) const;

@@ -38,8 +38,6 @@ public:
     ClipListView(ClipListModel* model, ClipRowDelegate* delegate, QWidget* parent)
         : QListView(parent), model_(model), delegate_(delegate)
     {
-        setModel(model);
-        setItemDelegate(delegate);
         setSelectionMode(NoSelection);
         setEditTriggers(NoEditTriggers);
         setFocusPolicy(Qt::NoFocus);
@@ -53,6 +51,9 @@ public:
         setUniformItemSizes(false);
         viewport()->setAutoFillBackground(false);
         setAutoFillBackground(false);
+        // Last: some of the settings above lay out every row again.
+        setItemDelegate(delegate);
+        setModel(model);
     }
 
     // The row's action under `pos` (a viewport point): a button, or a tap anywhere else.
@@ -403,8 +404,9 @@ void PopupView::select(const std::optional<QUuid>& id, bool scroll)
         return;
     model_->setSelectedID(id);
     const int row = model_->rowOf(id);
-    if (scroll && row >= 0)
-        list_->scrollTo(model_->index(row), QAbstractItemView::PositionAtCenter);
+    if (!scroll || row < 0)
+        return;
+    list_->scrollTo(model_->index(row), QAbstractItemView::PositionAtCenter);
 }
 
 void PopupView::moveSelection(int step)

@@ -178,7 +178,8 @@ TEST(ClipRow, GeometryPlacesMarkTextButtonsAndDivider)
     EXPECT_FALSE(h.pinMark);
     EXPECT_EQ(h.preview.left(), 14);
     EXPECT_TRUE(h.buttons[0].isNull());
-    EXPECT_EQ(h.preview.right(), 460 - 1 - 14);
+    EXPECT_EQ(h.preview.right(), g.preview.right()); // no rewrap when the buttons appear
+    EXPECT_EQ(h.metadata.right(), 460 - 1 - 14);
 }
 
 TEST(ClipRow, ClicksOnButtonsMapToTheirActions)

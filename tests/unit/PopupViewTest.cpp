@@ -19,6 +19,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 using namespace quillstow;
@@ -151,7 +152,7 @@ public:
                          Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(list()->viewport(), &move);
     }
-    void clickButton(int row, std::size_t button)
+    QRect buttonRect(int row, std::size_t button)
     {
         const auto index = model()->index(row, 0);
         ClipRowView view{index.data(ClipListModel::ItemRole).value<ClipItem>(),
@@ -159,8 +160,11 @@ public:
                          index.data(ClipListModel::IsHoveredRole).toBool()};
         const QRect rect = rowRect(row);
         const int lines = rect.height() > ClipRowView::height(1) ? 2 : 1;
-        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {},
-                          view.geometry(rect, lines).buttons[button].center());
+        return view.geometry(rect, lines).buttons[button];
+    }
+    void clickButton(int row, std::size_t button)
+    {
+        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, buttonRect(row, button).center());
     }
     // Opens the row's context menu and chooses `text` from it.
     void chooseFromMenu(int row, const QString& text)
@@ -321,10 +325,12 @@ TEST_F(PopupViewTest, KeyMovesCentreTheSelectionButHoverDoesNotScroll)
     const int centre = list()->viewport()->height() / 2;
     EXPECT_NEAR(rowRect(25).center().y(), centre, rowRect(25).height());
 
+    // Right after showing, the rows further down may still be waiting for their layout.
     const int before = bar->value();
-    const int row = list()->indexAt(QPoint(100, list()->viewport()->height() - 10)).row();
+    const QPoint low(100, list()->viewport()->height() - 10);
+    hover(low);
+    const int row = list()->indexAt(low).row();
     ASSERT_GT(row, 25);
-    hover(QPoint(100, list()->viewport()->height() - 10));
     EXPECT_EQ(selectedText(), QStringLiteral("entry %1").arg(row));
     EXPECT_TRUE(model()->index(row, 0).data(ClipListModel::IsHoveredRole).toBool());
     EXPECT_EQ(bar->value(), before);
@@ -441,6 +447,14 @@ TEST_F(PopupViewTest, RowButtonsAndContextMenuActOnTheirRow)
     fill({QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three")});
     show();
     key(Qt::Key_Down); // "two" is selected and shows its buttons
+
+    for (const auto& [button, tip] :
+         {std::pair{0, "Pin"}, std::pair{1, "Save to Obsidian"}, std::pair{2, "Delete"}}) {
+        const QPoint at = buttonRect(1, static_cast<std::size_t>(button)).center();
+        QHelpEvent help(QEvent::ToolTip, at, list()->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(list()->viewport(), &help);
+        EXPECT_EQ(QToolTip::text(), QString::fromUtf8(tip));
+    }
 
     clickButton(1, 0);
     EXPECT_TRUE(itemNamed(QStringLiteral("two")).isPinned);
