@@ -121,11 +121,13 @@ int runFigures()
     for (int i = 0; i < 10; ++i)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     QElapsedTimer timer;
+    // Painted into an image, which works alike on every platform plugin.
+    QImage page(list->viewport()->size(), QImage::Format_ARGB32_Premultiplied);
     std::vector<double> pages;
     while (bar->value() < bar->maximum()) {
         timer.start();
         bar->setValue(bar->value() + list->viewport()->height());
-        list->viewport()->repaint();
+        list->viewport()->render(&page);
         pages.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
     std::printf("paging through %zu pages: median %.2f ms, worst %.2f ms per page\n", pages.size(),
@@ -137,7 +139,7 @@ int runFigures()
     for (const QChar c : QStringLiteral("server")) {
         timer.start();
         QTest::keyClicks(field, QString(c));
-        list->viewport()->repaint();
+        list->viewport()->render(&page);
         keys.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
     std::printf("typing \"server\": median %.2f ms, worst %.2f ms per key (filter, rows, paint)\n",

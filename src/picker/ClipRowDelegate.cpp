@@ -3,6 +3,7 @@
 #include "picker/ClipListModel.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QHash>
 #include <QPainter>
 
@@ -24,15 +25,14 @@ int ClipRowDelegate::previewLineCount(const ClipRowView& row, int width) const
     struct Cache
     {
         int width = -1;
-        QString font;
+        QFont appFont;
         QHash<QUuid, int> lineCounts;
     };
     static Cache cache;
-    const QString font = ClipRowView::previewFont().key();
-    if (width != cache.width || font != cache.font) {
+    if (width != cache.width || QApplication::font() != cache.appFont) {
         cache.lineCounts.clear();
         cache.width = width;
-        cache.font = font;
+        cache.appFont = QApplication::font();
     }
     auto found = cache.lineCounts.constFind(row.item.id);
     if (found == cache.lineCounts.constEnd())
@@ -40,20 +40,32 @@ int ClipRowDelegate::previewLineCount(const ClipRowView& row, int width) const
     return *found;
 }
 
+namespace {
+
+// Rows span the list's whole width.
+int rowWidth(const QStyleOptionViewItem& option)
+{
+    const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
+    return view ? view->viewport()->width() : option.rect.width();
+}
+
+} // namespace
+
 void ClipRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                             const QModelIndex& index) const
 {
     const ClipRowView row = rowFor(index);
-    row.paint(*painter, option.rect, option.palette, previewLineCount(row, option.rect.width()),
+    row.paint(*painter, option.rect, option.palette, previewLineCount(row, rowWidth(option)),
               now_());
 }
 
 QSize ClipRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
-    const ClipRowView row = rowFor(index);
-    // Rows span the list's whole width.
-    const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
-    const int width = view ? view->viewport()->width() : option.rect.width();
+    // Called for every row at each layout: read the item directly rather than through variants.
+    const auto* model = qobject_cast<const ClipListModel*>(index.model());
+    const ClipItem* item = model ? model->itemAt(index.row()) : nullptr;
+    const int width = rowWidth(option);
+    const ClipRowView row = item ? ClipRowView{*item} : rowFor(index);
     return {width, ClipRowView::height(previewLineCount(row, width))};
 }
 
