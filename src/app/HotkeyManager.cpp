@@ -1,0 +1,62 @@
+#include "app/HotkeyManager.h"
+
+#include "platform/DebugLog.h"
+#include "platform/GlobalHotkey.h"
+
+#include <QList>
+
+namespace quillstow {
+
+HotkeyManager::HotkeyManager(std::unique_ptr<platform::GlobalHotkey> backend)
+    : backend_(std::move(backend))
+{}
+
+HotkeyManager::~HotkeyManager() = default;
+
+HotkeyManager& HotkeyManager::shared()
+{
+    static HotkeyManager* manager = new HotkeyManager(platform::createGlobalHotkey());
+    return *manager;
+}
+
+quint32 HotkeyManager::signature()
+{
+    return fourCC(QStringLiteral("RORE"));
+}
+
+quint32 HotkeyManager::fourCC(const QString& text)
+{
+    quint32 result = 0;
+    int taken = 0;
+    for (const uint scalar : text.toUcs4()) {
+        if (taken++ == 4)
+            break;
+        result = (result << 8) + scalar;
+    }
+    return result;
+}
+
+bool HotkeyManager::registerHotKey()
+{
+    if (registered_)
+        return true;
+    if (!backend_) {
+        debuglog::write(
+            QStringLiteral("HotkeyManager: no global shortcut service in this session"));
+        return false;
+    }
+    QString error;
+    // The handler looks up `onActivate` at each press, so a later assignment takes effect.
+    registered_ = backend_->grab(
+        Qt::Key_V, Qt::MetaModifier | Qt::ShiftModifier,
+        [this] {
+            if (onActivate)
+                onActivate();
+        },
+        &error);
+    if (!registered_)
+        debuglog::write(QStringLiteral("HotkeyManager: Super+Shift+V not registered: ") + error);
+    return registered_;
+}
+
+} // namespace quillstow

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QLockFile>
+#include <QObject>
+#include <QString>
+
+namespace quillstow {
+
+// One Quillstow per user: the first launch holds a lock in the user's runtime folder and answers
+// on the session bus; a later launch finds the lock, asks the running one to show the picker,
+// and exits instead of starting a second history writer.
+class SingleInstance : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.quillstow.Quillstow")
+
+public:
+    static inline const QString serviceName = QStringLiteral("org.quillstow.Quillstow");
+
+    // `folder` is private to the user (normally the runtime folder).
+    explicit SingleInstance(const QString& folder, QObject* parent = nullptr);
+
+    // The user's runtime folder, or a private folder in /tmp where the session has none.
+    static QString defaultFolder();
+
+    // True when this process is now the one instance.
+    bool claim();
+    // Asks the running instance to show the picker; false when none answered in time.
+    bool notifyRunning(int timeoutMs = 1000);
+
+public Q_SLOTS:
+    // Called over the session bus by a later launch.
+    Q_SCRIPTABLE void ShowPicker();
+
+Q_SIGNALS:
+    void showRequested();
+
+private:
+    QLockFile lock_;
+};
+
+} // namespace quillstow

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <Qt>
+#include <functional>
+#include <memory>
+
+namespace quillstow::platform {
+
+// A system-wide key combination delivered to this program, whichever window is in front, and
+// withheld from that window.
+class GlobalHotkey
+{
+public:
+    virtual ~GlobalHotkey() = default;
+
+    // Takes `key` with exactly `modifiers` (Qt::MetaModifier is the Super key); `key` names the
+    // key at that letter's position on a U.S. keyboard. `onPress` runs on the GUI thread for each
+    // press. Returns false, with a reason, when the combination cannot be taken (for example
+    // because another program holds it).
+    virtual bool grab(Qt::Key key, Qt::KeyboardModifiers modifiers, std::function<void()> onPress,
+                      QString* error) = 0;
+};
+
+// The implementation for the session the program runs in, or none where it has no such service.
+std::unique_ptr<GlobalHotkey> createGlobalHotkey();
+
+} // namespace quillstow::platform

@@ -1,0 +1,208 @@
+#include "platform/x11/X11GlobalHotkey.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QtGui/qguiapplication_platform.h>
+#include <array>
+#include <cstdlib>
+#include <memory>
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+
+namespace quillstow::platform {
+
+namespace {
+
+// X keysyms used here (from X11/keysymdef.h).
+constexpr xcb_keysym_t keysymSuperL = 0xffeb;
+constexpr xcb_keysym_t keysymSuperR = 0xffec;
+constexpr xcb_keysym_t keysymAltL = 0xffe9;
+constexpr xcb_keysym_t keysymAltR = 0xffea;
+constexpr xcb_keysym_t keysymNumLock = 0xff7f;
+constexpr xcb_keysym_t keysymScrollLock = 0xff14;
+
+constexpr std::uint8_t badAccess = 10;
+
+struct FreeDeleter
+{
+    void operator()(void* p) const { std::free(p); }
+};
+template <typename T> using XcbReply = std::unique_ptr<T, FreeDeleter>;
+
+} // namespace
+
+std::unique_ptr<GlobalHotkey> createGlobalHotkey()
+{
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !x11->connection())
+        return nullptr;
+    return std::make_unique<X11GlobalHotkey>(x11->connection());
+}
+
+X11GlobalHotkey::X11GlobalHotkey(xcb_connection_t* connection) : connection_(connection)
+{
+    root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+    const ModifierMasks masks = modifierMasks();
+    numLock_ = masks.numLock;
+    ignoredLocks_ =
+        static_cast<std::uint16_t>(XCB_MOD_MASK_LOCK | masks.numLock | masks.scrollLock);
+    QCoreApplication::instance()->installNativeEventFilter(this);
+}
+
+X11GlobalHotkey::~X11GlobalHotkey()
+{
+    if (QCoreApplication::instance())
+        QCoreApplication::instance()->removeNativeEventFilter(this);
+    for (const Grab& grab : grabs_) {
+        for (std::uint16_t lock : lockCombinations())
+            xcb_ungrab_key(connection_, grab.keycode, root_,
+                           static_cast<std::uint16_t>(grab.modifiers | lock));
+    }
+    xcb_flush(connection_);
+}
+
+std::vector<std::uint16_t> X11GlobalHotkey::lockCombinations() const
+{
+    return {0, XCB_MOD_MASK_LOCK, numLock_,
+            static_cast<std::uint16_t>(XCB_MOD_MASK_LOCK | numLock_)};
+}
+
+X11GlobalHotkey::ModifierMasks X11GlobalHotkey::modifierMasks() const
+{
+    ModifierMasks masks;
+    const XcbReply<xcb_get_modifier_mapping_reply_t> mapping(xcb_get_modifier_mapping_reply(
+        connection_, xcb_get_modifier_mapping(connection_), nullptr));
+    xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(connection_);
+    if (!mapping || !symbols) {
+        xcb_key_symbols_free(symbols);
+        masks.super = XCB_MOD_MASK_4;
+        masks.alt = XCB_MOD_MASK_1;
+        masks.numLock = XCB_MOD_MASK_2;
+        return masks;
+    }
+    const xcb_keycode_t* codes = xcb_get_modifier_mapping_keycodes(mapping.get());
+    const int perModifier = mapping->keycodes_per_modifier;
+    // Shift, Lock and Control are fixed; the roles of Mod1..Mod5 come from the keys on them.
+    for (int modifier = 3; modifier < 8; ++modifier) {
+        const auto mask = static_cast<std::uint16_t>(1u << modifier);
+        for (int i = 0; i < perModifier; ++i) {
+            const xcb_keycode_t code = codes[modifier * perModifier + i];
+            if (code == 0)
+                continue;
+            for (int column = 0; column < 4; ++column) {
+                const xcb_keysym_t sym = xcb_key_symbols_get_keysym(symbols, code, column);
+                if (sym == keysymSuperL || sym == keysymSuperR)
+                    masks.super |= mask;
+                else if (sym == keysymAltL || sym == keysymAltR)
+                    masks.alt |= mask;
+                else if (sym == keysymNumLock)
+                    masks.numLock |= mask;
+                else if (sym == keysymScrollLock)
+                    masks.scrollLock |= mask;
+            }
+        }
+    }
+    xcb_key_symbols_free(symbols);
+    if (!masks.super)
+        masks.super = XCB_MOD_MASK_4;
+    if (!masks.alt)
+        masks.alt = XCB_MOD_MASK_1;
+    return masks;
+}
+
+std::uint8_t X11GlobalHotkey::keycodeFor(Qt::Key key) const
+{
+    // Keycodes of the U.S. letter positions on evdev and XFree86 keyboards alike.
+    static constexpr std::array<std::uint8_t, 26> letterPositions{
+        38, 56, 54, 40, 26, 41, 42, 43, 31, 44, 45, 46, 58, // A..M
+        57, 32, 33, 24, 27, 39, 28, 30, 55, 25, 53, 29, 52, // N..Z
+    };
+    if (key < Qt::Key_A || key > Qt::Key_Z)
+        return 0;
+    const std::uint8_t position = letterPositions[static_cast<size_t>(key - Qt::Key_A)];
+    xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(connection_);
+    if (!symbols)
+        return position;
+    std::uint8_t code = position;
+    // A server with another keycode scheme leaves that position empty: fall back to the key
+    // that types the letter.
+    if (xcb_key_symbols_get_keysym(symbols, position, 0) == XCB_NO_SYMBOL) {
+        const auto lower = static_cast<xcb_keysym_t>('a' + (key - Qt::Key_A));
+        std::unique_ptr<xcb_keycode_t, FreeDeleter> codes(
+            xcb_key_symbols_get_keycode(symbols, lower));
+        code = codes && codes.get()[0] != XCB_NO_SYMBOL ? codes.get()[0] : 0;
+    }
+    xcb_key_symbols_free(symbols);
+    return code;
+}
+
+bool X11GlobalHotkey::grab(Qt::Key key, Qt::KeyboardModifiers modifiers,
+                           std::function<void()> onPress, QString* error)
+{
+    const std::uint8_t keycode = keycodeFor(key);
+    if (keycode == 0) {
+        if (error)
+            *error = QStringLiteral("no key for the combination on this keyboard");
+        return false;
+    }
+    const ModifierMasks masks = modifierMasks();
+    std::uint16_t wanted = 0;
+    if (modifiers & Qt::ShiftModifier)
+        wanted |= XCB_MOD_MASK_SHIFT;
+    if (modifiers & Qt::ControlModifier)
+        wanted |= XCB_MOD_MASK_CONTROL;
+    if (modifiers & Qt::AltModifier)
+        wanted |= masks.alt;
+    if (modifiers & Qt::MetaModifier)
+        wanted |= masks.super;
+
+    const std::vector<std::uint16_t> locks = lockCombinations();
+    // Not owner-events: a press is reported on the root window even while one of our own
+    // windows has the focus, so the hot key also closes the popup.
+    std::vector<xcb_void_cookie_t> cookies;
+    for (std::uint16_t lock : locks)
+        cookies.push_back(xcb_grab_key_checked(connection_, 0, root_,
+                                               static_cast<std::uint16_t>(wanted | lock), keycode,
+                                               XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+    bool taken = true;
+    for (const xcb_void_cookie_t& cookie : cookies) {
+        if (XcbReply<xcb_generic_error_t> failure{xcb_request_check(connection_, cookie)}) {
+            taken = false;
+            if (error)
+                *error = failure->error_code == badAccess
+                             ? QStringLiteral("another program holds the combination")
+                             : QStringLiteral("X error %1").arg(failure->error_code);
+        }
+    }
+    if (!taken) {
+        for (std::uint16_t lock : locks)
+            xcb_ungrab_key(connection_, keycode, root_, static_cast<std::uint16_t>(wanted | lock));
+        xcb_flush(connection_);
+        return false;
+    }
+    grabs_.push_back(Grab{keycode, wanted, std::move(onPress)});
+    return true;
+}
+
+bool X11GlobalHotkey::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
+{
+    if (eventType != "xcb_generic_event_t")
+        return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7f) != XCB_KEY_PRESS)
+        return false;
+    const auto* press = static_cast<const xcb_key_press_event_t*>(message);
+    if (press->event != root_)
+        return false;
+    const auto state = static_cast<std::uint16_t>(press->state & ~ignoredLocks_ & 0xff);
+    for (const Grab& grab : grabs_) {
+        if (grab.keycode == press->detail && grab.modifiers == state) {
+            if (grab.onPress)
+                grab.onPress();
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace quillstow::platform

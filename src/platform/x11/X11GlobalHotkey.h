@@ -1,0 +1,55 @@
+#pragma once
+
+#include "platform/GlobalHotkey.h"
+
+#include <QAbstractNativeEventFilter>
+#include <cstdint>
+#include <vector>
+
+struct xcb_connection_t;
+
+namespace quillstow::platform {
+
+// XGrabKey on the root window. The combination is grabbed also with CapsLock and NumLock on, so
+// that neither disables it; presses arrive through Qt's own X connection.
+class X11GlobalHotkey : public GlobalHotkey, public QAbstractNativeEventFilter
+{
+public:
+    explicit X11GlobalHotkey(xcb_connection_t* connection);
+    ~X11GlobalHotkey() override;
+    X11GlobalHotkey(const X11GlobalHotkey&) = delete;
+    X11GlobalHotkey& operator=(const X11GlobalHotkey&) = delete;
+
+    bool grab(Qt::Key key, Qt::KeyboardModifiers modifiers, std::function<void()> onPress,
+              QString* error) override;
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
+private:
+    struct Grab
+    {
+        std::uint8_t keycode;
+        std::uint16_t modifiers; // without the lock modifiers
+        std::function<void()> onPress;
+    };
+    struct ModifierMasks
+    {
+        std::uint16_t super = 0;
+        std::uint16_t alt = 0;
+        std::uint16_t numLock = 0;
+        std::uint16_t scrollLock = 0;
+    };
+
+    ModifierMasks modifierMasks() const;
+    std::uint8_t keycodeFor(Qt::Key key) const;
+    // CapsLock and NumLock in every on/off combination.
+    std::vector<std::uint16_t> lockCombinations() const;
+
+    xcb_connection_t* connection_;
+    std::uint32_t root_ = 0;
+    std::uint16_t numLock_ = 0;
+    std::uint16_t ignoredLocks_ = 0;
+    std::vector<Grab> grabs_;
+};
+
+} // namespace quillstow::platform

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QWidget>
+
+class QButtonGroup;
+class QPushButton;
+class QToolButton;
+
+namespace quillstow {
+
+class ObsidianSettings;
+
+namespace settings {
+class ElidedLabel;
+}
+
+// The vault folder and the save mode, shown from and written to `settings`.
+class ObsidianSettingsTab : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static inline const QString notConfigured = QStringLiteral("Not configured");
+
+    explicit ObsidianSettingsTab(ObsidianSettings& settings, QWidget* parent = nullptr);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void refresh();
+    void applyColours();
+
+    ObsidianSettings& settings_;
+    settings::ElidedLabel* vaultLabel_;
+    QPushButton* removeButton_;
+    QPushButton* chooseButton_;
+    QToolButton* iCloudButton_;
+    QButtonGroup* saveModes_;
+};
+
+} // namespace quillstow

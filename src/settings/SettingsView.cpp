@@ -1,0 +1,88 @@
+#include "settings/SettingsView.h"
+
+#include "history/HistoryStore.h"
+#include "platform/Autostart.h"
+#include "platform/FolderChooser.h"
+#include "platform/SettingsStore.h"
+#include "settings/GeneralSettingsTab.h"
+#include "settings/ObsidianSettingsTab.h"
+#include "settings/SettingsIcons.h"
+#include "vault/ObsidianService.h"
+#include "vault/ObsidianSettings.h"
+
+#include <QEvent>
+#include <QScrollArea>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace quillstow {
+
+namespace {
+
+// The tab view's size is fixed: with large fonts a tab scrolls rather than squeezing its rows.
+QScrollArea* scrollable(QWidget* content)
+{
+    auto* area = new QScrollArea;
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setWidget(content);
+    return area;
+}
+
+} // namespace
+
+SettingsView::SettingsView(QSettings& defaults, HistoryStore& history, ObsidianService& vault,
+                           platform::FolderChooser& chooser, platform::Autostart& autostart,
+                           const QString& homePath, QWidget* parent)
+    : QWidget(parent)
+{
+    build(defaults, history, vault, chooser, autostart, homePath);
+}
+
+SettingsView::SettingsView(QWidget* parent)
+    : QWidget(parent), ownChooser_(std::make_unique<platform::DialogFolderChooser>(this)),
+      ownAutostart_(std::make_unique<platform::XdgAutostart>())
+{
+    build(platform::userSettings(), HistoryStore::shared(), ObsidianService::shared(), *ownChooser_,
+          *ownAutostart_, {});
+}
+
+SettingsView::~SettingsView() = default;
+
+void SettingsView::build(QSettings& defaults, HistoryStore& history, ObsidianService& vault,
+                         platform::FolderChooser& chooser, platform::Autostart& autostart,
+                         const QString& homePath)
+{
+    obsidian_ = new ObsidianSettings(vault, chooser, homePath, this);
+
+    tabs_ = new QTabWidget;
+    tabs_->setObjectName(QStringLiteral("settingsTabs"));
+    tabs_->setFixedSize(tabViewSize);
+    tabs_->setDocumentMode(false);
+    tabs_->addTab(scrollable(new GeneralSettingsTab(defaults, history, autostart)),
+                  QStringLiteral("General"));
+    tabs_->addTab(scrollable(new ObsidianSettingsTab(*obsidian_)), QStringLiteral("Obsidian"));
+    tabs_->setCurrentIndex(0);
+    applyIcons();
+
+    // The layout's default margins are the style's standard window margins.
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(tabs_);
+}
+
+void SettingsView::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        applyIcons();
+}
+
+void SettingsView::applyIcons()
+{
+    const QColor colour = palette().color(QPalette::WindowText);
+    tabs_->setTabIcon(0, settings::generalTabIcon(colour));
+    tabs_->setTabIcon(1, settings::obsidianTabIcon(colour));
+}
+
+} // namespace quillstow

@@ -1,0 +1,99 @@
+#include "app/HotkeyManager.h"
+
+#include "platform/DebugLog.h"
+#include "platform/GlobalHotkey.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace quillstow;
+
+namespace {
+
+struct FakeHotkey : platform::GlobalHotkey
+{
+    bool available = true;
+    Qt::Key key{};
+    Qt::KeyboardModifiers modifiers;
+    std::function<void()> press;
+    int grabs = 0;
+
+    bool grab(Qt::Key k, Qt::KeyboardModifiers m, std::function<void()> onPress,
+              QString* error) override
+    {
+        ++grabs;
+        if (!available) {
+            *error = QStringLiteral("another program holds the combination");
+            return false;
+        }
+        key = k;
+        modifiers = m;
+        press = std::move(onPress);
+        return true;
+    }
+};
+
+} // namespace
+
+TEST(HotkeyManager, FourCharacterCodes)
+{
+    const struct
+    {
+        QString text;
+        quint32 code;
+    } cases[] = {
+        {QStringLiteral("RORE"), 0x524F5245},
+        {QStringLiteral("ABCD"), 1094861636},
+        {QStringLiteral("ABCDE"), 1094861636},
+        {QStringLiteral("AB"), 0x4142},
+        {QString(), 0},
+        {QStringLiteral("\u00FF\u00FF\u00FF\u00FF"), 0xFFFFFFFF},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(HotkeyManager::fourCC(c.text), c.code) << c.text.toStdString();
+    EXPECT_EQ(HotkeyManager::signature(), 0x524F5245u);
+}
+
+TEST(HotkeyManager, GrabsSuperShiftVAndCallsTheCurrentCallbackPerPress)
+{
+    auto backend = std::make_unique<FakeHotkey>();
+    FakeHotkey& fake = *backend;
+    HotkeyManager manager(std::move(backend));
+    ASSERT_TRUE(manager.registerHotKey());
+    EXPECT_EQ(fake.key, Qt::Key_V);
+    EXPECT_EQ(fake.modifiers, Qt::MetaModifier | Qt::ShiftModifier);
+
+    fake.press(); // no callback yet: nothing happens
+    int first = 0;
+    int second = 0;
+    manager.onActivate = [&] {
+        ++first;
+    };
+    fake.press();
+    fake.press();
+    manager.onActivate = [&] {
+        ++second;
+    };
+    fake.press();
+    EXPECT_EQ(first, 2);
+    EXPECT_EQ(second, 1);
+    EXPECT_TRUE(manager.registerHotKey());
+    EXPECT_EQ(fake.grabs, 1);
+}
+
+TEST(HotkeyManager, AFailedGrabIsLoggedAndTheProgramRunsOn)
+{
+    QTemporaryDir dir;
+    debuglog::setPath(dir.filePath(QStringLiteral("log")));
+    auto backend = std::make_unique<FakeHotkey>();
+    backend->available = false;
+    HotkeyManager manager(std::move(backend));
+    EXPECT_FALSE(manager.registerHotKey());
+    HotkeyManager none(nullptr);
+    EXPECT_FALSE(none.registerHotKey());
+    EXPECT_EQ(
+        test::readFile(dir.filePath(QStringLiteral("log"))),
+        QByteArray("HotkeyManager: Super+Shift+V not registered: another program holds the "
+                   "combination\nHotkeyManager: no global shortcut service in this session\n"));
+    debuglog::setPath(debuglog::defaultPath);
+}

@@ -1,0 +1,71 @@
+#include "app/PopupPlacement.h"
+
+#include <gtest/gtest.h>
+
+using namespace quillstow::placement;
+
+namespace {
+
+// A 1440 by 900 screen, and a second one to its right.
+const QRect mainScreen(0, 0, 1440, 900);
+const QRect rightScreen(1440, 100, 1920, 1080);
+const QList<QRect> screens{mainScreen, rightScreen};
+
+} // namespace
+
+TEST(PopupPlacement, ScreenChoiceCountsLeftAndTopEdgesAsInside)
+{
+    EXPECT_EQ(screenIndexFor({0, 0}, screens, 0), 0);
+    EXPECT_EQ(screenIndexFor({1439, 899}, screens, 0), 0);
+    EXPECT_EQ(screenIndexFor({1440, 500}, screens, 0), 1);
+    EXPECT_EQ(screenIndexFor({1440, 50}, screens, 0), 0); // outside both: the main screen
+    EXPECT_EQ(screenIndexFor({-5, -5}, screens, 1), 1);
+    EXPECT_EQ(screenIndexFor({5, 5}, {}, 0), -1);
+}
+
+TEST(PopupPlacement, NearTheCaretStaysInsideTheCaretsScreen)
+{
+    const struct
+    {
+        const char* name;
+        QPoint anchor;
+        QPoint origin;
+    } cases[] = {
+        {"room below and right", {100, 200}, {100, 200}},
+        {"near the bottom: pushed up", {100, 600}, {100, 380}},
+        {"near the right edge: pushed left", {1400, 100}, {960, 100}},
+        {"bottom-right corner", {1439, 899}, {960, 380}},
+        {"on the second screen", {3000, 1100}, {2880, 660}},
+        {"on the second screen's left edge", {1440, 150}, {1440, 150}},
+        {"outside every screen: the main one", {-300, -40}, {0, 0}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(nearAnchor(c.anchor, screens, 0), c.origin) << c.name;
+}
+
+TEST(PopupPlacement, UnderTheTrayIcon)
+{
+    const struct
+    {
+        const char* name;
+        QRect icon;
+        QPoint origin;
+    } cases[] = {
+        {"top bar, centred under the icon", {1000, 0, 22, 25}, {771, 31}},
+        {"near the left edge", {88, 0, 24, 24}, {8, 30}},
+        {"near the right edge: kept on screen", {1410, 0, 24, 24}, {952, 30}},
+        {"bottom panel: above the icon", {700, 876, 24, 24}, {472, 350}},
+        {"right-hand vertical panel, low", {1416, 700, 24, 24}, {952, 174}},
+        {"pointer for an icon without geometry", {600, 890, 1, 1}, {360, 364}},
+        {"icon on the second screen", {3300, 100, 24, 24}, {2872, 130}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(underTrayIcon(c.icon, screens, 0), c.origin) << c.name;
+}
+
+TEST(PopupPlacement, AScreenSmallerThanThePopupShowsItsTopLeft)
+{
+    const QList<QRect> tiny{QRect(0, 0, 400, 300)};
+    EXPECT_EQ(nearAnchor({350, 250}, tiny, 0), QPoint(0, 0));
+    EXPECT_EQ(underTrayIcon(QRect(380, 0, 20, 20), tiny, 0), QPoint(8, 0));
+}
