@@ -1,0 +1,119 @@
+#pragma once
+
+#include "history/ClipItem.h"
+#include "platform/WindowSystem.h"
+
+#include <QList>
+#include <QString>
+#include <QUuid>
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+class QLabel;
+class QLineEdit;
+class QStackedWidget;
+class QToolButton;
+
+namespace quillstow {
+
+class ClipListModel;
+class ClipListView;
+class HistoryStore;
+class ObsidianService;
+class PasteDelivery;
+enum class RowAction;
+
+// The picker: a search field over the clipboard history, the matching entries, and a footer.
+// Typing filters, the arrow keys or the pointer move the selection, Return or a click pastes into
+// the application that was in front before the picker opened.
+class PopupView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Shows the user why a save into the vault failed; blocks until dismissed.
+    using SaveFailedAlert = std::function<void(const QString& message, const QString& details)>;
+
+    struct Collaborators
+    {
+        HistoryStore& store;
+        ObsidianService& vault;
+        PasteDelivery& delivery;
+        // A warning box unless given.
+        SaveFailedAlert showSaveFailed = {};
+        // The footer's "Settings" (after the picker is dismissed) and "Quit".
+        std::function<void()> onOpenSettings = {};
+        std::function<void()> onQuit = {};
+        // Seconds since 2001-01-01 UTC, for the rows' age labels; the system clock unless given.
+        std::function<double()> now = {};
+    };
+
+    static constexpr int panelWidth = 480;
+    static constexpr int panelHeight = 520;
+    static constexpr int cornerRadius = 12;
+    static inline const QString placeholderText = QStringLiteral("Search clipboard history\u2026");
+    static inline const QString saveFailedMessage = QStringLiteral("Save Failed");
+
+    // `onDismiss` closes the picker's window. It may hide the view but must not delete it at
+    // once (deleteLater is fine): the picker calls it last in an action and returns.
+    PopupView(std::optional<platform::WindowRef> previousApp, std::function<void()> onDismiss,
+              Collaborators collaborators, QWidget* parent = nullptr);
+    ~PopupView() override;
+
+    const QString& query() const { return query_; }
+    std::optional<QUuid> selectedID() const;
+    // The entries shown: the store's items for the current query.
+    QList<ClipItem> visibleItems() const;
+
+    // Moves the selection by `step` rows, stopping at either end.
+    void moveSelection(int step);
+    // Pastes the selected entry, or the first one when the selection is not visible.
+    void pasteSelected();
+    void pasteItem(const ClipItem& item);
+    void saveToObsidian(const ClipItem& item);
+
+    // The default save-failed alert: a modal warning box.
+    static void showSaveFailedAlert(QWidget* parent, const QString& message,
+                                    const QString& details);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    bool handleKey(QKeyEvent* event);
+    void setQuery(const QString& query);
+    // Selects `id`; a change to a shown row scrolls it to the middle when `scroll` is set.
+    void select(const std::optional<QUuid>& id, bool scroll = true);
+    void selectFirst();
+    void onRowHovered(const std::optional<QUuid>& id);
+    void onRowAction(const ClipItem& item, RowAction action);
+    void refreshFromStore();
+    void refreshEmptyStateAndCount();
+    void applyColors();
+    QWidget* buildSearchBar();
+    QWidget* buildEmptyState();
+    QWidget* buildFooter();
+
+    Collaborators c_;
+    std::optional<platform::WindowRef> previousApp_;
+    std::function<void()> onDismiss_;
+    QString query_;
+    bool hasAppeared_ = false;
+
+    ClipListModel* model_ = nullptr;
+    ClipListView* list_ = nullptr;
+    QLineEdit* searchField_ = nullptr;
+    QToolButton* clearButton_ = nullptr;
+    QLabel* searchIcon_ = nullptr;
+    QLabel* emptyIcon_ = nullptr;
+    QLabel* emptyText_ = nullptr;
+    QLabel* itemCount_ = nullptr;
+    QStackedWidget* results_ = nullptr;
+};
+
+} // namespace quillstow

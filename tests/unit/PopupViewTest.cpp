@@ -1,0 +1,572 @@
+#include "picker/PopupView.h"
+
+#include "history/HistoryStore.h"
+#include "picker/ClipListModel.h"
+#include "picker/ClipRowView.h"
+#include "picker/FooterButton.h"
+#include "picker/PasteDelivery.h"
+#include "platform/DebugLog.h"
+#include "support/TestSupport.h"
+#include "vault/ObsidianService.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QScrollBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QToolTip>
+#include <gtest/gtest.h>
+
+using namespace quillstow;
+
+namespace {
+
+class RecordingDelivery : public PasteDelivery
+{
+public:
+    struct Call
+    {
+        QString content;
+        std::optional<platform::WindowRef> target;
+    };
+    std::vector<Call> calls;
+    void deliver(const QString& content, const std::optional<platform::WindowRef>& target) override
+    {
+        calls.push_back({content, target});
+    }
+};
+
+const platform::WindowRef editor{0x4200007, QStringLiteral("Gedit"), QStringLiteral("Text Editor"),
+                                 4242};
+
+class PopupViewTest : public ::testing::Test
+{
+public:
+    test::TempSettings temp;
+    ObsidianService vault{temp.settings()};
+    HistoryStore store{temp.settings(), vault};
+    RecordingDelivery delivery;
+    std::vector<QString> events; // dismiss, settings, quit and alerts, in order
+    std::unique_ptr<PopupView> popup;
+    QString logPath = temp.filePath(QStringLiteral("debug.log"));
+
+    void SetUp() override { debuglog::setPath(logPath); }
+    void TearDown() override
+    {
+        popup.reset();
+        debuglog::setPath(debuglog::defaultPath);
+    }
+
+    // Items added oldest first, so the store lists them as given: texts[0] on top.
+    void fill(const QStringList& texts)
+    {
+        for (qsizetype i = texts.size() - 1; i >= 0; --i)
+            store.add(ClipItem::create(texts[i], 1000.0 - static_cast<double>(i)));
+    }
+    void fillNumbered(int count)
+    {
+        QStringList texts;
+        for (int i = 0; i < count; ++i)
+            texts << QStringLiteral("entry %1").arg(i);
+        fill(texts);
+    }
+
+    PopupView& show(std::optional<platform::WindowRef> previous = editor)
+    {
+        popup = std::make_unique<PopupView>(
+            previous, [this] { events.push_back(QStringLiteral("dismiss")); },
+            PopupView::Collaborators{
+                .store = store,
+                .vault = vault,
+                .delivery = delivery,
+                .showSaveFailed =
+                    [this](const QString& message, const QString& details) {
+                        events.push_back(QStringLiteral("alert: ") + message +
+                                         QStringLiteral(": ") + details);
+                    },
+                .onOpenSettings = [this] { events.push_back(QStringLiteral("settings")); },
+                .onQuit = [this] { events.push_back(QStringLiteral("quit")); },
+                .now = [] { return 1000.0 + 30; },
+            });
+        popup->show();
+        QApplication::processEvents();
+        return *popup;
+    }
+
+    QLineEdit* field() { return popup->findChild<QLineEdit*>(QStringLiteral("searchField")); }
+    QListView* list() { return popup->findChild<QListView*>(QStringLiteral("resultsList")); }
+    QAbstractItemModel* model() { return list()->model(); }
+    QString emptyText()
+    {
+        auto* label = popup->findChild<QLabel*>(QStringLiteral("emptyStateText"));
+        return label->isVisibleTo(popup.get()) ? label->text() : QString();
+    }
+    QString countText() { return popup->findChild<QLabel*>(QStringLiteral("itemCount"))->text(); }
+    FooterButton* footerButton(const QString& label)
+    {
+        for (auto* button : popup->findChildren<FooterButton*>())
+            if (button->text() == label)
+                return button;
+        return nullptr;
+    }
+    void key(Qt::Key k, int times = 1)
+    {
+        for (int i = 0; i < times; ++i)
+            QTest::keyClick(field(), k);
+    }
+    void type(const QString& text) { QTest::keyClicks(field(), text); }
+    QString selectedText()
+    {
+        const auto id = popup->selectedID();
+        if (!id)
+            return QStringLiteral("<none>");
+        for (const ClipItem& item : store.items())
+            if (item.id == *id)
+                return item.content;
+        return QStringLiteral("<gone>");
+    }
+    const ClipItem& itemNamed(const QString& content)
+    {
+        for (const ClipItem& item : store.items())
+            if (item.content == content)
+                return item;
+        throw std::runtime_error("no such item");
+    }
+    QRect rowRect(int row) { return list()->visualRect(model()->index(row, 0)); }
+    int rowOf(const QString& content)
+    {
+        for (int row = 0; row < model()->rowCount(); ++row)
+            if (model()->index(row, 0).data(ClipListModel::ItemRole).value<ClipItem>().content ==
+                content)
+                return row;
+        return -1;
+    }
+    void hover(const QPoint& pos)
+    {
+        QMouseEvent move(QEvent::MouseMove, pos, list()->viewport()->mapToGlobal(pos), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(list()->viewport(), &move);
+    }
+    QRect buttonRect(int row, std::size_t button)
+    {
+        const auto index = model()->index(row, 0);
+        ClipRowView view{index.data(ClipListModel::ItemRole).value<ClipItem>(),
+                         index.data(ClipListModel::IsSelectedRole).toBool(),
+                         index.data(ClipListModel::IsHoveredRole).toBool()};
+        const QRect rect = rowRect(row);
+        const int lines = rect.height() > ClipRowView::height(1) ? 2 : 1;
+        return view.geometry(rect, lines).buttons[button];
+    }
+    void clickButton(int row, std::size_t button)
+    {
+        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, buttonRect(row, button).center());
+    }
+    // Opens the row's context menu and chooses `text` from it.
+    void chooseFromMenu(int row, const QString& text)
+    {
+        bool chosen = false;
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            ASSERT_NE(menu, nullptr);
+            for (QAction* action : menu->actions())
+                if (action->text() == text) {
+                    chosen = true;
+                    menu->setActiveAction(action);
+                    QTest::keyClick(menu, Qt::Key_Return);
+                    return;
+                }
+            menu->close();
+        });
+        const QPoint pos = rowRect(row).center();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, pos,
+                                list()->viewport()->mapToGlobal(pos));
+        QApplication::sendEvent(list()->viewport(), &event);
+        EXPECT_TRUE(chosen) << text.toStdString();
+    }
+    QStringList logLines()
+    {
+        return QString::fromUtf8(test::readFile(logPath)).split(u'\n', Qt::SkipEmptyParts);
+    }
+    static QString idText(const ClipItem& item)
+    {
+        return item.id.toString(QUuid::WithoutBraces).toUpper();
+    }
+};
+
+} // namespace
+
+TEST_F(PopupViewTest, AppearanceFocusesSearchAndSelectsTheFirstEntry)
+{
+    fill({QStringLiteral("alpha"), QStringLiteral("beta")});
+    PopupView& view = show();
+    EXPECT_EQ(view.size(), QSize(480, 520));
+    EXPECT_EQ(view.focusWidget(), field());
+    EXPECT_EQ(field()->placeholderText(), QStringLiteral("Search clipboard history\u2026"));
+    EXPECT_EQ(selectedText(), QStringLiteral("alpha"));
+    EXPECT_EQ(countText(), QStringLiteral("2 items"));
+    EXPECT_TRUE(list()->isVisibleTo(&view));
+    EXPECT_TRUE(model()->index(0, 0).data(ClipListModel::IsSelectedRole).toBool());
+    EXPECT_FALSE(model()->index(1, 0).data(ClipListModel::IsSelectedRole).toBool());
+    EXPECT_EQ(model()->index(1, 0).data(Qt::DisplayRole).toString(), QStringLiteral("beta"));
+}
+
+TEST_F(PopupViewTest, EmptyHistoryShowsTheEmptyStateAndKeysDoNothing)
+{
+    show();
+    EXPECT_EQ(popup->selectedID(), std::nullopt);
+    EXPECT_EQ(emptyText(), QStringLiteral("No clipboard history yet"));
+    EXPECT_EQ(countText(), QStringLiteral("0 items"));
+    key(Qt::Key_Up);
+    key(Qt::Key_Down);
+    EXPECT_EQ(popup->selectedID(), std::nullopt);
+    key(Qt::Key_Return);
+    EXPECT_EQ(logLines(), QStringList{QStringLiteral("pasteSelected: selectedID=nil item=nil")});
+    EXPECT_TRUE(delivery.calls.empty());
+    EXPECT_TRUE(events.empty());
+}
+
+TEST_F(PopupViewTest, QueryEditsSelectTheFirstMatchAndShowTheirEmptyState)
+{
+    fill({QStringLiteral("apple pie"), QStringLiteral("Banana bread"),
+          QStringLiteral("banana split"), QStringLiteral("cherry")});
+    show();
+    auto* clear = popup->findChild<QToolButton*>(QStringLiteral("clearButton"));
+    EXPECT_FALSE(clear->isVisibleTo(popup.get()));
+
+    key(Qt::Key_Down, 3);
+    EXPECT_EQ(selectedText(), QStringLiteral("cherry"));
+    type(QStringLiteral("BAN"));
+    EXPECT_EQ(popup->query(), QStringLiteral("BAN"));
+    EXPECT_EQ(model()->rowCount(), 2);
+    EXPECT_EQ(selectedText(), QStringLiteral("Banana bread"));
+    EXPECT_TRUE(clear->isVisibleTo(popup.get()));
+    key(Qt::Key_Down);
+    type(QStringLiteral("ana s"));
+    EXPECT_EQ(selectedText(), QStringLiteral("banana split"));
+
+    type(QStringLiteral("zz"));
+    EXPECT_EQ(popup->selectedID(), std::nullopt);
+    EXPECT_EQ(emptyText(), QStringLiteral("No results for \"BANana szz\""));
+    EXPECT_EQ(countText(), QStringLiteral("4 items"));
+    key(Qt::Key_Down);
+    key(Qt::Key_Up);
+    EXPECT_EQ(popup->selectedID(), std::nullopt);
+
+    QTest::mouseClick(clear, Qt::LeftButton);
+    EXPECT_EQ(popup->query(), QString());
+    EXPECT_EQ(field()->text(), QString());
+    EXPECT_FALSE(clear->isVisibleTo(popup.get()));
+    EXPECT_EQ(model()->rowCount(), 4);
+    EXPECT_EQ(selectedText(), QStringLiteral("apple pie"));
+
+    // Erasing back to the same first item leaves the selection as it was.
+    type(QStringLiteral("e"));
+    EXPECT_EQ(selectedText(), QStringLiteral("apple pie"));
+}
+
+TEST_F(PopupViewTest, ArrowKeysMoveOneRowAndStopAtTheEnds)
+{
+    fill({QStringLiteral("a0"), QStringLiteral("a1"), QStringLiteral("a2")});
+    const struct
+    {
+        const char* keys; // u = Up, d = Down
+        const char* selected;
+    } cases[] = {
+        {"u", "a0"}, {"d", "a1"}, {"dd", "a2"}, {"ddd", "a2"}, {"dddu", "a1"}, {"duu", "a0"},
+    };
+    for (const auto& c : cases) {
+        show();
+        for (const char* k = c.keys; *k; ++k)
+            key(*k == 'u' ? Qt::Key_Up : Qt::Key_Down);
+        EXPECT_EQ(selectedText(), QString::fromUtf8(c.selected)) << c.keys;
+    }
+}
+
+TEST_F(PopupViewTest, StoreChangesKeepTheSelectedItem)
+{
+    fill({QStringLiteral("a0"), QStringLiteral("a1"), QStringLiteral("a2")});
+    show();
+    key(Qt::Key_Down);
+    store.add(ClipItem::create(QStringLiteral("fresh"), 2000));
+    EXPECT_EQ(selectedText(), QStringLiteral("a1"));
+    EXPECT_EQ(rowOf(QStringLiteral("a1")), 2);
+    EXPECT_TRUE(model()->index(2, 0).data(ClipListModel::IsSelectedRole).toBool());
+
+    store.togglePin(itemNamed(QStringLiteral("a1")));
+    EXPECT_EQ(selectedText(), QStringLiteral("a1"));
+    EXPECT_EQ(rowOf(QStringLiteral("a1")), 0);
+
+    // Deleting the selected item leaves a selection that names nothing.
+    const ClipItem gone = itemNamed(QStringLiteral("a1"));
+    store.remove(gone);
+    EXPECT_EQ(popup->selectedID(), gone.id);
+    for (int row = 0; row < model()->rowCount(); ++row)
+        EXPECT_FALSE(model()->index(row, 0).data(ClipListModel::IsSelectedRole).toBool());
+    key(Qt::Key_Up);
+    EXPECT_EQ(selectedText(), QStringLiteral("fresh"));
+
+    store.remove(itemNamed(QStringLiteral("fresh")));
+    key(Qt::Key_Down);
+    EXPECT_EQ(selectedText(), QStringLiteral("a0"));
+}
+
+TEST_F(PopupViewTest, KeyMovesCentreTheSelectionButHoverDoesNotScroll)
+{
+    fillNumbered(60);
+    show();
+    QScrollBar* bar = list()->verticalScrollBar();
+    EXPECT_EQ(bar->value(), 0);
+    key(Qt::Key_Down, 25);
+    const int centre = list()->viewport()->height() / 2;
+    EXPECT_NEAR(rowRect(25).center().y(), centre, rowRect(25).height());
+
+    // Right after showing, the rows further down may still be waiting for their layout.
+    const int before = bar->value();
+    const QPoint low(100, list()->viewport()->height() - 10);
+    hover(low);
+    const int row = list()->indexAt(low).row();
+    ASSERT_GT(row, 25);
+    EXPECT_EQ(selectedText(), QStringLiteral("entry %1").arg(row));
+    EXPECT_TRUE(model()->index(row, 0).data(ClipListModel::IsHoveredRole).toBool());
+    EXPECT_EQ(bar->value(), before);
+
+    // Leaving the row keeps it selected; the next key move goes on from it.
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(list()->viewport(), &leave);
+    EXPECT_FALSE(model()->index(row, 0).data(ClipListModel::IsHoveredRole).toBool());
+    key(Qt::Key_Down);
+    EXPECT_EQ(selectedText(), QStringLiteral("entry %1").arg(row + 1));
+    EXPECT_NEAR(rowRect(row + 1).center().y(), centre, rowRect(row + 1).height());
+
+    key(Qt::Key_Down, 100);
+    EXPECT_EQ(selectedText(), QStringLiteral("entry 59"));
+    EXPECT_EQ(bar->value(), bar->maximum());
+}
+
+TEST_F(PopupViewTest, EscapeDismissesAndReturnPastesTheSelection)
+{
+    fill({QStringLiteral("first\nline two"), QStringLiteral("second")});
+    show();
+    key(Qt::Key_Escape);
+    EXPECT_EQ(events, std::vector{QStringLiteral("dismiss")});
+    EXPECT_TRUE(delivery.calls.empty());
+
+    events.clear();
+    show();
+    key(Qt::Key_Return);
+    ASSERT_EQ(delivery.calls.size(), 1u);
+    EXPECT_EQ(delivery.calls[0].content, QStringLiteral("first\nline two"));
+    EXPECT_EQ(delivery.calls[0].target, editor);
+    EXPECT_EQ(events, std::vector{QStringLiteral("dismiss")});
+    EXPECT_EQ(logLines(),
+              QStringList{
+                  QStringLiteral("pasteSelected: selectedID=Optional(%1) item=Optional(\"first\")")
+                      .arg(idText(store.items()[0]))});
+}
+
+TEST_F(PopupViewTest, ReturnChoosesTheTargetAndLogsIt)
+{
+    const struct
+    {
+        const char* name;
+        std::function<void(PopupViewTest&)> act;
+        const char* pasted; // nullptr: nothing
+        bool logsStaleID;
+    } cases[] = {
+        {"the selection", [](PopupViewTest& t) { t.key(Qt::Key_Down); }, "two", false},
+        {"a query's first match", [](PopupViewTest& t) { t.type(QStringLiteral("thr")); }, "three",
+         false},
+        {"deleted selection pastes the first",
+         [](PopupViewTest& t) {
+             t.key(Qt::Key_Down);
+             t.store.remove(t.itemNamed(QStringLiteral("two")));
+         },
+         "one", true},
+        {"stale selection after Clear",
+         [](PopupViewTest& t) { t.footerButton(QStringLiteral("Clear"))->click(); }, nullptr, true},
+        {"no match", [](PopupViewTest& t) { t.type(QStringLiteral("xyz")); }, nullptr, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        store.clearAll(false);
+        fill({QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three")});
+        delivery.calls.clear();
+        events.clear();
+        QFile::remove(logPath);
+        show();
+        c.act(*this);
+        const std::optional<QUuid> selected = popup->selectedID();
+        QString selectedItem = QStringLiteral("nil");
+        if (selected)
+            selectedItem = QStringLiteral("Optional(%1)")
+                               .arg(selected->toString(QUuid::WithoutBraces).toUpper());
+        key(Qt::Key_Return);
+        const QString item =
+            c.pasted ? QStringLiteral("Optional(\"%1\")").arg(QString::fromUtf8(c.pasted))
+                     : QStringLiteral("nil");
+        EXPECT_EQ(logLines(), QStringList{QStringLiteral("pasteSelected: selectedID=") +
+                                          selectedItem + QStringLiteral(" item=") + item});
+        if (c.logsStaleID) {
+            ASSERT_TRUE(selected);
+            for (const ClipItem& each : popup->visibleItems())
+                EXPECT_NE(each.id, *selected);
+        }
+        if (c.pasted) {
+            ASSERT_EQ(delivery.calls.size(), 1u);
+            EXPECT_EQ(delivery.calls[0].content, QString::fromUtf8(c.pasted));
+            EXPECT_EQ(events, std::vector{QStringLiteral("dismiss")});
+        } else {
+            EXPECT_TRUE(delivery.calls.empty());
+            EXPECT_TRUE(events.empty());
+        }
+    }
+}
+
+TEST_F(PopupViewTest, ARowClickPastesThatRowWithoutALogLine)
+{
+    fill({QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three")});
+    show(std::nullopt);
+    QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, rowRect(2).center());
+    ASSERT_EQ(delivery.calls.size(), 1u);
+    EXPECT_EQ(delivery.calls[0].content, QStringLiteral("three"));
+    EXPECT_EQ(delivery.calls[0].target, std::nullopt);
+    EXPECT_EQ(events, std::vector{QStringLiteral("dismiss")});
+    EXPECT_TRUE(logLines().isEmpty());
+}
+
+TEST_F(PopupViewTest, RowButtonsAndContextMenuActOnTheirRow)
+{
+    const QString vaultDir = temp.filePath(QStringLiteral("vault"));
+    QDir().mkpath(vaultDir);
+    vault.setVaultURL(QUrl::fromLocalFile(vaultDir));
+    fill({QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three")});
+    show();
+    key(Qt::Key_Down); // "two" is selected and shows its buttons
+
+    for (const auto& [button, tip] :
+         {std::pair{0, "Pin"}, std::pair{1, "Save to Obsidian"}, std::pair{2, "Delete"}}) {
+        const QPoint at = buttonRect(1, static_cast<std::size_t>(button)).center();
+        QHelpEvent help(QEvent::ToolTip, at, list()->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(list()->viewport(), &help);
+        EXPECT_EQ(QToolTip::text(), QString::fromUtf8(tip));
+    }
+
+    clickButton(1, 0);
+    EXPECT_TRUE(itemNamed(QStringLiteral("two")).isPinned);
+    EXPECT_EQ(rowOf(QStringLiteral("two")), 0);
+    clickButton(0, 1);
+    EXPECT_TRUE(itemNamed(QStringLiteral("two")).savedToObsidian);
+    clickButton(0, 2);
+    EXPECT_EQ(rowOf(QStringLiteral("two")), -1);
+    EXPECT_EQ(store.items().size(), 2);
+
+    chooseFromMenu(1, QStringLiteral("Pin"));
+    EXPECT_TRUE(itemNamed(QStringLiteral("three")).isPinned);
+    chooseFromMenu(0, QStringLiteral("Unpin"));
+    EXPECT_FALSE(itemNamed(QStringLiteral("three")).isPinned);
+    chooseFromMenu(rowOf(QStringLiteral("three")), QStringLiteral("Save to Obsidian"));
+    EXPECT_TRUE(itemNamed(QStringLiteral("three")).savedToObsidian);
+    chooseFromMenu(rowOf(QStringLiteral("one")), QStringLiteral("Delete"));
+    EXPECT_EQ(rowOf(QStringLiteral("one")), -1);
+    EXPECT_TRUE(delivery.calls.empty());
+    EXPECT_TRUE(events.empty());
+
+    chooseFromMenu(0, QStringLiteral("Copy"));
+    ASSERT_EQ(delivery.calls.size(), 1u);
+    EXPECT_EQ(delivery.calls[0].content, QStringLiteral("three"));
+    EXPECT_EQ(events, std::vector{QStringLiteral("dismiss")});
+    EXPECT_TRUE(logLines().isEmpty());
+}
+
+TEST_F(PopupViewTest, SaveToObsidianMarksTheItemOrShowsWhyNot)
+{
+    fill({QStringLiteral("keep me")});
+    show();
+    const struct
+    {
+        const char* name;
+        bool configured;
+        bool saved;
+        std::vector<QString> events;
+    } cases[] = {
+        {"no vault",
+         false,
+         false,
+         {QStringLiteral("alert: Save Failed: No Obsidian vault configured. Open Settings to "
+                         "choose one.")}},
+        {"vault is a file", true, false, {}},
+        {"vault folder", true, true, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        events.clear();
+        const QString path = temp.filePath(QString::fromUtf8(c.name));
+        if (c.configured) {
+            if (c.saved)
+                QDir().mkpath(path);
+            else
+                test::writeFile(path, "not a folder");
+            vault.setVaultURL(QUrl::fromLocalFile(path));
+        }
+        popup->saveToObsidian(store.items()[0]);
+        EXPECT_EQ(store.items()[0].savedToObsidian, c.saved);
+        if (!c.events.empty())
+            EXPECT_EQ(events, c.events);
+        else if (!c.saved) {
+            ASSERT_EQ(events.size(), 1u);
+            EXPECT_TRUE(events[0].startsWith(QStringLiteral("alert: Save Failed: ")));
+            EXPECT_GT(events[0].size(), 22);
+        } else {
+            EXPECT_TRUE(events.empty());
+        }
+    }
+    EXPECT_TRUE(popup->isVisible());
+}
+
+TEST_F(PopupViewTest, FooterCountsTheWholeStoreAndRunsItsButtons)
+{
+    fill({QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three")});
+    store.togglePin(itemNamed(QStringLiteral("two")));
+    show();
+    type(QStringLiteral("thr"));
+    EXPECT_EQ(countText(), QStringLiteral("3 items"));
+
+    footerButton(QStringLiteral("Clear"))->click();
+    EXPECT_EQ(store.items().size(), 1);
+    EXPECT_EQ(countText(), QStringLiteral("1 items"));
+    EXPECT_EQ(emptyText(), QStringLiteral("No results for \"thr\""));
+    field()->clear();
+    EXPECT_EQ(model()->rowCount(), 1);
+    EXPECT_EQ(selectedText(), QStringLiteral("two"));
+    EXPECT_TRUE(events.empty());
+
+    store.togglePin(itemNamed(QStringLiteral("two")));
+    footerButton(QStringLiteral("Clear"))->click();
+    EXPECT_EQ(emptyText(), QStringLiteral("No clipboard history yet"));
+    EXPECT_EQ(countText(), QStringLiteral("0 items"));
+
+    footerButton(QStringLiteral("Settings"))->click();
+    EXPECT_EQ(events, (std::vector{QStringLiteral("dismiss"), QStringLiteral("settings")}));
+    events.clear();
+    footerButton(QStringLiteral("Quit"))->click();
+    EXPECT_EQ(events, std::vector{QStringLiteral("quit")});
+
+    for (const auto& [label, role] :
+         {std::pair{QStringLiteral("Clear"), FooterButton::Role::destructive},
+          std::pair{QStringLiteral("Settings"), FooterButton::Role::normal},
+          std::pair{QStringLiteral("Quit"), FooterButton::Role::destructive}}) {
+        FooterButton* button = footerButton(label);
+        EXPECT_EQ(button->role(), role);
+        QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+        QApplication::sendEvent(button, &enter);
+        EXPECT_TRUE(button->isHovered());
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(button, &leave);
+        EXPECT_FALSE(button->isHovered());
+    }
+}
