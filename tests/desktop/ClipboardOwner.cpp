@@ -1,14 +1,17 @@
 // clipboard_owner: a clipboard owner for the desktop tests, for what xclip cannot do.
 //
-//   clipboard_owner [--text TEXT | --text-file PATH] [--secret VALUE] [--chunk BYTES] [--silent]
+//   clipboard_owner [--text TEXT | --text-file PATH] [--secret VALUE] [--chunk BYTES]
+//                   [--stall-after CHUNKS] [--silent]
 //
 // Takes the CLIPBOARD selection and serves the text as UTF8_STRING and text/plain;charset=utf-8
 // until another program takes the selection or it is ended.
 //   --secret VALUE  also offers the password managers' x-kde-passwordManagerHint flavour
 //   --chunk BYTES   sends texts longer than BYTES in INCR chunks of BYTES (default 262144)
+//   --stall-after CHUNKS  sends that many INCR chunks and then nothing more
 //   --silent        takes the selection and never answers a request
 // Prints "ready" once it owns the selection, and "served NAME" / "refused NAME" for each request.
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +28,7 @@ struct Transfer
 {
     xcb_atom_t type = XCB_NONE;
     std::size_t offset = 0;
+    std::size_t chunksSent = 0;
 };
 
 struct Options
@@ -33,6 +37,7 @@ struct Options
     bool hasSecret = false;
     std::string secret;
     std::size_t chunk = 262144;
+    std::size_t stallAfter = SIZE_MAX;
     bool isSilent = false;
 };
 
@@ -78,6 +83,8 @@ bool parse(int argc, char** argv, Options& options)
             options.chunk = std::strtoul(argv[++i], nullptr, 10);
             if (options.chunk == 0)
                 return false;
+        } else if (arg == "--stall-after" && hasValue) {
+            options.stallAfter = std::strtoul(argv[++i], nullptr, 10);
         } else if (arg == "--silent") {
             options.isSilent = true;
         } else {
@@ -94,7 +101,8 @@ int main(int argc, char** argv)
     Options options;
     if (!parse(argc, argv, options)) {
         std::fprintf(stderr, "usage: clipboard_owner [--text TEXT | --text-file PATH] "
-                             "[--secret VALUE] [--chunk BYTES] [--silent]\n");
+                             "[--secret VALUE] [--chunk BYTES] [--stall-after CHUNKS] "
+                             "[--silent]\n");
         return 2;
     }
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
@@ -146,12 +154,17 @@ int main(int argc, char** argv)
             const auto it = transfers.find(key);
             if (notify->state != XCB_PROPERTY_DELETE || it == transfers.end())
                 continue;
+            if (it->second.chunksSent == options.stallAfter) {
+                std::printf("stalled\n");
+                continue;
+            }
             // The requestor took the last piece: send the next, or the empty closing one.
             const std::size_t length = std::min(options.chunk, text.size() - it->second.offset);
             xcb_change_property(c, XCB_PROP_MODE_REPLACE, notify->window, notify->atom,
                                 it->second.type, 8, static_cast<uint32_t>(length),
                                 text.data() + it->second.offset);
             it->second.offset += length;
+            ++it->second.chunksSent;
             if (length == 0)
                 transfers.erase(it);
             xcb_flush(c);

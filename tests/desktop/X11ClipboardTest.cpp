@@ -194,3 +194,18 @@ TEST(SystemClipboard, IsTheX11OneOnAnX11Desktop)
 {
     EXPECT_NE(dynamic_cast<X11Clipboard*>(&platform::systemClipboard()), nullptr);
 }
+
+TEST_F(X11ClipboardTest, AnOwnerThatStopsHalfwayThroughAnIncrTransferIsGivenUp)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("text.txt"));
+    ASSERT_TRUE(test::writeFile(file, test::largeText(64 * 1024).toUtf8()));
+    test::OwnerProcess owner({QStringLiteral("--text-file"), file, QStringLiteral("--chunk"),
+                              QStringLiteral("4096"), QStringLiteral("--stall-after"),
+                              QStringLiteral("3")});
+    ASSERT_TRUE(changes([&] { return owner.waitUntilReady(); }));
+    const std::optional<ClipboardRead> result = read();
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->outcome, Outcome::failed);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return owner.output().contains(QLatin1String("stalled")); }));
+}
