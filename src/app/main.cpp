@@ -1,17 +1,56 @@
+#include "app/AppDelegate.h"
+#include "app/CaretLocator.h"
+#include "app/HotkeyManager.h"
+#include "app/SingleInstance.h"
+#include "app/StatusBarController.h"
+#include "capture/ClipboardMonitor.h"
 #include "history/HistoryStore.h"
+#include "picker/PasteSequence.h"
+#include "platform/Desktop.h"
+#include "vault/ObsidianService.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QTextStream>
+
+using namespace quillstow;
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Quillstow"));
-    QCoreApplication::setApplicationName(QStringLiteral("Quillstow"));
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Quillstow"));
+    QApplication::setApplicationName(QStringLiteral("Quillstow"));
+    QApplication::setDesktopFileName(QStringLiteral("quillstow"));
+    QApplication::setQuitOnLastWindowClosed(false);
 
-    // The tray shell is not wired in yet: report what the history holds and stop.
-    const quillstow::HistoryStore& store = quillstow::HistoryStore::shared();
-    QTextStream(stdout) << "Quillstow: the stored history holds " << store.items().size()
-                        << " items; the tray application is not part of this build yet.\n";
-    return 0;
+    // One history writer per user: a second launch shows the running one's picker.
+    SingleInstance instance(SingleInstance::defaultFolder());
+    if (!instance.claim()) {
+        if (instance.notifyRunning())
+            return 0;
+        QTextStream(stderr) << "Quillstow is already running, but did not answer.\n";
+        return 1;
+    }
+
+    CaretLocator caret;
+    AppDelegate delegate(
+        [&caret] {
+            std::shared_ptr<platform::WindowSystem> windows = platform::createWindowSystem();
+            StatusBarController::Services services{
+                HistoryStore::shared(),
+                ObsidianService::shared(),
+                ClipboardMonitor::shared(),
+                HotkeyManager::shared(),
+                windows,
+                PasteSequence::forDesktop(windows),
+                [&caret] { return caret.caretScreenOrigin(); },
+            };
+            return std::make_unique<StatusBarController>(std::move(services));
+        },
+        [] { return platform::isSyntheticInputAvailable(); });
+    delegate.applicationDidFinishLaunching();
+    QObject::connect(&instance, &SingleInstance::showRequested, &delegate, [&delegate] {
+        if (StatusBarController* controller = delegate.statusBarController())
+            controller->showPopupNearCaret();
+    });
+    return QApplication::exec();
 }

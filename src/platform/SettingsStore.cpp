@@ -36,8 +36,8 @@ void makeOwnerOnly(const QString& path)
 
 QSettings& userSettings()
 {
-    static QSettings settings(QSettings::IniFormat, QSettings::UserScope,
-                              QStringLiteral("Quillstow"), QStringLiteral("Quillstow"));
+    // The native format here is an INI file: ~/.config/Quillstow/Quillstow.conf.
+    static QSettings settings(QStringLiteral("Quillstow"), QStringLiteral("Quillstow"));
     return settings;
 }
 

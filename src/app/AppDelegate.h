@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace quillstow {
+
+class StatusBarController;
+
+// Start-up: the tray controller (which starts the capture and takes the hot key), then the check
+// that automatic paste is possible on this display.
+class AppDelegate : public QObject
+{
+    Q_OBJECT
+
+public:
+    static inline const QString alertTitle = QStringLiteral("Accessibility Permission Required");
+
+    // `makeController` builds the controller; `syntheticInputAvailable` tells whether the
+    // display accepts synthetic key presses.
+    AppDelegate(std::function<std::unique_ptr<StatusBarController>()> makeController,
+                std::function<bool()> syntheticInputAvailable, QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    void applicationDidFinishLaunching();
+    StatusBarController* statusBarController() const { return statusBarController_.get(); }
+
+    // The alert's informative text for the program at `programPath`.
+    static QString alertText(const QString& programPath);
+    // The help page the alert's first button opens, or empty when none is installed.
+    static QString helpPage();
+
+Q_SIGNALS:
+    // The alert is about to be shown (tests watch for it).
+    void accessibilityAlertDue();
+
+private:
+    void checkAccessibility();
+    void showAccessibilityAlert();
+
+    std::function<std::unique_ptr<StatusBarController>()> makeController_;
+    std::function<bool()> syntheticInputAvailable_;
+    std::unique_ptr<StatusBarController> statusBarController_;
+    bool alertScheduled_ = false;
+};
+
+} // namespace quillstow

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+namespace quillstow {
+
+// The frameless window that hosts the picker: always on top, kept off the taskbar and pager,
+// focusable so the search field receives typing, and closed as soon as it loses the focus.
+class PopupWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit PopupWindow(QWidget* content);
+
+    // Called once when the window closes, however that happens.
+    std::function<void(bool lostFocus)> onClosed;
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    bool wasActive_ = false;
+    bool closingForFocus_ = false;
+    bool reported_ = false;
+};
+
+} // namespace quillstow

@@ -1,0 +1,231 @@
+#include "app/StatusBarController.h"
+
+#include "app/HotkeyManager.h"
+#include "app/PopupPlacement.h"
+#include "app/PopupWindow.h"
+#include "capture/ClipboardMonitor.h"
+#include "history/HistoryStore.h"
+#include "picker/PasteDelivery.h"
+#include "picker/PopupView.h"
+#include "settings/SettingsView.h"
+#include "vault/ObsidianService.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QMenu>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace quillstow {
+
+namespace {
+
+StatusBarController* theController = nullptr;
+
+// A tray click that lands this soon after the popup closed for losing the focus is the click
+// that took the focus.
+constexpr qint64 focusLossGraceMs = 400;
+
+QList<QRect> screenGeometries(int* primary)
+{
+    QList<QRect> rects;
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    *primary = 0;
+    for (qsizetype i = 0; i < screens.size(); ++i) {
+        rects.append(screens[i]->geometry());
+        if (screens[i] == QGuiApplication::primaryScreen())
+            *primary = static_cast<int>(i);
+    }
+    return rects;
+}
+
+bool isShown(const QWidget* window)
+{
+    return window != nullptr && window->isVisible();
+}
+
+void bringForward(QWidget* window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace
+
+StatusBarController::StatusBarController(Services services, QObject* parent)
+    : QObject(parent), services_(std::move(services))
+{
+    theController = this;
+
+    trayIcon_ =
+        std::make_unique<QSystemTrayIcon>(QIcon(QStringLiteral(":/quillstow/quillstow.svg")));
+    trayIcon_->setToolTip(QStringLiteral("Quillstow"));
+    trayMenu_ = std::make_unique<QMenu>();
+    trayMenu_->addAction(QStringLiteral("Open Quillstow"), this, [this] { showPopup(false); });
+    trayMenu_->addAction(QStringLiteral("Settings\u2026"), this, [this] { openSettings(); });
+    trayMenu_->addSeparator();
+    trayMenu_->addAction(QStringLiteral("Quit"), qApp, &QCoreApplication::quit);
+    trayIcon_->setContextMenu(trayMenu_.get());
+    connect(trayIcon_.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger) {
+                    lastTrayClick_ = QCursor::pos();
+                    togglePopupFromButton();
+                }
+            });
+    trayIcon_->show();
+
+    services_.monitor.start();
+
+    // The press only schedules the toggle: the window work happens on a later turn of the loop.
+    services_.hotkey.onActivate = [guard = QPointer<StatusBarController>(this)] {
+        QTimer::singleShot(0, guard.data(), [guard] {
+            if (guard)
+                guard->togglePopupNearCaret();
+        });
+    };
+    services_.hotkey.registerHotKey();
+}
+
+StatusBarController::~StatusBarController()
+{
+    services_.hotkey.onActivate = nullptr;
+    if (popupWindow_)
+        popupWindow_->close();
+    if (settingsWindow_)
+        settingsWindow_->close();
+    if (theController == this)
+        theController = nullptr;
+}
+
+StatusBarController* StatusBarController::shared()
+{
+    return theController;
+}
+
+QWidget* StatusBarController::popupWindow() const
+{
+    return popupWindow_.data();
+}
+
+QWidget* StatusBarController::settingsWindow() const
+{
+    return settingsWindow_.data();
+}
+
+void StatusBarController::togglePopupFromButton()
+{
+    toggle(false);
+}
+
+void StatusBarController::togglePopupNearCaret()
+{
+    toggle(true);
+}
+
+void StatusBarController::showPopupNearCaret()
+{
+    if (isShown(popupWindow_.data())) {
+        bringForward(popupWindow_);
+        return;
+    }
+    showPopup(true);
+}
+
+void StatusBarController::toggle(bool nearCursor)
+{
+    if (isShown(popupWindow_.data())) {
+        dismissPopup();
+        return;
+    }
+    if (closedForFocus_.isValid() && closedForFocus_.elapsed() < focusLossGraceMs) {
+        closedForFocus_.invalidate();
+        return;
+    }
+    showPopup(nearCursor);
+}
+
+void StatusBarController::dismissPopup()
+{
+    if (popupWindow_)
+        popupWindow_->close();
+    popupWindow_.clear();
+}
+
+void StatusBarController::showPopup(bool nearCursor)
+{
+    // Read before anything of ours is shown or activated.
+    const std::optional<platform::WindowRef> previousApp =
+        services_.windows ? services_.windows->activeWindow() : std::nullopt;
+
+    PopupView::Collaborators collaborators{services_.store, services_.vault, *services_.delivery};
+    collaborators.onOpenSettings = [this] {
+        openSettings();
+    };
+    collaborators.onQuit = [] {
+        QCoreApplication::quit();
+    };
+    auto* view = new PopupView(
+        previousApp, [this] { dismissPopup(); }, std::move(collaborators));
+
+    auto* window = new PopupWindow(view);
+    window->onClosed = [this, guard = QPointer<PopupWindow>(window)](bool lostFocus) {
+        if (lostFocus)
+            closedForFocus_.start();
+        if (popupWindow_ == guard)
+            popupWindow_.clear();
+    };
+    window->move(nearCursor ? caretAnchorOrigin() : trayAnchorOrigin());
+    popupWindow_ = window;
+    bringForward(window);
+}
+
+QPoint StatusBarController::caretAnchorOrigin() const
+{
+    std::optional<QPointF> caret =
+        services_.caretScreenOrigin ? services_.caretScreenOrigin() : std::nullopt;
+    const QPoint anchor = caret ? caret->toPoint() : QCursor::pos();
+    int primary = 0;
+    const QList<QRect> screens = screenGeometries(&primary);
+    return placement::nearAnchor(anchor, screens, primary);
+}
+
+QPoint StatusBarController::trayAnchorOrigin() const
+{
+    // Trays that report no geometry (StatusNotifierItem) leave the pointer at the click as the
+    // best stand-in for the icon.
+    QRect icon = trayIcon_->geometry();
+    if (!icon.isValid() || icon.isEmpty()) {
+        const QPoint pointer = lastTrayClick_.isNull() ? QCursor::pos() : lastTrayClick_;
+        icon = QRect(pointer, QSize(1, 1));
+    }
+    int primary = 0;
+    const QList<QRect> screens = screenGeometries(&primary);
+    return placement::underTrayIcon(icon, screens, primary);
+}
+
+void StatusBarController::openSettings()
+{
+    if (isShown(settingsWindow_.data())) {
+        bringForward(settingsWindow_);
+        return;
+    }
+    auto* window = new QWidget(nullptr, Qt::Window);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowTitle(QStringLiteral("Quillstow Settings"));
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(new SettingsView);
+    window->setFixedSize(window->sizeHint());
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    window->move(screen.center() - window->rect().center());
+    settingsWindow_ = window;
+    bringForward(window);
+}
+
+} // namespace quillstow

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "platform/WindowSystem.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPoint>
+#include <QPointF>
+#include <QPointer>
+#include <QRect>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QMenu;
+class QSystemTrayIcon;
+class QWidget;
+
+namespace quillstow {
+
+class ClipboardMonitor;
+class HistoryStore;
+class HotkeyManager;
+class ObsidianService;
+class PasteDelivery;
+class PopupWindow;
+
+// Owns what the user sees outside the picker's contents: the tray icon, the popup window that
+// hosts the picker and the settings window. Creating it also starts the clipboard capture and
+// takes the global hot key.
+class StatusBarController : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Services
+    {
+        HistoryStore& store;
+        ObsidianService& vault;
+        ClipboardMonitor& monitor;
+        HotkeyManager& hotkey;
+        std::shared_ptr<platform::WindowSystem> windows;
+        std::shared_ptr<PasteDelivery> delivery;
+        // The caret's lower-left corner on screen, when one can be found.
+        std::function<std::optional<QPointF>()> caretScreenOrigin;
+    };
+
+    explicit StatusBarController(Services services, QObject* parent = nullptr);
+    ~StatusBarController() override;
+
+    // The one controller while it exists.
+    static StatusBarController* shared();
+
+    // The tray icon's action: the picker under the icon, or closed if it is open.
+    void togglePopupFromButton();
+    // The hot key's action: the picker at the text caret, or closed if it is open.
+    void togglePopupNearCaret();
+    // Shows the picker at the caret unless it is already open (a second launch asks for this).
+    void showPopupNearCaret();
+    void openSettings();
+
+    QWidget* popupWindow() const;
+    QWidget* settingsWindow() const;
+    QSystemTrayIcon* trayIcon() const { return trayIcon_.get(); }
+
+private:
+    void toggle(bool nearCursor);
+    void showPopup(bool nearCursor);
+    void dismissPopup();
+    QPoint trayAnchorOrigin() const;
+    QPoint caretAnchorOrigin() const;
+
+    Services services_;
+    std::unique_ptr<QSystemTrayIcon> trayIcon_;
+    std::unique_ptr<QMenu> trayMenu_;
+    QPointer<PopupWindow> popupWindow_;
+    QPointer<QWidget> settingsWindow_;
+    QPoint lastTrayClick_;
+    // When the popup last closed because it lost the focus: a click on the tray icon is what
+    // took the focus away, and must not open the popup again at once.
+    QElapsedTimer closedForFocus_;
+};
+
+} // namespace quillstow
