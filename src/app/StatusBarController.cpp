@@ -74,8 +74,7 @@ StatusBarController::StatusBarController(Services services, QObject* parent)
     connect(trayIcon_.get(), &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 // A quick second click arrives as a double click: every click toggles.
-                if (reason == QSystemTrayIcon::Trigger ||
-                    reason == QSystemTrayIcon::DoubleClick) {
+                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
                     lastTrayClick_ = QCursor::pos();
                     togglePopupFromButton();
                 }
@@ -145,8 +144,7 @@ void StatusBarController::toggle(bool nearCursor)
         dismissPopup();
         return;
     }
-    if (!nearCursor && closedForFocus_.isValid() &&
-        closedForFocus_.elapsed() < focusLossGraceMs) {
+    if (!nearCursor && closedForFocus_.isValid() && closedForFocus_.elapsed() < focusLossGraceMs) {
         closedForFocus_.invalidate();
         return;
     }
