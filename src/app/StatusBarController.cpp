@@ -81,7 +81,7 @@ StatusBarController::StatusBarController(Services services, QObject* parent)
             });
     trayIcon_->show();
 
-    services_.monitor.start();
+    services_.monitor().start();
 
     // The press only schedules the toggle: the window work happens on a later turn of the loop.
     services_.hotkey.onActivate = [guard = QPointer<StatusBarController>(this)] {
@@ -164,7 +164,8 @@ void StatusBarController::showPopup(bool nearCursor)
     const std::optional<platform::WindowRef> previousApp =
         services_.windows ? services_.windows->activeWindow() : std::nullopt;
 
-    PopupView::Collaborators collaborators{services_.store, services_.vault, *services_.delivery};
+    PopupView::Collaborators collaborators{services_.store(), services_.vault(),
+                                           *services_.delivery};
     collaborators.onOpenSettings = [this] {
         openSettings();
     };

@@ -35,9 +35,10 @@ class StatusBarController : public QObject
 public:
     struct Services
     {
-        HistoryStore& store;
-        ObsidianService& vault;
-        ClipboardMonitor& monitor;
+        // Reached only when first needed, so the tray icon is up before the history loads.
+        std::function<HistoryStore&()> store;
+        std::function<ObsidianService&()> vault;
+        std::function<ClipboardMonitor&()> monitor;
         HotkeyManager& hotkey;
         std::shared_ptr<platform::WindowSystem> windows;
         std::shared_ptr<PasteDelivery> delivery;

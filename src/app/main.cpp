@@ -36,9 +36,9 @@ int main(int argc, char* argv[])
         [&caret] {
             std::shared_ptr<platform::WindowSystem> windows = platform::createWindowSystem();
             StatusBarController::Services services{
-                HistoryStore::shared(),
-                ObsidianService::shared(),
-                ClipboardMonitor::shared(),
+                []() -> HistoryStore& { return HistoryStore::shared(); },
+                []() -> ObsidianService& { return ObsidianService::shared(); },
+                []() -> ClipboardMonitor& { return ClipboardMonitor::shared(); },
                 HotkeyManager::shared(),
                 windows,
                 PasteSequence::forDesktop(windows),

@@ -65,10 +65,14 @@ protected:
 
     std::unique_ptr<StatusBarController> makeController()
     {
-        return std::make_unique<StatusBarController>(StatusBarController::Services{
-            store, vault, monitor, hotkey, std::make_shared<NoWindows>(), delivery, [this] {
-                return caret;
-            }});
+        return std::make_unique<StatusBarController>(
+            StatusBarController::Services{[this]() -> HistoryStore& { return store; },
+                                          [this]() -> ObsidianService& { return vault; },
+                                          [this]() -> ClipboardMonitor& { return monitor; }, hotkey,
+                                          std::make_shared<NoWindows>(), delivery,
+                                          [this] {
+                                              return caret;
+                                          }});
     }
     static void pressHotkeyAndSettle(PressableHotkey& backend)
     {
