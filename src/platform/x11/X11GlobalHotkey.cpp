@@ -197,6 +197,8 @@ bool X11GlobalHotkey::nativeEventFilter(const QByteArray& eventType, void* messa
     const auto state = static_cast<std::uint16_t>(press->state & ~ignoredLocks_ & 0xff);
     for (const Grab& grab : grabs_) {
         if (grab.keycode == press->detail && grab.modifiers == state) {
+            xcb_ungrab_keyboard(connection_, press->time);
+            xcb_flush(connection_);
             if (grab.onPress)
                 grab.onPress();
             return true;
