@@ -73,7 +73,8 @@ StatusBarController::StatusBarController(Services services, QObject* parent)
     trayIcon_->setContextMenu(trayMenu_.get());
     connect(trayIcon_.get(), &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
-                if (reason == QSystemTrayIcon::Trigger) {
+                // A quick second click arrives as a double click: every click toggles.
+                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
                     lastTrayClick_ = QCursor::pos();
                     togglePopupFromButton();
                 }
@@ -143,7 +144,7 @@ void StatusBarController::toggle(bool nearCursor)
         dismissPopup();
         return;
     }
-    if (closedForFocus_.isValid() && closedForFocus_.elapsed() < focusLossGraceMs) {
+    if (!nearCursor && closedForFocus_.isValid() && closedForFocus_.elapsed() < focusLossGraceMs) {
         closedForFocus_.invalidate();
         return;
     }
