@@ -75,8 +75,8 @@ QString AppDelegate::helpPage()
 void AppDelegate::showAccessibilityAlert()
 {
     Q_EMIT accessibilityAlertDue();
-    QMessageBox alert(QMessageBox::Warning, alertTitle,
-                      alertText(QCoreApplication::applicationFilePath()));
+    QMessageBox alert(QMessageBox::Warning, QStringLiteral("Quillstow"), alertTitle);
+    alert.setInformativeText(alertText(QCoreApplication::applicationFilePath()));
     QPushButton* help = alert.addButton(QStringLiteral("Open Help"), QMessageBox::AcceptRole);
     alert.addButton(QStringLiteral("Later"), QMessageBox::RejectRole);
     alert.setDefaultButton(help);

@@ -106,6 +106,23 @@ check "Return pasted the chosen text into the application" wait_until 5 sh -c \
     "grep -qx 'abc bravo: ssh deploy@example.org' '$TESTBED_DIR/zenity.out'"
 check "the paste wrote its log line" grep -q 'pasteSelected: selectedID=Optional(' "$log"
 
+# A click on a row pastes that row, whatever is selected.
+zenity --entry --title=Target >"$TESTBED_DIR/zenity2.out" &
+pids+=($!)
+wait_until 5 sh -c '[ "$(xdotool getactivewindow getwindowname)" = Target ]'
+sleep 0.5
+lines_before=$(wc -l <"$log")
+xdotool key super+shift+v
+wait_until 3 popup_focused
+click_in_popup 200 120 # the second row
+check "a row click closes the picker" wait_until 3 popup_hidden
+sleep 1.0
+xdotool key Return
+check "a row click pasted that row" wait_until 5 sh -c \
+    "grep -qx 'charlie third copy' '$TESTBED_DIR/zenity2.out'"
+check "a row click writes no log line" sh -c \
+    "[ \$(grep -c pasteSelected '$log') -eq \$(head -n $lines_before '$log' | grep -c pasteSelected) ]"
+
 xdotool key super+shift+v
 check "the hot key opens it" wait_until 3 popup_shown
 sleep 0.3

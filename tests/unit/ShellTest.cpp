@@ -1,0 +1,206 @@
+// The shell's own rules on the offscreen platform: the toggle, placement at the caret, the
+// settings window's reuse, and the start-up alert.
+#include "app/AppDelegate.h"
+#include "app/HotkeyManager.h"
+#include "app/StatusBarController.h"
+#include "capture/ClipboardMonitor.h"
+#include "history/HistoryStore.h"
+#include "picker/PasteDelivery.h"
+#include "platform/GlobalHotkey.h"
+#include "support/ClipboardDoubles.h"
+#include "support/TestSupport.h"
+#include "vault/ObsidianService.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace quillstow;
+
+namespace {
+
+struct PressableHotkey : platform::GlobalHotkey
+{
+    std::function<void()> press;
+    bool grab(Qt::Key, Qt::KeyboardModifiers, std::function<void()> onPress, QString*) override
+    {
+        press = std::move(onPress);
+        return true;
+    }
+};
+
+struct NoWindows : platform::WindowSystem
+{
+    std::optional<platform::WindowRef> activeWindow() override
+    {
+        return platform::WindowRef{42, QStringLiteral("Zenity"), QStringLiteral("Target"), 7};
+    }
+    void activate(const platform::WindowRef&) override {}
+};
+
+struct RecordingDelivery : PasteDelivery
+{
+    QStringList delivered;
+    void deliver(const QString& content, const std::optional<platform::WindowRef>&) override
+    {
+        delivered << content;
+    }
+};
+
+class ShellTest : public ::testing::Test
+{
+protected:
+    test::TempSettings temp;
+    ObsidianService vault{temp.settings()};
+    HistoryStore store{temp.settings(), vault};
+    test::FakeClipboard clipboard;
+    ClipboardMonitor monitor{clipboard, store, std::chrono::milliseconds(20)};
+    PressableHotkey* hotkeyBackend = new PressableHotkey;
+    HotkeyManager hotkey{std::unique_ptr<platform::GlobalHotkey>(hotkeyBackend)};
+    std::shared_ptr<RecordingDelivery> delivery = std::make_shared<RecordingDelivery>();
+    std::optional<QPointF> caret = QPointF(200, 168);
+
+    std::unique_ptr<StatusBarController> makeController()
+    {
+        return std::make_unique<StatusBarController>(StatusBarController::Services{
+            store, vault, monitor, hotkey, std::make_shared<NoWindows>(), delivery, [this] {
+                return caret;
+            }});
+    }
+    static void pressHotkeyAndSettle(PressableHotkey& backend)
+    {
+        backend.press();
+        QTest::qWait(50); // the press only schedules the toggle
+    }
+};
+
+} // namespace
+
+TEST_F(ShellTest, CreationStartsCaptureAndTakesTheHotKey)
+{
+    auto controller = makeController();
+    EXPECT_EQ(StatusBarController::shared(), controller.get());
+    ASSERT_TRUE(hotkeyBackend->press);
+    clipboard.copyText(QStringLiteral("copied after start"));
+    QTest::qWait(150);
+    ASSERT_EQ(store.items().size(), 1);
+    EXPECT_EQ(store.items().front().content, QStringLiteral("copied after start"));
+    controller.reset();
+    EXPECT_EQ(StatusBarController::shared(), nullptr);
+}
+
+TEST_F(ShellTest, TheHotKeyTogglesANewPopupAtTheCaret)
+{
+    auto controller = makeController();
+    pressHotkeyAndSettle(*hotkeyBackend);
+    QWidget* shown = controller->popupWindow();
+    ASSERT_NE(shown, nullptr);
+    const QPointer<QWidget> first(shown);
+    EXPECT_TRUE(shown->isVisible());
+    EXPECT_EQ(shown->pos(), QPoint(200, 168));
+    EXPECT_EQ(shown->size(), QSize(480, 520));
+
+    pressHotkeyAndSettle(*hotkeyBackend);
+    EXPECT_EQ(controller->popupWindow(), nullptr);
+    QTest::qWait(10); // the closed window is deleted later
+    EXPECT_TRUE(first.isNull());
+
+    // No caret: the pointer stands in; either way the popup stays on the screen.
+    caret.reset();
+    pressHotkeyAndSettle(*hotkeyBackend);
+    QWidget* again = controller->popupWindow();
+    ASSERT_NE(again, nullptr);
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_TRUE(screen.contains(again->geometry()));
+}
+
+TEST_F(ShellTest, ThePickerPastesThroughTheDeliveryAndCloses)
+{
+    store.add(ClipItem::create(QStringLiteral("older")));
+    store.add(ClipItem::create(QStringLiteral("newest")));
+    auto controller = makeController();
+    controller->togglePopupNearCaret();
+    QWidget* popup = controller->popupWindow();
+    ASSERT_NE(popup, nullptr);
+    QWidget* focus = popup->focusWidget();
+    QWidget* target = focus != nullptr ? focus : popup;
+    QTest::keyClick(target, Qt::Key_Down);
+    QTest::keyClick(target, Qt::Key_Return);
+    EXPECT_EQ(delivery->delivered, QStringList{QStringLiteral("older")});
+    EXPECT_EQ(controller->popupWindow(), nullptr);
+}
+
+TEST_F(ShellTest, TheSettingsWindowIsReusedWhileOpenAndRecreatedAfterClosing)
+{
+    auto controller = makeController();
+    controller->openSettings();
+    QWidget* window = controller->settingsWindow();
+    ASSERT_NE(window, nullptr);
+    const QPointer<QWidget> first(window);
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Quillstow Settings"));
+    controller->openSettings();
+    EXPECT_EQ(controller->settingsWindow(), window);
+    window->close();
+    QTest::qWait(10);
+    EXPECT_TRUE(first.isNull());
+    controller->openSettings();
+    QWidget* second = controller->settingsWindow();
+    ASSERT_NE(second, nullptr);
+    EXPECT_TRUE(second->isVisible());
+}
+
+TEST(AppDelegate, TheAlertTextEndsWithTheProgramsPath)
+{
+    const QString text = AppDelegate::alertText(QStringLiteral("/usr/bin/quillstow"));
+    EXPECT_TRUE(
+        text.startsWith(QStringLiteral("Quillstow needs Accessibility to paste items.\n\n")));
+    EXPECT_TRUE(text.endsWith(QStringLiteral(":\n\n/usr/bin/quillstow")));
+    EXPECT_TRUE(text.contains(QStringLiteral("XTEST")));
+}
+
+TEST(AppDelegate, AlertsOnceHalfASecondAfterStartOnlyWithoutSyntheticInput)
+{
+    for (const bool available : {true, false}) {
+        int controllers = 0;
+        int checks = 0;
+        AppDelegate delegate(
+            [&] {
+                ++controllers;
+                return std::unique_ptr<StatusBarController>();
+            },
+            [&] {
+                ++checks;
+                return available;
+            });
+        QSignalSpy due(&delegate, &AppDelegate::accessibilityAlertDue);
+        // Dismiss the modal alert with "Later" as soon as it shows.
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                EXPECT_EQ(box->text(), AppDelegate::alertTitle);
+                EXPECT_EQ(box->buttons().size(), 2);
+                box->reject();
+            }
+        });
+        closer.start(20);
+        QElapsedTimer clock;
+        clock.start();
+        delegate.applicationDidFinishLaunching();
+        EXPECT_EQ(controllers, 1);
+        EXPECT_FALSE(QApplication::quitOnLastWindowClosed());
+        if (available) {
+            QTest::qWait(800);
+            EXPECT_EQ(due.count(), 0);
+        } else {
+            EXPECT_EQ(due.count(), 0); // not at once
+            ASSERT_TRUE(due.wait(2000));
+            EXPECT_GE(clock.elapsed(), 450);
+            QTest::qWait(700);
+            EXPECT_EQ(due.count(), 1);
+        }
+        EXPECT_EQ(checks, 1);
+    }
+}
