@@ -53,12 +53,24 @@ CaretLocator::CaretLocator(std::unique_ptr<platform::CaretQuery> query) : query_
 
 CaretLocator::~CaretLocator() = default;
 
+void CaretLocator::followFocus()
+{
+    query_->followFocus();
+}
+
 std::optional<QPointF> CaretLocator::caretScreenOrigin()
 {
     LookupScope scope(*query_);
 
-    if (const auto step = query_->findFocusedElement(); !step.isOk) {
-        logFailure("no focused element", step.code);
+    platform::CaretStep found = query_->findFocusedElement();
+    // Nothing focused is how the application in front looks while the hot key holds the
+    // keyboard; an application that hangs or a missing bus would only fail again.
+    if (!found.isOk && found.code == 0) {
+        if (const auto last = query_->findLastFocusedElement(); last.isOk)
+            found = last;
+    }
+    if (!found.isOk) {
+        logFailure("no focused element", found.code);
         return std::nullopt;
     }
     if (const auto step = query_->readCaret(); !step.isOk) {

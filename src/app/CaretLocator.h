@@ -22,6 +22,11 @@ public:
     // top-left corner goes; nothing when no caret was found.
     std::optional<QPointF> caretScreenOrigin();
 
+    // Starts noting where the focus goes, so that a lookup made while the application in front
+    // hides its focus (the hot key's keyboard grab makes toolkits do so) still finds the field
+    // the user was typing in.
+    void followFocus();
+
 private:
     std::unique_ptr<platform::CaretQuery> query_;
 };

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QTextStream>
+#include <QTimer>
 
 using namespace quillstow;
 
@@ -48,6 +49,9 @@ int main(int argc, char* argv[])
         },
         [] { return platform::isSyntheticInputAvailable(); });
     delegate.applicationDidFinishLaunching();
+    // Once the tray icon is up: connecting to the accessibility bus takes a few milliseconds.
+    constexpr int followFocusDelayMs = 300;
+    QTimer::singleShot(followFocusDelayMs, &delegate, [&caret] { caret.followFocus(); });
     QObject::connect(&instance, &SingleInstance::showRequested, &delegate, [&delegate] {
         if (StatusBarController* controller = delegate.statusBarController())
             controller->showPopupNearCaret();

@@ -40,6 +40,11 @@ public:
 
     // Starts a lookup: the focused element of the active window. Forgets any earlier lookup.
     virtual CaretStep findFocusedElement() = 0;
+    // Starts a lookup instead at the element that last gained the focus in the application that
+    // owns the active window, for when that application shows no focused element right now:
+    // toolkits hide their focus while another program holds the keyboard, as the hot key does
+    // for an instant. Fails with 0 when no such element is known or it is gone.
+    virtual CaretStep findLastFocusedElement() = 0;
     // The caret's position in that element's text.
     virtual CaretStep readCaret() = 0;
     // The extents of the text at the caret.
@@ -48,6 +53,10 @@ public:
     virtual std::optional<CaretRect> caretRect() = 0;
     // Lets go of what the lookup holds.
     virtual void finish() = 0;
+
+    // Starts noting which element gains the focus, for findLastFocusedElement(). Called once,
+    // early; costs nothing while the focus stays put.
+    virtual void followFocus() = 0;
 };
 
 // The desktop's own caret query, chosen for the session this process runs in.

@@ -13,10 +13,12 @@
 #include <QTest>
 #include <QWidget>
 #include <csignal>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <memory>
 #include <unistd.h>
 #include <vector>
+#include <xcb/xcb.h>
 
 using namespace quillstow;
 
@@ -302,6 +304,52 @@ TEST_F(CaretDesktop, AStoppedApplicationCannotHoldTheLookupUp)
     ASSERT_EQ(::kill(static_cast<pid_t>(entry->processId()), SIGCONT), 0);
     QTest::qWait(300);
     expectCaretInFrontWindow();
+}
+
+TEST_F(CaretDesktop, FindsTheFieldWhileAnotherClientHoldsTheKeyboard)
+{
+    // A keyboard grab, as the hot key's, makes GTK drop its window's active state and its
+    // field's focus; the field that last gained the focus still has the caret.
+    locator_.followFocus();
+    startWindow(zenity, zenityEntry(QStringLiteral("Caret grabbed")),
+                QStringLiteral("Caret grabbed"));
+    type(QStringLiteral("abc"));
+    const SuccessLine free = expectCaretInFrontWindow();
+
+    xcb_connection_t* grabber = xcb_connect(nullptr, nullptr);
+    ASSERT_FALSE(xcb_connection_has_error(grabber));
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(grabber)).data->root;
+    std::unique_ptr<xcb_grab_keyboard_reply_t, decltype(&std::free)> grab(
+        xcb_grab_keyboard_reply(grabber,
+                                xcb_grab_keyboard(grabber, 0, root, XCB_CURRENT_TIME,
+                                                  XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                                nullptr),
+        &std::free);
+    ASSERT_TRUE(grab && grab->status == XCB_GRAB_STATUS_SUCCESS);
+    QTest::qWait(300); // zenity hears of the grab and drops its focus
+
+    const SuccessLine grabbed = expectCaretInFrontWindow();
+    EXPECT_EQ(grabbed.x, free.x);
+    EXPECT_EQ(grabbed.y, free.y);
+    xcb_ungrab_keyboard(grabber, XCB_CURRENT_TIME);
+    xcb_flush(grabber);
+    xcb_disconnect(grabber);
+
+    // A field of another application that had the focus earlier is not taken for the one in
+    // front: with a terminal in front and the keyboard held, nothing is found.
+    startWindow(QStringLiteral("xterm"), {QStringLiteral("-title"), QStringLiteral("Caret term")},
+                QStringLiteral("Caret term"));
+    grabber = xcb_connect(nullptr, nullptr);
+    ASSERT_FALSE(xcb_connection_has_error(grabber));
+    std::free(xcb_grab_keyboard_reply(grabber,
+                                      xcb_grab_keyboard(grabber, 0, root, XCB_CURRENT_TIME,
+                                                        XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                                      nullptr));
+    QTest::qWait(200);
+    EXPECT_EQ(locator_.caretScreenOrigin(), std::nullopt);
+    EXPECT_EQ(logLines().value(logLines().size() - 1),
+              QStringLiteral("caretScreenOrigin: no focused element (err=0)"));
+    xcb_disconnect(grabber);
 }
 
 TEST_F(CaretDesktop, LeavesItsOwnWindowsAlone)

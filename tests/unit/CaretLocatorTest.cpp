@@ -18,12 +18,14 @@ class FakeCaretQuery final : public platform::CaretQuery
 {
 public:
     CaretStep focused = CaretStep::ok();
+    CaretStep lastFocused = CaretStep::failed(0);
     CaretStep caret = CaretStep::ok();
     CaretStep bounds = CaretStep::ok();
     std::optional<CaretRect> rect = CaretRect{200, 150, 2, 18};
     QStringList* calls = nullptr;
 
     CaretStep findFocusedElement() override { return record("focus", focused); }
+    CaretStep findLastFocusedElement() override { return record("last", lastFocused); }
     CaretStep readCaret() override { return record("caret", caret); }
     CaretStep readCaretBounds() override { return record("bounds", bounds); }
     std::optional<CaretRect> caretRect() override
@@ -32,6 +34,7 @@ public:
         return rect;
     }
     void finish() override { calls->append(QStringLiteral("finish")); }
+    void followFocus() override { calls->append(QStringLiteral("follow")); }
 
 private:
     CaretStep record(const char* name, CaretStep step)
@@ -92,7 +95,7 @@ TEST_F(CaretLocatorTest, EachFailureStopsWithItsLineAndNoPoint)
          "caretScreenOrigin: no focused element (err=-2)\n", "focus finish"},
         {"focused element reported but absent",
          [](FakeCaretQuery& q) { q.focused = CaretStep::failed(0); },
-         "caretScreenOrigin: no focused element (err=0)\n", "focus finish"},
+         "caretScreenOrigin: no focused element (err=0)\n", "focus last finish"},
         {"no caret", [](FakeCaretQuery& q) { q.caret = CaretStep::failed(-3); },
          "caretScreenOrigin: no text range (err=-3)\n", "focus caret finish"},
         {"no bounds", [](FakeCaretQuery& q) { q.bounds = CaretStep::failed(-2147483647 - 1); },
@@ -108,6 +111,80 @@ TEST_F(CaretLocatorTest, EachFailureStopsWithItsLineAndNoPoint)
         EXPECT_EQ(log(), QString::fromLatin1(c.line));
         EXPECT_EQ(calls_.join(u' '), QString::fromLatin1(c.calls));
     }
+}
+
+TEST_F(CaretLocatorTest, NothingFocusedFallsBackOnTheElementThatLastHadTheFocus)
+{
+    // While the hot key holds the keyboard, the application in front shows nothing focused;
+    // only that answer, not a hung application or a missing bus, tries the last focused one.
+    struct Case
+    {
+        const char* name;
+        void (*configure)(FakeCaretQuery&);
+        const char* line;
+        const char* calls;
+    };
+    const Case cases[] = {
+        {"focused element found: the last one is not asked", [](FakeCaretQuery&) {},
+         "caretScreenOrigin: success rect=(200.0, 150.0, 2.0, 18.0) -> origin=(200.0, 168.0)\n",
+         "focus caret bounds rect finish"},
+        {"nothing focused, the last focused element found",
+         [](FakeCaretQuery& q) {
+             q.focused = CaretStep::failed(0);
+             q.lastFocused = CaretStep::ok();
+         },
+         "caretScreenOrigin: success rect=(200.0, 150.0, 2.0, 18.0) -> origin=(200.0, 168.0)\n",
+         "focus last caret bounds rect finish"},
+        {"nothing focused and no last focused element: the first failure is logged",
+         [](FakeCaretQuery& q) {
+             q.focused = CaretStep::failed(0);
+             q.lastFocused = CaretStep::failed(-2);
+         },
+         "caretScreenOrigin: no focused element (err=0)\n", "focus last finish"},
+        {"the last focused element has no text",
+         [](FakeCaretQuery& q) {
+             q.focused = CaretStep::failed(0);
+             q.lastFocused = CaretStep::ok();
+             q.caret = CaretStep::failed(-3);
+         },
+         "caretScreenOrigin: no text range (err=-3)\n", "focus last caret finish"},
+        {"the application in front hangs",
+         [](FakeCaretQuery& q) {
+             q.focused = CaretStep::failed(-2);
+             q.lastFocused = CaretStep::ok();
+         },
+         "caretScreenOrigin: no focused element (err=-2)\n", "focus finish"},
+        {"a call failed",
+         [](FakeCaretQuery& q) {
+             q.focused = CaretStep::failed(-1);
+             q.lastFocused = CaretStep::ok();
+         },
+         "caretScreenOrigin: no focused element (err=-1)\n", "focus finish"},
+        {"no accessibility bus",
+         [](FakeCaretQuery& q) {
+             q.focused = CaretStep::failed(-4);
+             q.lastFocused = CaretStep::ok();
+         },
+         "caretScreenOrigin: no focused element (err=-4)\n", "focus finish"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(dir_.filePath(QStringLiteral("log")));
+        calls_.clear();
+        locate(c.configure);
+        EXPECT_EQ(log(), QString::fromLatin1(c.line)); // one line per lookup, whichever way
+        EXPECT_EQ(calls_.join(u' '), QString::fromLatin1(c.calls));
+    }
+}
+
+TEST_F(CaretLocatorTest, FollowingTheFocusIsLeftToTheQuery)
+{
+    auto query = std::make_unique<FakeCaretQuery>();
+    query->calls = &calls_;
+    CaretLocator locator(std::move(query));
+    locator.followFocus();
+    EXPECT_EQ(calls_, QStringList{QStringLiteral("follow")});
+    EXPECT_EQ(log(), QString()); // no lookup, no line
 }
 
 TEST_F(CaretLocatorTest, SuccessLineWritesTheRectangleAndPointExactly)

@@ -12,6 +12,8 @@ namespace quillstow::platform {
 
 namespace {
 
+constexpr const char* focusEvent = "object:state-changed:focused";
+
 // Owns one reference to a GObject (accessibles, state sets, interfaces).
 template <typename T> class Ref
 {
@@ -91,6 +93,19 @@ bool hasState(AtspiAccessible* object, AtspiStateType state)
     return states && atspi_state_set_contains(states.get(), state);
 }
 
+// Whether `element` lies in `window`'s tree; parents mostly come from libatspi's cache.
+bool isInside(AtspiAccessible* element, AtspiAccessible* window)
+{
+    constexpr int maxDepth = 100;
+    Ref<AtspiAccessible> node(static_cast<AtspiAccessible*>(g_object_ref(element)));
+    for (int depth = 0; node && depth < maxDepth; ++depth) {
+        if (node.get() == window)
+            return true;
+        node = Ref<AtspiAccessible>(atspi_accessible_get_parent(node.get(), nullptr));
+    }
+    return false;
+}
+
 bool isUsable(const AtspiRect* r)
 {
     // Toolkits answer -1 everywhere, or an empty rectangle, where they have no extents.
@@ -110,19 +125,57 @@ AtspiCaretQuery::AtspiCaretQuery() = default;
 AtspiCaretQuery::~AtspiCaretQuery()
 {
     finish();
+    if (focusListener_) {
+        atspi_event_listener_deregister(focusListener_, focusEvent, nullptr);
+        g_object_unref(focusListener_);
+    }
+    if (lastFocused_)
+        g_object_unref(lastFocused_);
+}
+
+bool AtspiCaretQuery::connect()
+{
+    if (!isConnected_) {
+        const int status = atspi_init();
+        if (status != 0 && status != 1)
+            return false;
+        isConnected_ = true;
+        atspi_set_timeout(callTimeoutMs, callTimeoutMs);
+    }
+    return true;
+}
+
+void AtspiCaretQuery::followFocus()
+{
+    if (focusListener_ || !connect())
+        return;
+    // Focus changes only: text changes and caret moves would wake us for every key typed.
+    focusListener_ = atspi_event_listener_new(&AtspiCaretQuery::onFocusChanged, this, nullptr);
+    if (!atspi_event_listener_register(focusListener_, focusEvent, nullptr)) {
+        g_object_unref(focusListener_);
+        focusListener_ = nullptr;
+    }
+}
+
+void AtspiCaretQuery::onFocusChanged(AtspiEvent* event, void* data)
+{
+    auto* self = static_cast<AtspiCaretQuery*>(data);
+    // Only a gain counts: the hot key's keyboard grab takes the focus away for an instant, and
+    // the element that had it is the one wanted then.
+    if (event->detail1 != 0 && event->source) {
+        if (self->lastFocused_)
+            g_object_unref(self->lastFocused_);
+        self->lastFocused_ = static_cast<AtspiAccessible*>(g_object_ref(event->source));
+    }
+    g_boxed_free(ATSPI_TYPE_EVENT, event);
 }
 
 CaretStep AtspiCaretQuery::findFocusedElement()
 {
     finish();
     clock_.start();
-    if (!isConnected_) {
-        const int status = atspi_init();
-        if (status != 0 && status != 1)
-            return CaretStep::failed(noBus);
-        isConnected_ = true;
-        atspi_set_timeout(callTimeoutMs, callTimeoutMs);
-    }
+    if (!connect())
+        return CaretStep::failed(noBus);
 
     qint32 code = nothingFound;
     Ref<AtspiAccessible> window(findActiveWindow(code));
@@ -131,6 +184,38 @@ CaretStep AtspiCaretQuery::findFocusedElement()
     element_ = findFocused(window.get(), code);
     if (!element_)
         return CaretStep::failed(code);
+    return CaretStep::ok();
+}
+
+CaretStep AtspiCaretQuery::findLastFocusedElement()
+{
+    if (!lastFocused_ || !frontApp_)
+        return CaretStep::failed(nothingFound);
+    Call pidCall;
+    const quint32 pid = atspi_accessible_get_process_id(lastFocused_, pidCall.error());
+    if (pidCall.failed()) {
+        // Its application has gone.
+        g_object_unref(std::exchange(lastFocused_, nullptr));
+        return CaretStep::failed(nothingFound);
+    }
+    if (pid != atspi_accessible_get_process_id(frontApp_, nullptr))
+        return CaretStep::failed(nothingFound);
+
+    Call stateCall;
+    Ref<AtspiStateSet> states(atspi_accessible_get_state_set(lastFocused_));
+    if (stateCall.tookTooLong())
+        return CaretStep::failed(noReply);
+    if (!states || atspi_state_set_contains(states.get(), ATSPI_STATE_DEFUNCT) ||
+        !atspi_state_set_contains(states.get(), ATSPI_STATE_SHOWING))
+        return CaretStep::failed(nothingFound);
+    // With a window of the application active, only an element inside it will do.
+    if (frontWindow_ && !isInside(lastFocused_, frontWindow_))
+        return CaretStep::failed(nothingFound);
+
+    element_ = static_cast<AtspiAccessible*>(g_object_ref(lastFocused_));
+    if (app_)
+        g_object_unref(app_);
+    app_ = static_cast<AtspiAccessible*>(g_object_ref(frontApp_));
     return CaretStep::ok();
 }
 
@@ -164,8 +249,10 @@ AtspiAccessible* AtspiCaretQuery::findActiveWindow(qint32& code)
         // Asking ourselves would wait out the time limit: this thread is the one to answer.
         if (pid == ownPid)
             continue;
-        if (frontPid != 0 && pid == frontPid && !front)
+        if (frontPid != 0 && pid == frontPid && !front) {
             front = apps.size();
+            frontApp_ = static_cast<AtspiAccessible*>(g_object_ref(app.get()));
+        }
         apps.push_back(std::move(app));
     }
     std::vector<size_t> order;
@@ -192,6 +279,8 @@ AtspiAccessible* AtspiCaretQuery::findActiveWindow(qint32& code)
         for (int i = 0; i < windowCount; ++i) {
             Ref<AtspiAccessible> window(atspi_accessible_get_child_at_index(app.get(), i, nullptr));
             if (window && hasState(window.get(), ATSPI_STATE_ACTIVE)) {
+                if (app.get() == frontApp_)
+                    frontWindow_ = static_cast<AtspiAccessible*>(g_object_ref(window.get()));
                 app_ = app.release();
                 code = nothingFound;
                 return window.release();
@@ -364,12 +453,10 @@ std::optional<CaretRect> AtspiCaretQuery::caretRect()
 
 void AtspiCaretQuery::finish()
 {
-    if (element_)
-        g_object_unref(element_);
-    if (app_)
-        g_object_unref(app_);
-    element_ = nullptr;
-    app_ = nullptr;
+    for (AtspiAccessible** held : {&element_, &app_, &frontApp_, &frontWindow_}) {
+        if (*held)
+            g_object_unref(std::exchange(*held, nullptr));
+    }
     caret_ = -1;
     rect_.reset();
 }

@@ -5,6 +5,8 @@
 #include <QElapsedTimer>
 
 typedef struct _AtspiAccessible AtspiAccessible;
+typedef struct _AtspiEvent AtspiEvent;
+typedef struct _AtspiEventListener AtspiEventListener;
 
 namespace quillstow::platform {
 
@@ -38,12 +40,16 @@ public:
     AtspiCaretQuery& operator=(const AtspiCaretQuery&) = delete;
 
     CaretStep findFocusedElement() override;
+    CaretStep findLastFocusedElement() override;
     CaretStep readCaret() override;
     CaretStep readCaretBounds() override;
     std::optional<CaretRect> caretRect() override;
     void finish() override;
+    void followFocus() override;
 
 private:
+    static void onFocusChanged(AtspiEvent* event, void* self);
+    bool connect();
     AtspiAccessible* findActiveWindow(qint32& code);
     AtspiAccessible* findFocused(AtspiAccessible* window, qint32& code);
     bool isWindowRelative(AtspiAccessible* app);
@@ -52,6 +58,11 @@ private:
     bool isConnected_ = false;
     QElapsedTimer clock_;
     AtspiAccessible* app_ = nullptr;
+    // The front application and its active window, as the last search found them.
+    AtspiAccessible* frontApp_ = nullptr;
+    AtspiAccessible* frontWindow_ = nullptr;
+    AtspiEventListener* focusListener_ = nullptr;
+    AtspiAccessible* lastFocused_ = nullptr;
     AtspiAccessible* element_ = nullptr;
     int caret_ = -1;
     std::optional<CaretRect> rect_;

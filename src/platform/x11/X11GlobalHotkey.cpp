@@ -197,6 +197,11 @@ bool X11GlobalHotkey::nativeEventFilter(const QByteArray& eventType, void* messa
     const auto state = static_cast<std::uint16_t>(press->state & ~ignoredLocks_ & 0xff);
     for (const Grab& grab : grabs_) {
         if (grab.keycode == press->detail && grab.modifiers == state) {
+            // The press made the server grab the keyboard for us until the key is let go, and
+            // toolkits take that for a focus loss of the window in front; ending the grab now
+            // gives that window its focus back before anyone asks where its caret is.
+            xcb_ungrab_keyboard(connection_, press->time);
+            xcb_flush(connection_);
             if (grab.onPress)
                 grab.onPress();
             return true;
