@@ -178,7 +178,8 @@ TEST_F(X11ClipboardTest, ASilentOwnerIsGivenUpWhileTheEventLoopRuns)
     const qint64 elapsed = waited.elapsed();
     ASSERT_TRUE(result);
     EXPECT_EQ(result->outcome, Outcome::failed);
-    EXPECT_GE(elapsed, X11Clipboard::answerTimeout.count() - 50);
+    // "About a second": a coarse timer may fire up to 5 % early.
+    EXPECT_GE(elapsed, X11Clipboard::answerTimeout.count() * 9 / 10);
     EXPECT_LT(elapsed, 5000);
     EXPECT_LT(longestGap, 400) << "the event loop stood still while the owner did not answer";
     EXPECT_TRUE(owner.output().contains(QLatin1String("ignored TARGETS")));
