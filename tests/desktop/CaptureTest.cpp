@@ -4,6 +4,7 @@
 #include "history/HistoryStore.h"
 #include "platform/x11/X11Clipboard.h"
 #include "support/ClipboardDoubles.h"
+#include "support/ModalLoops.h"
 #include "support/TestSupport.h"
 #include "vault/ObsidianService.h"
 
@@ -245,33 +246,8 @@ TEST_F(CaptureTest, AnOwnerThatNeverAnswersFreezesNothingAndTheNextCopyIsCapture
 TEST_F(CaptureTest, CopiesAreCapturedWhileAModalDialogOrAMenuIsOpen)
 {
     startMonitor();
-    struct Modal
-    {
-        const char* name;
-        std::function<void(std::function<void()>& close)> run;
-    };
-    const std::vector<Modal> modals = {
-        {"dialog",
-         [](std::function<void()>& close) {
-             QDialog dialog;
-             close = [&dialog] {
-                 dialog.reject();
-             };
-             dialog.exec();
-             close = nullptr;
-         }},
-        {"menu",
-         [](std::function<void()>& close) {
-             QMenu menu;
-             menu.addAction(QStringLiteral("Item"));
-             close = [&menu] {
-                 menu.close();
-             };
-             menu.exec(QPoint(200, 200));
-             close = nullptr;
-         }},
-    };
-    for (const Modal& modal : modals) {
+    const std::vector<test::ModalLoop> modals = test::modalLoops(QPoint(200, 200));
+    for (const test::ModalLoop& modal : modals) {
         SCOPED_TRACE(modal.name);
         const QString copied =
             QStringLiteral("copied while a %1 is open").arg(QLatin1String(modal.name));
