@@ -1,5 +1,7 @@
 #include "app/PopupWindow.h"
 
+#include "platform/WindowHints.h"
+
 #include <QCloseEvent>
 #include <QEvent>
 #include <QVBoxLayout>
@@ -15,6 +17,7 @@ PopupWindow::PopupWindow(QWidget* content)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(content);
     setFixedSize(content->sizeHint().expandedTo(content->minimumSize()));
+    platform::keepOffTaskbarAndPager(*this);
 }
 
 bool PopupWindow::event(QEvent* event)

@@ -94,6 +94,9 @@ xdotool type "abc "
 xdotool key super+shift+v
 check "the hot key opens the picker" wait_until 3 popup_shown
 check "the picker has the keyboard focus" wait_until 3 popup_focused
+check "the picker stays off the taskbar and pager" sh -c \
+    "xprop -id $(popup_id) _NET_WM_STATE | grep SKIP_TASKBAR | grep -q SKIP_PAGER"
+check "the picker stays on top" sh -c "xprop -id $(popup_id) _NET_WM_STATE | grep -q ABOVE"
 shot popup-at-caret
 xdotool type "bravo"
 sleep 0.3
