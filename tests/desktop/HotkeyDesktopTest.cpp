@@ -76,6 +76,22 @@ TEST_F(HotkeyDesktop, OnlySuperShiftVTriggersWhateverTheLockKeys)
     }
 }
 
+TEST_F(HotkeyDesktop, HoldingTheKeysIsOnePress)
+{
+    // The server repeats a held key; a hot key held down still counts once.
+    ASSERT_EQ(run(QStringLiteral("xdotool"),
+                  {QStringLiteral("keydown"), QStringLiteral("super+shift+v")}),
+              0);
+    QTest::qWait(1500);
+    ASSERT_EQ(
+        run(QStringLiteral("xdotool"), {QStringLiteral("keyup"), QStringLiteral("super+shift+v")}),
+        0);
+    QTest::qWait(200);
+    EXPECT_EQ(presses, 1);
+    xdotoolKey(QStringLiteral("super+shift+v"));
+    EXPECT_EQ(presses, 2);
+}
+
 TEST_F(HotkeyDesktop, ThePressIsWithheldFromTheWindowInFront)
 {
     QProcess zenity;

@@ -47,6 +47,15 @@ X11GlobalHotkey::X11GlobalHotkey(xcb_connection_t* connection) : connection_(con
     ignoredLocks_ =
         static_cast<std::uint16_t>(XCB_MOD_MASK_LOCK | masks.numLock | masks.scrollLock);
     QCoreApplication::instance()->installNativeEventFilter(this);
+    // The release goes to the window in front once the grab has ended, so it is watched for
+    // instead: only while the key is held.
+    heldPoll_.setInterval(50);
+    QObject::connect(&heldPoll_, &QTimer::timeout, [this] {
+        if (!isKeyDown(heldKeycode_)) {
+            heldKeycode_ = 0;
+            heldPoll_.stop();
+        }
+    });
 }
 
 X11GlobalHotkey::~X11GlobalHotkey()
@@ -184,6 +193,13 @@ bool X11GlobalHotkey::grab(Qt::Key key, Qt::KeyboardModifiers modifiers,
     return true;
 }
 
+bool X11GlobalHotkey::isKeyDown(std::uint8_t keycode) const
+{
+    const XcbReply<xcb_query_keymap_reply_t> keymap(
+        xcb_query_keymap_reply(connection_, xcb_query_keymap(connection_), nullptr));
+    return keymap && (keymap->keys[keycode / 8] & (1u << (keycode % 8))) != 0;
+}
+
 bool X11GlobalHotkey::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
 {
     if (eventType != "xcb_generic_event_t")
@@ -202,6 +218,11 @@ bool X11GlobalHotkey::nativeEventFilter(const QByteArray& eventType, void* messa
             // gives that window its focus back before anyone asks where its caret is.
             xcb_ungrab_keyboard(connection_, press->time);
             xcb_flush(connection_);
+            // Holding the keys repeats the press; one hold is one press, as a hot key should be.
+            if (heldKeycode_ == press->detail)
+                return true;
+            heldKeycode_ = press->detail;
+            heldPoll_.start();
             if (grab.onPress)
                 grab.onPress();
             return true;

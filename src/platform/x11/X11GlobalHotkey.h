@@ -3,6 +3,7 @@
 #include "platform/GlobalHotkey.h"
 
 #include <QAbstractNativeEventFilter>
+#include <QTimer>
 #include <cstdint>
 #include <vector>
 
@@ -44,12 +45,16 @@ private:
     std::uint8_t keycodeFor(Qt::Key key) const;
     // CapsLock and NumLock in every on/off combination.
     std::vector<std::uint16_t> lockCombinations() const;
+    bool isKeyDown(std::uint8_t keycode) const;
 
     xcb_connection_t* connection_;
     std::uint32_t root_ = 0;
     std::uint16_t numLock_ = 0;
     std::uint16_t ignoredLocks_ = 0;
     std::vector<Grab> grabs_;
+    // The grabbed key of the last press while it is still held down, else 0.
+    std::uint8_t heldKeycode_ = 0;
+    QTimer heldPoll_;
 };
 
 } // namespace quillstow::platform
