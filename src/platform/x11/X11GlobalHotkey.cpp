@@ -48,8 +48,9 @@ X11GlobalHotkey::X11GlobalHotkey(xcb_connection_t* connection) : connection_(con
         static_cast<std::uint16_t>(XCB_MOD_MASK_LOCK | masks.numLock | masks.scrollLock);
     QCoreApplication::instance()->installNativeEventFilter(this);
     // The release goes to the window in front once the grab has ended, so it is watched for
-    // instead: only while the key is held.
-    heldPoll_.setInterval(50);
+    // instead, only while the key is held.
+    // A tap lasts longer than the poll, so a new press is never taken for a repeat.
+    heldPoll_.setInterval(10);
     QObject::connect(&heldPoll_, &QTimer::timeout, [this] {
         if (!isKeyDown(heldKeycode_)) {
             heldKeycode_ = 0;
