@@ -48,14 +48,20 @@ X11GlobalHotkey::X11GlobalHotkey(xcb_connection_t* connection) : connection_(con
         static_cast<std::uint16_t>(XCB_MOD_MASK_LOCK | masks.numLock | masks.scrollLock);
     QCoreApplication::instance()->installNativeEventFilter(this);
     // The release goes to the window in front once the grab has ended, so it is watched for
-    // instead, only while the key is held.
-    // A tap lasts longer than the poll, so a new press is never taken for a repeat.
+    // instead, only while the key is held. The server's repeat lets the key up and down again
+    // in a flash, so it counts as let go only when two polls in a row find it up; a tap lasts
+    // longer than that, so a new press is never taken for a repeat.
     heldPoll_.setInterval(10);
     QObject::connect(&heldPoll_, &QTimer::timeout, [this] {
-        if (!isKeyDown(heldKeycode_)) {
+        if (isKeyDown(heldKeycode_)) {
+            seenUp_ = false;
+            return;
+        }
+        if (seenUp_) {
             heldKeycode_ = 0;
             heldPoll_.stop();
         }
+        seenUp_ = true;
     });
 }
 
@@ -223,6 +229,7 @@ bool X11GlobalHotkey::nativeEventFilter(const QByteArray& eventType, void* messa
             if (heldKeycode_ == press->detail)
                 return true;
             heldKeycode_ = press->detail;
+            seenUp_ = false;
             heldPoll_.start();
             if (grab.onPress)
                 grab.onPress();

@@ -54,6 +54,7 @@ private:
     std::vector<Grab> grabs_;
     // The grabbed key of the last press while it is still held down, else 0.
     std::uint8_t heldKeycode_ = 0;
+    bool seenUp_ = false;
     QTimer heldPoll_;
 };
 
