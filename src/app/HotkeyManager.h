@@ -15,8 +15,7 @@ class GlobalHotkey;
 class HotkeyManager
 {
 public:
-    // The hot key's identifier, kept for diagnostics.
-    static constexpr quint32 hotKeyNumber = 1;
+    // The hot key's signature, "RORE" as a four-character code.
     static quint32 signature();
 
     // `backend` may be null where the session offers no global shortcuts; then nothing is

@@ -98,16 +98,6 @@ int ClipItem::wordCount() const
     return count;
 }
 
-QJsonObject ClipItem::toJson() const
-{
-    // QJsonObject orders members by key; field order is restored in encodeHistory.
-    return QJsonObject{{idKey, id.toString(QUuid::WithoutBraces).toUpper()},
-                       {contentKey, content},
-                       {copiedAtKey, copiedAt},
-                       {isPinnedKey, isPinned},
-                       {savedKey, savedToObsidian}};
-}
-
 std::optional<ClipItem> ClipItem::fromJson(const QJsonValue& value, QString* error)
 {
     if (!value.isObject()) {

@@ -30,7 +30,6 @@ struct ClipItem
     // Pieces between whitespace and newline characters.
     int wordCount() const;
 
-    QJsonObject toJson() const;
     // Fails (nullopt, with a reason in `error`) on a missing member, a null, a wrong type or an
     // id that is not a UUID.
     static std::optional<ClipItem> fromJson(const QJsonValue& value, QString* error = nullptr);

@@ -15,7 +15,6 @@ public:
     SearchText() = default;
     SearchText(const QString& text, const QLocale& locale);
 
-    const QString& folded() const { return folded_; }
     bool isClusterBoundary(qsizetype position) const;
     bool contains(const SearchText& query) const;
 

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSettings>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
 #include <memory>
 #include <ostream>
 #include <vector>
@@ -56,5 +59,29 @@ inline bool writeFile(const QString& path, const QByteArray& bytes)
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
+
+} // namespace quillstow::test
+
+namespace quillstow::test {
+
+// Ticks every 20 ms while it lives and keeps the longest gap between ticks: a long gap means the
+// event loop stood still.
+class EventLoopWatch
+{
+public:
+    EventLoopWatch()
+    {
+        QObject::connect(&ticker_, &QTimer::timeout,
+                         [this] { longestGap_ = std::max(longestGap_, sinceTick_.restart()); });
+        sinceTick_.start();
+        ticker_.start(20);
+    }
+    qint64 longestGapMs() const { return longestGap_; }
+
+private:
+    QElapsedTimer sinceTick_;
+    qint64 longestGap_ = 0;
+    QTimer ticker_;
+};
 
 } // namespace quillstow::test

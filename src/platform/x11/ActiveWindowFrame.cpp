@@ -1,5 +1,7 @@
 #include "platform/x11/ActiveWindowFrame.h"
 
+#include "platform/x11/XcbSupport.h"
+
 #include <QGuiApplication>
 #include <algorithm>
 #include <cstdlib>
@@ -10,16 +12,7 @@ namespace quillstow::platform::x11 {
 
 namespace {
 
-xcb_atom_t internAtom(xcb_connection_t* c, const char* name)
-{
-    const auto cookie = xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name);
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, cookie, nullptr);
-    if (!reply)
-        return XCB_ATOM_NONE;
-    const xcb_atom_t atom = reply->atom;
-    std::free(reply);
-    return atom;
-}
+using xcb::internAtom;
 
 // Up to `count` 32-bit values of a property; fewer when the property is shorter or missing.
 int readCardinals(xcb_connection_t* c, xcb_get_property_cookie_t cookie, uint32_t* out, int count)

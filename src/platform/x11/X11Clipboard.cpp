@@ -1,5 +1,7 @@
 #include "platform/x11/X11Clipboard.h"
 
+#include "platform/x11/XcbSupport.h"
+
 #include <QSocketNotifier>
 #include <algorithm>
 #include <cstdlib>
@@ -11,11 +13,7 @@ namespace quillstow::platform {
 
 namespace {
 
-template <typename T> struct FreeDeleter
-{
-    void operator()(T* p) const { std::free(p); }
-};
-template <typename T> using XcbPtr = std::unique_ptr<T, FreeDeleter<T>>;
+template <typename T> using XcbPtr = xcb::Reply<T>;
 
 // Whatever is on a property of our window, removed from it as it is read (which is also what
 // tells an INCR sender to go on). Waits for the X server, never for another client.

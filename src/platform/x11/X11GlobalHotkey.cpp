@@ -1,5 +1,7 @@
 #include "platform/x11/X11GlobalHotkey.h"
 
+#include "platform/x11/XcbSupport.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QtGui/qguiapplication_platform.h>
@@ -23,11 +25,8 @@ constexpr xcb_keysym_t keysymScrollLock = 0xff14;
 
 constexpr std::uint8_t badAccess = 10;
 
-struct FreeDeleter
-{
-    void operator()(void* p) const { std::free(p); }
-};
-template <typename T> using XcbReply = std::unique_ptr<T, FreeDeleter>;
+using xcb::FreeDeleter;
+template <typename T> using XcbReply = xcb::Reply<T>;
 
 } // namespace
 

@@ -1,5 +1,7 @@
 #include "platform/x11/X11KeyInjector.h"
 
+#include "platform/x11/XcbSupport.h"
+
 #include <X11/keysym.h>
 #include <algorithm>
 #include <cstdlib>
@@ -11,10 +13,7 @@ namespace quillstow::platform {
 
 namespace {
 
-struct FreeDeleter
-{
-    void operator()(void* p) const { std::free(p); }
-};
+using xcb::FreeDeleter;
 
 struct KeySymbolsDeleter
 {

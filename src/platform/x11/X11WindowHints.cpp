@@ -1,29 +1,14 @@
 #include "platform/WindowHints.h"
+#include "platform/x11/XcbSupport.h"
 
 #include <QGuiApplication>
 #include <QWidget>
 #include <QtGui/qguiapplication_platform.h>
-#include <cstdlib>
-#include <cstring>
-#include <memory>
 #include <xcb/xcb.h>
 
 namespace quillstow::platform {
 
-namespace {
-
-xcb_atom_t internAtom(xcb_connection_t* connection, const char* name)
-{
-    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
-        xcb_intern_atom_reply(
-            connection,
-            xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
-            nullptr),
-        &std::free);
-    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-}
-
-} // namespace
+using xcb::internAtom;
 
 void keepOffTaskbarAndPager(QWidget& window)
 {

@@ -1,5 +1,7 @@
 #include "platform/x11/X11WindowSystem.h"
 
+#include "platform/x11/XcbSupport.h"
+
 #include <QList>
 #include <X11/Xlib.h>
 #include <cstdlib>
@@ -13,11 +15,7 @@ namespace {
 // Window names and classes are short; anything beyond this is not worth a bigger transfer.
 constexpr uint32_t maxPropertyWords = 1024;
 
-struct FreeDeleter
-{
-    void operator()(void* p) const { std::free(p); }
-};
-template <typename T> using Reply = std::unique_ptr<T, FreeDeleter>;
+using xcb::Reply;
 
 struct Property
 {
@@ -73,14 +71,10 @@ xcb_atom_t X11WindowSystem::atom(const char* name)
     const QByteArray key(name);
     if (const auto found = atoms_.constFind(key); found != atoms_.constEnd())
         return *found;
-    const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
-        connection_,
-        xcb_intern_atom(connection_, 0, static_cast<uint16_t>(key.size()), key.constData()),
-        nullptr));
-    if (!reply)
-        return XCB_ATOM_NONE;
-    atoms_.insert(key, reply->atom);
-    return reply->atom;
+    const xcb_atom_t interned = xcb::internAtom(connection_, name);
+    if (interned != XCB_ATOM_NONE)
+        atoms_.insert(key, interned);
+    return interned;
 }
 
 X11WindowSystem::~X11WindowSystem()
