@@ -1,7 +1,9 @@
 #include "history/TextSearch.h"
 
-#include <QTextBoundaryFinder>
+#include "history/TextRules.h"
+
 #include <algorithm>
+#include <unicode/uchar.h>
 
 namespace quillstow {
 
@@ -12,20 +14,36 @@ bool isTurkic(const QLocale& locale)
     return locale.language() == QLocale::Turkish || locale.language() == QLocale::Azerbaijani;
 }
 
-// Simple case folding keeps the length in code units, so positions in the folded text are
-// positions in the composed text.
+// Simple case folding maps each character to one character, so positions in the folded text
+// are positions in the composed text. The Turkic option folds I to dotless i and dotted I to i.
 QString fold(const QString& composed, const QLocale& locale)
 {
-    if (!isTurkic(locale))
-        return composed.toCaseFolded();
+    const uint32_t options = isTurkic(locale) ? U_FOLD_CASE_EXCLUDE_SPECIAL_I : U_FOLD_CASE_DEFAULT;
     QString s = composed;
-    for (QChar& c : s) {
-        if (c == u'I')
-            c = QChar(0x0131); // dotless i
-        else if (c.unicode() == 0x0130)
-            c = u'i';
+    char16_t* out = reinterpret_cast<char16_t*>(s.data());
+    const qsizetype n = s.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = out[i];
+        if (c < 0x80 && options == U_FOLD_CASE_DEFAULT) {
+            if (c >= u'A' && c <= u'Z')
+                out[i] = static_cast<char16_t>(c + (u'a' - u'A'));
+            continue;
+        }
+        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(out[i + 1])) {
+            const auto folded = static_cast<char32_t>(
+                u_foldCase(static_cast<UChar32>(QChar::surrogateToUcs4(c, out[i + 1])), options));
+            if (QChar::requiresSurrogates(folded)) {
+                out[i] = QChar::highSurrogate(folded);
+                out[i + 1] = QChar::lowSurrogate(folded);
+            }
+            ++i;
+            continue;
+        }
+        const auto folded = static_cast<char32_t>(u_foldCase(UChar32{c}, options));
+        if (!QChar::requiresSurrogates(folded))
+            out[i] = static_cast<char16_t>(folded);
     }
-    return s.toCaseFolded();
+    return s;
 }
 
 bool isPlain(const QString& s)
@@ -41,13 +59,12 @@ bool isPlain(const QString& s)
 
 SearchText::SearchText(const QString& text, const QLocale& locale)
 {
-    const QString composed = text.normalized(QString::NormalizationForm_C);
+    const QString composed = text::composed(text);
     folded_ = fold(composed, locale);
     if (isPlain(composed))
         return;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, composed);
     qsizetype previous = 0;
-    for (qsizetype next = finder.toNextBoundary(); next != -1; next = finder.toNextBoundary()) {
+    for (const qsizetype next : text::graphemeBoundaries(composed)) {
         for (qsizetype inside = previous + 1; inside < next; ++inside)
             insideCluster_.push_back(inside);
         previous = next;

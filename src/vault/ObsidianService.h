@@ -50,7 +50,9 @@ private:
 };
 
 // Writes clip items as Markdown into the user's Obsidian vault. The vault path and save mode are
-// read from the settings at every save, so a change applies to the next one.
+// read from the settings at every save, so a change applies to the next one. Files are written
+// only below the vault's real path: a symbolic link that leads elsewhere is refused, and a vault
+// folder that is missing is not created.
 class ObsidianService
 {
 public:
@@ -95,8 +97,10 @@ private:
                              const QStringList& tags, const QString& vault);
     SaveResult appendToDailyNote(const ClipItem& item, const QString& vault);
     SaveResult appendToLog(const ClipItem& item, const QString& vault);
-    static SaveResult append(const QString& text, const QString& file);
+    // Appends to the file `name` directly in the vault, creating it when missing.
+    static SaveResult append(const QString& text, const QString& vault, const QString& name);
     static QString defaultTitle(const ClipItem& item);
+    static QString clipTitle(const ClipItem& item);
 
     QSettings& defaults_;
     Clock now_;

@@ -2,6 +2,7 @@
 
 #include "support/TestSupport.h"
 
+#include <QFile>
 #include <gtest/gtest.h>
 #include <set>
 
@@ -50,6 +51,10 @@ TEST(TextRules, GraphemeCountsUserPerceivedCharacters)
         {"two flags", fromCodePoints({0x1F1E9, 0x1F1EA, 0x1F1EB, 0x1F1F7}), 2},
         {"skin tone", fromCodePoints({0x1F44D, 0x1F3FD}), 1},
         {"hangul jamo", fromCodePoints({0x1100, 0x1161, 0x11A8}), 1},
+        {"devanagari and a flag", QStringLiteral("\u092D\u093E\u0930\u0924 \U0001F1EE\U0001F1F3"),
+         5},
+        {"flag after a symbol", QStringLiteral("\u00A9\U0001F1E9\U0001F1EA"), 2},
+        {"spacing mark", QStringLiteral("\u0915\u0903"), 1},
     };
     for (const auto& c : cases)
         EXPECT_EQ(text::graphemeCount(c.text), c.count) << c.name;
@@ -65,6 +70,73 @@ TEST(TextRules, GraphemePrefixNeverCutsACluster)
     EXPECT_EQ(text::graphemePrefix(u'a' + e + u'b', 2), u'a' + e);
     EXPECT_EQ(text::graphemePrefix(family + family + family, 2), family + family);
     EXPECT_EQ(text::graphemePrefix(QStringLiteral("a\r\nb"), 2), QStringLiteral("a\r\n"));
+    EXPECT_EQ(
+        text::graphemePrefix(QStringLiteral("\u00A9\U0001F1E9\U0001F1EA\U0001F1EB\U0001F1F7"), 2),
+        QStringLiteral("\u00A9\U0001F1E9\U0001F1EA"));
+}
+
+TEST(TextRules, Utf8PrefixKeepsWholeClustersWithinTheBudget)
+{
+    const QString family = fromCodePoints({0x1F468, 0x200D, 0x1F469, 0x200D, 0x1F467}); // 18 bytes
+    const QString longMark = u'e' + QString(100, QChar(0x301));                         // 201 bytes
+    const struct
+    {
+        const char* name;
+        QString text;
+        qsizetype maxBytes;
+        QString prefix;
+    } cases[] = {
+        {"fits", QStringLiteral("abc"), 3, QStringLiteral("abc")},
+        {"ascii cut", QStringLiteral("abcdef"), 4, QStringLiteral("abcd")},
+        {"two-byte letters", QStringLiteral("\u00E9\u00E9\u00E9"), 5,
+         QStringLiteral("\u00E9\u00E9")},
+        {"whole families", family + family + family, 40, family + family},
+        {"not one family fits: whole characters of it", family, 17,
+         fromCodePoints({0x1F468, 0x200D, 0x1F469, 0x200D})},
+        {"a huge cluster falls back to whole characters", longMark, 6,
+         u'e' + QString(2, QChar(0x301))},
+        {"never half a surrogate pair", QStringLiteral("\U0001F600"), 3, QString()},
+        {"zero", QStringLiteral("a"), 0, QString()},
+    };
+    for (const auto& c : cases) {
+        const QString prefix = text::utf8Prefix(c.text, c.maxBytes);
+        EXPECT_EQ(prefix, c.prefix) << c.name;
+        EXPECT_LE(prefix.toUtf8().size(), c.maxBytes) << c.name;
+    }
+}
+
+// Every line of Unicode's own test file: "÷" marks a cluster boundary, "×" none.
+TEST(TextRules, GraphemeBoundariesPassUnicodesOwnTests)
+{
+    QFile file(QStringLiteral("/usr/share/unicode/auxiliary/GraphemeBreakTest.txt"));
+    if (!file.exists())
+        GTEST_SKIP() << "GraphemeBreakTest.txt is missing: install the unicode-data package";
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << file.errorString().toStdString();
+    int lineNumber = 0;
+    int tested = 0;
+    while (!file.atEnd()) {
+        ++lineNumber;
+        const QString line = QString::fromUtf8(file.readLine()).section(u'#', 0, 0).trimmed();
+        if (line.isEmpty())
+            continue;
+        QString s;
+        std::vector<qsizetype> expected;
+        for (const QString& token : line.split(u' ', Qt::SkipEmptyParts)) {
+            if (token == QStringLiteral("\u00F7")) {
+                if (!s.isEmpty())
+                    expected.push_back(s.size());
+            } else if (token != QStringLiteral("\u00D7")) {
+                bool ok = false;
+                const auto c = static_cast<char32_t>(token.toUInt(&ok, 16));
+                ASSERT_TRUE(ok) << "line " << lineNumber;
+                s += QString::fromUcs4(&c, 1);
+            }
+        }
+        EXPECT_EQ(text::graphemeBoundaries(s), expected) << "line " << lineNumber;
+        EXPECT_EQ(text::graphemeCount(s), qsizetype(expected.size())) << "line " << lineNumber;
+        ++tested;
+    }
+    EXPECT_GT(tested, 500);
 }
 
 TEST(TextRules, TrimmingUsesTheRightClasses)
