@@ -3,7 +3,12 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
+#include <QTextStream>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,19 +26,58 @@ SingleInstance::SingleInstance(const QString& folder, QObject* parent)
     lock_.setStaleLockTime(0); // only a dead holder's lock is stale, however old
 }
 
+bool SingleInstance::makePrivateFolder(const QString& path, QString* why)
+{
+    const QByteArray native = QFile::encodeName(path);
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) {
+        if (why)
+            *why = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    // Opened without following a link, so the checks and the repair apply to what is there.
+    const int fd = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st
+    {};
+    QString problem;
+    if (fd < 0 || ::fstat(fd, &st) != 0)
+        problem = QStringLiteral("it is not a folder");
+    else if (st.st_uid != ::getuid())
+        problem = QStringLiteral("it belongs to another user");
+    else if ((st.st_mode & 07777) != 0700 && ::fchmod(fd, 0700) != 0)
+        problem = QStringLiteral("its permissions cannot be narrowed");
+    if (fd >= 0)
+        ::close(fd);
+    if (why)
+        *why = problem;
+    return problem.isEmpty();
+}
+
 QString SingleInstance::defaultFolder()
 {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty())
-        folder = QDir::temp().filePath(QStringLiteral("quillstow-%1").arg(::getuid()));
-    QDir().mkpath(folder);
-    ::chmod(QFile::encodeName(folder).constData(), 0700);
-    return folder;
+    if (!folder.isEmpty() && QDir().mkpath(folder) && makePrivateFolder(folder))
+        return folder;
+    // Anyone can create the name in the temporary folder first.
+    folder = QDir::temp().filePath(QStringLiteral("quillstow-%1").arg(::getuid()));
+    QString why;
+    if (makePrivateFolder(folder, &why))
+        return folder;
+    const QString fallback = QDir::home().filePath(QStringLiteral(".cache/quillstow"));
+    QTextStream(stderr) << "Quillstow does not use " << folder << ": " << why << ". Using "
+                        << fallback << " instead.\n";
+    QDir().mkpath(QFileInfo(fallback).path());
+    makePrivateFolder(fallback);
+    return fallback;
 }
 
 bool SingleInstance::claim()
 {
-    if (!lock_.tryLock(0))
+    bool locked = lock_.tryLock(0);
+    // A holder keeps the file locked while it lives; a damaged file nobody holds would
+    // otherwise block every start, as its unreadable holder never counts as gone.
+    if (!locked && lock_.error() == QLockFile::LockFailedError && lock_.removeStaleLockFile())
+        locked = lock_.tryLock(0);
+    if (!locked)
         return false;
     // Without a session bus we are still the one instance; later launches just cannot reach us.
     QDBusConnection bus = QDBusConnection::sessionBus();

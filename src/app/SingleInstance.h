@@ -20,10 +20,16 @@ public:
     // `folder` is private to the user (normally the runtime folder).
     explicit SingleInstance(const QString& folder, QObject* parent = nullptr);
 
-    // The user's runtime folder, or a private folder in /tmp where the session has none.
+    // The user's runtime folder, or a private folder in /tmp where the session has none (in the
+    // user's cache folder when that one is not safe to use).
     static QString defaultFolder();
+    // Makes `path` a folder private to the user: created with mode 0700, or an existing folder
+    // of the user's narrowed to 0700. Anything else there (somebody else's folder, a link, a
+    // file) is refused with the reason in `why`.
+    static bool makePrivateFolder(const QString& path, QString* why = nullptr);
 
-    // True when this process is now the one instance.
+    // True when this process is now the one instance. A lock file that no live process holds,
+    // whatever it contains, is taken over.
     bool claim();
     // Asks the running instance to show the picker; false when none answered in time.
     bool notifyRunning(int timeoutMs = 1000);

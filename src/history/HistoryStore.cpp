@@ -95,7 +95,7 @@ void HistoryStore::save()
 void HistoryStore::add(const ClipItem& item)
 {
     ClipItem copy = item;
-    if (vault_.vaultURL() && vault_.save(copy).isSuccess())
+    if (vault_.vaultURL() && vault_.savesEveryCopy() && vault_.save(copy).isSuccess())
         copy.savedToObsidian = true;
 
     Q_EMIT itemsAboutToChange();

@@ -30,7 +30,7 @@ public:
     static constexpr int maxItemsStep = 50;
 
     // Loads the stored history from `defaults`. `vault` receives every added item while a vault
-    // is configured.
+    // is configured and set to take every copy.
     HistoryStore(QSettings& defaults, ObsidianService& vault, QObject* parent = nullptr);
 
     static HistoryStore& shared();

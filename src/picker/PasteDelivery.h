@@ -20,8 +20,8 @@ public:
                          const std::optional<platform::WindowRef>& target) = 0;
 };
 
-// The diagnostic line a Return paste writes: which id was selected and a short, escaped preview
-// of the item chosen.
+// The diagnostic line a Return paste writes: which id was selected, and the id and length in
+// characters of the item chosen. No clip text.
 QString pasteLogLine(const std::optional<QUuid>& selectedID, const std::optional<ClipItem>& target);
 
 } // namespace quillstow

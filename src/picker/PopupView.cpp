@@ -1,6 +1,7 @@
 #include "picker/PopupView.h"
 
 #include "history/HistoryStore.h"
+#include "picker/ClearConfirmation.h"
 #include "picker/ClipListModel.h"
 #include "picker/ClipRowDelegate.h"
 #include "picker/ClipRowView.h"
@@ -104,20 +105,26 @@ protected:
         if (!index.isValid())
             return;
         const ClipRowView row = ClipRowDelegate::rowFor(index);
-        QMenu menu(this);
+        // Not exec(): the picker may close while the menu is open (the hot key, a lost focus),
+        // and a menu must not be deleted under its own event loop.
+        auto* menu = new QMenu(this);
+        menu->setObjectName(QStringLiteral("rowMenu"));
+        connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
         for (const ClipRowView::MenuItem& entry : row.contextMenuItems()) {
             if (!entry.action) {
-                menu.addSeparator();
+                menu->addSeparator();
                 continue;
             }
-            QAction* action = menu.addAction(entry.text);
+            QAction* action = menu->addAction(entry.text);
             action->setData(static_cast<int>(*entry.action));
             if (entry.isDestructive)
                 action->setIcon(style::icon(style::icons::trash, style::red(palette())));
         }
-        QAction* chosen = menu.exec(event->globalPos());
-        if (chosen && onAction)
-            onAction(row.item, static_cast<RowAction>(chosen->data().toInt()));
+        connect(menu, &QMenu::triggered, this, [this, item = row.item](QAction* chosen) {
+            if (onAction)
+                onAction(item, static_cast<RowAction>(chosen->data().toInt()));
+        });
+        menu->popup(event->globalPos());
     }
 
     bool viewportEvent(QEvent* event) override
@@ -194,8 +201,8 @@ PopupView::PopupView(std::optional<platform::WindowRef> previousApp,
     setFixedSize(panelWidth, panelHeight);
     setAttribute(Qt::WA_TranslucentBackground);
     if (!c_.showSaveFailed)
-        c_.showSaveFailed = [this](const QString& message, const QString& details) {
-            showSaveFailedAlert(this, message, details);
+        c_.showSaveFailed = [](const QString& message, const QString& details) {
+            showSaveFailedAlert(message, details);
         };
 
     model_ = new ClipListModel(this);
@@ -300,9 +307,11 @@ QWidget* PopupView::buildFooter()
     layout->addWidget(itemCount_);
     layout->addStretch(1);
 
+    // The question is a window of its own: taking the focus closes the picker, and the answer
+    // still reaches the store.
     layout->addWidget(new FooterButton(
         QStringLiteral("Clear"), FooterButton::Role::destructive,
-        [this] { c_.store.clearAll(true); }, footer));
+        [this] { askToClearHistory(c_.store, true, nullptr); }, footer));
     layout->addWidget(new FooterButton(
         QStringLiteral("Settings"), FooterButton::Role::normal,
         [this] {
@@ -485,12 +494,16 @@ void PopupView::saveToObsidian(const ClipItem& item)
         c_.showSaveFailed(saveFailedMessage, result.error().errorDescription());
 }
 
-void PopupView::showSaveFailedAlert(QWidget* parent, const QString& message, const QString& details)
+QMessageBox* PopupView::showSaveFailedAlert(const QString& message, const QString& details)
 {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Quillstow"), message, QMessageBox::Ok,
-                    parent);
-    box.setInformativeText(details);
-    box.exec();
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Quillstow"), message,
+                                QMessageBox::Ok);
+    box->setObjectName(QStringLiteral("saveFailedAlert"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setInformativeText(details);
+    // Not exec(): the picker closes under a nested loop, and nothing of it may be in use then.
+    box->open();
+    return box;
 }
 
 void PopupView::refreshFromStore()

@@ -11,6 +11,7 @@
 #include <optional>
 
 class QLabel;
+class QMessageBox;
 class QLineEdit;
 class QStackedWidget;
 class QToolButton;
@@ -32,7 +33,7 @@ class PopupView : public QWidget
     Q_OBJECT
 
 public:
-    // Shows the user why a save into the vault failed; blocks until dismissed.
+    // Shows the user why a save into the vault failed.
     using SaveFailedAlert = std::function<void(const QString& message, const QString& details)>;
 
     struct Collaborators
@@ -40,7 +41,7 @@ public:
         HistoryStore& store;
         ObsidianService& vault;
         PasteDelivery& delivery;
-        // A warning box unless given.
+        // `showSaveFailedAlert` unless given.
         SaveFailedAlert showSaveFailed = {};
         // The footer's "Settings" (after the picker is dismissed) and "Quit".
         std::function<void()> onOpenSettings = {};
@@ -73,9 +74,10 @@ public:
     void pasteItem(const ClipItem& item);
     void saveToObsidian(const ClipItem& item);
 
-    // The default save-failed alert: a modal warning box.
-    static void showSaveFailedAlert(QWidget* parent, const QString& message,
-                                    const QString& details);
+    // The default save-failed alert: a warning box (named "saveFailedAlert") of its own that
+    // does not block. Opening it takes the focus, which closes the picker, so the box must
+    // outlive the picker: it has no parent and deletes itself when dismissed.
+    static QMessageBox* showSaveFailedAlert(const QString& message, const QString& details);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

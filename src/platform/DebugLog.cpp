@@ -32,23 +32,51 @@ bool writeAll(int fd, const QByteArray& bytes)
     return true;
 }
 
+// Opens the log for appending without following a link or blocking on a pipe, and keeps it only
+// when it is a plain file of ours with no other name.
+int openOwnFile(const QByteArray& native, int extraFlags, struct stat* st)
+{
+    const int fd = ::open(
+        native.constData(),
+        O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | extraFlags, 0600);
+    if (fd < 0)
+        return -1;
+    bool ok = ::fstat(fd, st) == 0 && S_ISREG(st->st_mode) && st->st_uid == ::getuid() &&
+              st->st_nlink == 1;
+    if (ok && (st->st_mode & 0077) != 0)
+        ok = ::fchmod(fd, 0600) == 0;
+    if (!ok) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 } // namespace
 
 bool appendLine(const QString& text, const QString& path)
 {
     const QByteArray native = QFile::encodeName(path);
-    const int fd =
-        ::open(native.constData(),
-               O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
-    if (fd < 0)
-        return false;
     struct stat st
     {};
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::getuid();
-    if (ok && (st.st_mode & 0077) != 0)
-        ok = ::fchmod(fd, 0600) == 0;
-    if (ok)
-        ok = writeAll(fd, text.toUtf8());
+    int fd = openOwnFile(native, 0, &st);
+    if (fd < 0)
+        return false;
+    if (st.st_size >= maxBytes) {
+        // Only we can rename our own file in a sticky folder. When the older name is taken by
+        // somebody else's file, the old lines are dropped instead.
+        ::close(fd);
+        const QByteArray older = native + ".1";
+        const bool movedAside = ::rename(native.constData(), older.constData()) == 0;
+        fd = openOwnFile(native, movedAside ? O_EXCL : 0, &st);
+        if (fd < 0)
+            return false;
+        if (!movedAside && ::ftruncate(fd, 0) != 0) {
+            ::close(fd);
+            return false;
+        }
+    }
+    const bool ok = writeAll(fd, text.toUtf8());
     ::close(fd);
     return ok;
 }

@@ -1,6 +1,7 @@
 #include "settings/GeneralSettingsTab.h"
 
 #include "history/HistoryStore.h"
+#include "picker/ClearConfirmation.h"
 #include "platform/Autostart.h"
 #include "platform/SettingsStore.h"
 #include "settings/Sections.h"
@@ -36,7 +37,9 @@ GeneralSettingsTab::GeneralSettingsTab(QSettings& defaults, HistoryStore& histor
     connect(stepper_, &QSpinBox::valueChanged, this, &GeneralSettingsTab::storeMaxItems);
 
     clearButton_->setObjectName(QStringLiteral("clearHistoryButton"));
-    connect(clearButton_, &QPushButton::clicked, this, [this] { history_.clearAll(false); });
+    // A question over this window, which it blocks until answered.
+    connect(clearButton_, &QPushButton::clicked, this,
+            [this] { askToClearHistory(history_, false, this); });
 
     launchToggle_->setObjectName(QStringLiteral("launchAtLoginToggle"));
     // What happens at the next login is what the autostart entry says.

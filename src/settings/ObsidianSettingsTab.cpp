@@ -5,6 +5,7 @@
 #include "vault/ObsidianSettings.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QEvent>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -35,7 +36,8 @@ ObsidianSettingsTab::ObsidianSettingsTab(ObsidianSettings& settings, QWidget* pa
     : QWidget(parent), settings_(settings), vaultLabel_(new settings::ElidedLabel),
       removeButton_(new QPushButton(QStringLiteral("Remove"))),
       chooseButton_(new QPushButton(QStringLiteral("Choose\u2026"))),
-      iCloudButton_(new QToolButton), saveModes_(new QButtonGroup(this))
+      iCloudButton_(new QToolButton), saveModes_(new QButtonGroup(this)),
+      saveEveryCopy_(new QCheckBox(QStringLiteral("Save every new copy to the vault")))
 {
     vaultLabel_->setObjectName(QStringLiteral("vaultPathLabel"));
     removeButton_->setObjectName(QStringLiteral("removeVaultButton"));
@@ -80,11 +82,16 @@ ObsidianSettingsTab::ObsidianSettingsTab(ObsidianSettings& settings, QWidget* pa
         saveModes_->addButton(option, static_cast<int>(i));
         options->addWidget(option);
     }
+    options->addWidget(saveEveryCopy_);
     auto* title = new QLabel(QStringLiteral("When saving to Obsidian:"));
     title->setBuddy(saveModes_->button(0));
     modeLayout->addRow(title, options);
     connect(saveModes_, &QButtonGroup::idClicked, this,
             [this](int id) { settings_.setSaveMode(ObsidianService::allSaveModes().at(id)); });
+    saveEveryCopy_->setObjectName(QStringLiteral("saveEveryCopyToggle"));
+    saveEveryCopy_->setToolTip(QStringLiteral(
+        "When off, only items saved with \u201CSave to Obsidian\u201D go into the vault."));
+    connect(saveEveryCopy_, &QCheckBox::clicked, &settings_, &ObsidianSettings::setSavesEveryCopy);
 
     auto* notesLayout = new QVBoxLayout;
     auto* notes = new QLabel(QStringLiteral(
@@ -121,6 +128,7 @@ void ObsidianSettingsTab::refresh()
         const QSignalBlocker blocker(saveModes_);
         option->setChecked(true);
     }
+    saveEveryCopy_->setChecked(settings_.savesEveryCopy());
 }
 
 void ObsidianSettingsTab::showEvent(QShowEvent* event)

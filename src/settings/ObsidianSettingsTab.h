@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QButtonGroup;
+class QCheckBox;
 class QPushButton;
 class QToolButton;
 
@@ -14,7 +15,8 @@ namespace settings {
 class ElidedLabel;
 }
 
-// The vault folder and the save mode, shown from and written to `settings`.
+// The vault folder, the save mode and whether every copy is saved, shown from and written to
+// `settings`.
 class ObsidianSettingsTab : public QWidget
 {
     Q_OBJECT
@@ -38,6 +40,7 @@ private:
     QPushButton* chooseButton_;
     QToolButton* iCloudButton_;
     QButtonGroup* saveModes_;
+    QCheckBox* saveEveryCopy_;
 };
 
 } // namespace quillstow

@@ -321,6 +321,18 @@ void ObsidianService::setSaveMode(SaveMode mode)
     platform::syncPrivately(defaults_);
 }
 
+bool ObsidianService::savesEveryCopy() const
+{
+    const QVariant stored = defaults_.value(saveEveryCopyKey);
+    return !stored.isValid() || stored.toBool();
+}
+
+void ObsidianService::setSavesEveryCopy(bool enabled)
+{
+    defaults_.setValue(saveEveryCopyKey, enabled);
+    platform::syncPrivately(defaults_);
+}
+
 std::optional<QUrl> ObsidianService::iCloudVaultBase()
 {
     return iCloudVaultBase(QDir::homePath());

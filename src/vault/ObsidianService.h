@@ -70,6 +70,7 @@ public:
 
     static inline const QString vaultPathKey = QStringLiteral("obsidian_vault_path");
     static inline const QString saveModeKey = QStringLiteral("obsidian_save_mode");
+    static inline const QString saveEveryCopyKey = QStringLiteral("obsidian_save_every_copy");
 
     using Clock = std::function<QDateTime()>;
 
@@ -85,6 +86,11 @@ public:
 
     SaveMode saveMode() const;
     void setSaveMode(SaveMode mode);
+
+    // Whether every new copy goes into the vault on its own, while one is configured; on unless
+    // switched off.
+    bool savesEveryCopy() const;
+    void setSavesEveryCopy(bool enabled);
 
     // "~/Library/Mobile Documents/iCloud~md~obsidian/Documents" when something exists there.
     static std::optional<QUrl> iCloudVaultBase();

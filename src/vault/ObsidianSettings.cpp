@@ -10,7 +10,8 @@ ObsidianSettings::ObsidianSettings(ObsidianService& service, platform::FolderCho
                                    QString homePath, QObject* parent)
     : QObject(parent), service_(service), chooser_(chooser),
       homePath_(homePath.isEmpty() ? QDir::homePath() : std::move(homePath)),
-      vaultPath_(pathOf(service.vaultURL())), saveMode_(service.saveMode())
+      vaultPath_(pathOf(service.vaultURL())), saveMode_(service.saveMode()),
+      savesEveryCopy_(service.savesEveryCopy())
 {}
 
 std::optional<QString> ObsidianSettings::pathOf(const std::optional<QUrl>& url)
@@ -34,6 +35,14 @@ void ObsidianSettings::setSaveMode(SaveMode mode)
     Q_EMIT aboutToChange();
     saveMode_ = mode;
     service_.setSaveMode(mode);
+    Q_EMIT changed();
+}
+
+void ObsidianSettings::setSavesEveryCopy(bool enabled)
+{
+    Q_EMIT aboutToChange();
+    savesEveryCopy_ = enabled;
+    service_.setSavesEveryCopy(enabled);
     Q_EMIT changed();
 }
 

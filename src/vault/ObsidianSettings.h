@@ -14,8 +14,8 @@ namespace platform {
 class FolderChooser;
 }
 
-// The vault folder and save mode as the settings show them. Loaded once at creation; every change
-// is written through to the settings at once, so the next save uses it.
+// The vault folder, save mode and automatic saving as the settings show them. Loaded once at
+// creation; every change is written through to the settings at once, so the next save uses it.
 class ObsidianSettings : public QObject
 {
     Q_OBJECT
@@ -36,6 +36,10 @@ public:
     SaveMode saveMode() const { return saveMode_; }
     void setSaveMode(SaveMode mode);
 
+    // Every new copy saved into the vault as it is captured, or only what the user saves.
+    bool savesEveryCopy() const { return savesEveryCopy_; }
+    void setSavesEveryCopy(bool enabled);
+
     // Lets the user choose the vault folder; cancelling changes nothing.
     void pickVault();
     // Takes the first visible entry of the iCloud Obsidian folder as the vault (the folder itself
@@ -53,7 +57,7 @@ public:
     static inline const QString chooserAcceptLabel = QStringLiteral("Select Vault");
 
 Q_SIGNALS:
-    // Just before `vaultPath` or `saveMode` changes.
+    // Just before `vaultPath`, `saveMode` or `savesEveryCopy` changes.
     void aboutToChange();
     // After the change has been stored.
     void changed();
@@ -66,6 +70,7 @@ private:
     QString homePath_;
     std::optional<QString> vaultPath_;
     SaveMode saveMode_;
+    bool savesEveryCopy_;
 };
 
 } // namespace quillstow

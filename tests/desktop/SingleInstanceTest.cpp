@@ -3,9 +3,13 @@
 
 #include "support/TestSupport.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace quillstow;
 
@@ -46,4 +50,84 @@ TEST(SingleInstance, ALockLeftByADeadProcessIsTakenOver)
                         "999999\nquillstow\n" + QSysInfo::machineHostName().toUtf8() + "\n"));
     SingleInstance next(dir.path());
     EXPECT_TRUE(next.claim());
+}
+
+TEST(SingleInstance, ADamagedLockNobodyHoldsIsTakenOver)
+{
+    const struct
+    {
+        const char* name;
+        QByteArray content;
+    } cases[] = {
+        {"empty", ""},
+        {"garbage", "not a lock\n\x01\x02\xff"},
+        {"a pid and nothing else", "1\n"},
+    };
+    for (const auto& c : cases) {
+        QTemporaryDir dir;
+        const QString lock = dir.filePath(QStringLiteral("quillstow.lock"));
+        ASSERT_TRUE(test::writeFile(lock, c.content));
+        SingleInstance next(dir.path());
+        EXPECT_TRUE(next.claim()) << c.name;
+        SingleInstance after(dir.path());
+        EXPECT_FALSE(after.claim()) << c.name;
+    }
+}
+
+TEST(SingleInstance, ADamagedLockALiveProcessHoldsIsKept)
+{
+    QTemporaryDir dir;
+    const QString lock = dir.filePath(QStringLiteral("quillstow.lock"));
+    ASSERT_TRUE(test::writeFile(lock, ""));
+    QProcess holder;
+    // -o: the lock stays with flock itself, so ending it frees the lock.
+    holder.start(QStringLiteral("flock"), {QStringLiteral("-o"), lock, QStringLiteral("-c"),
+                                           QStringLiteral("echo held; sleep 10")});
+    ASSERT_TRUE(holder.waitForReadyRead(3000));
+    SingleInstance next(dir.path());
+    EXPECT_FALSE(next.claim());
+    EXPECT_TRUE(QFileInfo::exists(lock));
+    holder.kill();
+    holder.waitForFinished(3000);
+    EXPECT_TRUE(next.claim());
+}
+
+TEST(SingleInstance, TheFolderIsPrivateToTheUserOrRefused)
+{
+    QTemporaryDir dir;
+    const auto modeOf = [](const QString& path) {
+        struct stat st
+        {};
+        return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0u;
+    };
+    const QString fresh = dir.filePath(QStringLiteral("fresh"));
+    EXPECT_TRUE(SingleInstance::makePrivateFolder(fresh));
+    EXPECT_EQ(modeOf(fresh), 0700u);
+
+    const QString wide = dir.filePath(QStringLiteral("wide"));
+    ASSERT_TRUE(QDir().mkdir(wide));
+    ASSERT_EQ(::chmod(QFile::encodeName(wide).constData(), 0777), 0);
+    EXPECT_TRUE(SingleInstance::makePrivateFolder(wide));
+    EXPECT_EQ(modeOf(wide), 0700u);
+
+    // A link to a folder of ours is still refused: its target is not what the name promises.
+    const QString link = dir.filePath(QStringLiteral("link"));
+    ASSERT_TRUE(QFile::link(wide, link));
+    ASSERT_EQ(::chmod(QFile::encodeName(wide).constData(), 0755), 0);
+    QString why;
+    EXPECT_FALSE(SingleInstance::makePrivateFolder(link, &why));
+    EXPECT_FALSE(why.isEmpty());
+    EXPECT_EQ(modeOf(wide), 0755u);
+
+    const QString file = dir.filePath(QStringLiteral("file"));
+    ASSERT_TRUE(test::writeFile(file, "x"));
+    EXPECT_FALSE(SingleInstance::makePrivateFolder(file));
+
+    if (::getuid() == 0) {
+        const QString theirs = dir.filePath(QStringLiteral("theirs"));
+        ASSERT_TRUE(QDir().mkdir(theirs));
+        ASSERT_EQ(::chown(QFile::encodeName(theirs).constData(), 65534, 65534), 0);
+        EXPECT_FALSE(SingleInstance::makePrivateFolder(theirs, &why));
+        EXPECT_EQ(why, QStringLiteral("it belongs to another user"));
+    }
 }

@@ -2,6 +2,7 @@
 
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -74,4 +75,37 @@ TEST(DebugLog, NarrowsAnExistingOwnFile)
     {};
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST(DebugLog, RefusesAFileWithASecondName)
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("bashrc"));
+    ASSERT_TRUE(test::writeFile(target, "mine"));
+    const QString log = dir.filePath(QStringLiteral("log"));
+    ASSERT_EQ(::link(QFile::encodeName(target).constData(), QFile::encodeName(log).constData()), 0);
+    EXPECT_FALSE(debuglog::appendLine(QStringLiteral("x\n"), log));
+    EXPECT_EQ(test::readFile(target), QByteArray("mine"));
+}
+
+TEST(DebugLog, PastAMegabyteStartsAnewKeepingOneOlderFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("log"));
+    const QString older = path + QStringLiteral(".1");
+    const QByteArray almostFull(debuglog::maxBytes - 3, 'a');
+    ASSERT_EQ(debuglog::maxBytes, 1024 * 1024);
+    ASSERT_TRUE(test::writeFile(path, almostFull));
+    ASSERT_TRUE(test::writeFile(older, "oldest\n"));
+
+    EXPECT_TRUE(debuglog::appendLine(QStringLiteral("fits\n"), path)); // below the cap before it
+    EXPECT_EQ(QFileInfo(path).size(), debuglog::maxBytes + 2);
+    EXPECT_TRUE(debuglog::appendLine(QStringLiteral("next\n"), path));
+    EXPECT_EQ(test::readFile(path), QByteArray("next\n"));
+    EXPECT_EQ(test::readFile(older), almostFull + "fits\n");
+    struct stat st
+    {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
 }

@@ -1,11 +1,13 @@
 #include "picker/PopupView.h"
 
 #include "history/HistoryStore.h"
+#include "picker/ClearConfirmation.h"
 #include "picker/ClipListModel.h"
 #include "picker/ClipRowView.h"
 #include "picker/FooterButton.h"
 #include "picker/PasteDelivery.h"
 #include "platform/DebugLog.h"
+#include "support/OpenDialogs.h"
 #include "support/TestSupport.h"
 #include "vault/ObsidianService.h"
 
@@ -15,6 +17,8 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
@@ -169,24 +173,35 @@ public:
     // Opens the row's context menu and chooses `text` from it.
     void chooseFromMenu(int row, const QString& text)
     {
-        bool chosen = false;
-        QTimer::singleShot(0, [&] {
-            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            ASSERT_NE(menu, nullptr);
-            for (QAction* action : menu->actions())
-                if (action->text() == text) {
-                    chosen = true;
-                    menu->setActiveAction(action);
-                    QTest::keyClick(menu, Qt::Key_Return);
-                    return;
-                }
-            menu->close();
-        });
         const QPoint pos = rowRect(row).center();
         QContextMenuEvent event(QContextMenuEvent::Mouse, pos,
                                 list()->viewport()->mapToGlobal(pos));
         QApplication::sendEvent(list()->viewport(), &event);
-        EXPECT_TRUE(chosen) << text.toStdString();
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        for (QAction* action : menu->actions())
+            if (action->text() == text) {
+                menu->setActiveAction(action);
+                QTest::keyClick(menu, Qt::Key_Return);
+                return;
+            }
+        menu->close();
+        ADD_FAILURE() << "no menu item " << text.toStdString();
+    }
+    // Clicks the footer's Clear and answers its question with "Clear".
+    void clearFromFooter()
+    {
+        footerButton(QStringLiteral("Clear"))->click();
+        QMessageBox* box = test::shownMessageBox(QStringLiteral("clearHistoryConfirmation"));
+        ASSERT_NE(box, nullptr);
+        test::buttonLabelled(*box, QStringLiteral("Clear"))->click();
+    }
+    // The log line's item part for the item with `content`.
+    QString loggedItem(const QString& content)
+    {
+        return QStringLiteral("Optional(id=%1, length=%2)")
+            .arg(idText(itemNamed(content)))
+            .arg(content.size());
     }
     QStringList logLines()
     {
@@ -364,9 +379,9 @@ TEST_F(PopupViewTest, EscapeDismissesAndReturnPastesTheSelection)
     EXPECT_EQ(delivery.calls[0].target, editor);
     EXPECT_EQ(events, std::vector{QStringLiteral("dismiss")});
     EXPECT_EQ(logLines(),
-              QStringList{
-                  QStringLiteral("pasteSelected: selectedID=Optional(%1) item=Optional(\"first\")")
-                      .arg(idText(store.items()[0]))});
+              QStringList{QStringLiteral("pasteSelected: selectedID=Optional(%1) item=%2")
+                              .arg(idText(store.items()[0]),
+                                   loggedItem(QStringLiteral("first\nline two")))});
 }
 
 TEST_F(PopupViewTest, ReturnChoosesTheTargetAndLogsIt)
@@ -387,8 +402,8 @@ TEST_F(PopupViewTest, ReturnChoosesTheTargetAndLogsIt)
              t.store.remove(t.itemNamed(QStringLiteral("two")));
          },
          "one", true},
-        {"stale selection after Clear",
-         [](PopupViewTest& t) { t.footerButton(QStringLiteral("Clear"))->click(); }, nullptr, true},
+        {"stale selection after Clear", [](PopupViewTest& t) { t.clearFromFooter(); }, nullptr,
+         true},
         {"no match", [](PopupViewTest& t) { t.type(QStringLiteral("xyz")); }, nullptr, false},
     };
     for (const auto& c : cases) {
@@ -407,8 +422,7 @@ TEST_F(PopupViewTest, ReturnChoosesTheTargetAndLogsIt)
                                .arg(selected->toString(QUuid::WithoutBraces).toUpper());
         key(Qt::Key_Return);
         const QString item =
-            c.pasted ? QStringLiteral("Optional(\"%1\")").arg(QString::fromUtf8(c.pasted))
-                     : QStringLiteral("nil");
+            c.pasted ? loggedItem(QString::fromUtf8(c.pasted)) : QStringLiteral("nil");
         EXPECT_EQ(logLines(), QStringList{QStringLiteral("pasteSelected: selectedID=") +
                                           selectedItem + QStringLiteral(" item=") + item});
         if (c.logsStaleID) {
@@ -536,7 +550,7 @@ TEST_F(PopupViewTest, FooterCountsTheWholeStoreAndRunsItsButtons)
     type(QStringLiteral("thr"));
     EXPECT_EQ(countText(), QStringLiteral("3 items"));
 
-    footerButton(QStringLiteral("Clear"))->click();
+    clearFromFooter();
     EXPECT_EQ(store.items().size(), 1);
     EXPECT_EQ(countText(), QStringLiteral("1 items"));
     EXPECT_EQ(emptyText(), QStringLiteral("No results for \"thr\""));
@@ -546,7 +560,7 @@ TEST_F(PopupViewTest, FooterCountsTheWholeStoreAndRunsItsButtons)
     EXPECT_TRUE(events.empty());
 
     store.togglePin(itemNamed(QStringLiteral("two")));
-    footerButton(QStringLiteral("Clear"))->click();
+    clearFromFooter();
     EXPECT_EQ(emptyText(), QStringLiteral("No clipboard history yet"));
     EXPECT_EQ(countText(), QStringLiteral("0 items"));
 
@@ -568,5 +582,95 @@ TEST_F(PopupViewTest, FooterCountsTheWholeStoreAndRunsItsButtons)
         QEvent leave(QEvent::Leave);
         QApplication::sendEvent(button, &leave);
         EXPECT_FALSE(button->isHovered());
+    }
+}
+
+TEST_F(PopupViewTest, FooterClearAsksFirstAndKeepsEverythingUnlessConfirmed)
+{
+    const struct
+    {
+        const char* name;
+        std::function<void(QMessageBox&)> answer;
+        qsizetype left;
+    } cases[] = {
+        {"Return takes the default",
+         [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Return); }, 3},
+        {"Escape", [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); }, 3},
+        {"Cancel", [](QMessageBox& box) { box.button(QMessageBox::Cancel)->click(); }, 3},
+        {"Clear",
+         [](QMessageBox& box) { test::buttonLabelled(box, QStringLiteral("Clear"))->click(); }, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        store.clearAll(false);
+        fill({QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three")});
+        store.togglePin(itemNamed(QStringLiteral("two")));
+        show();
+        footerButton(QStringLiteral("Clear"))->click();
+        // The real box, a window of its own so that it outlives the picker.
+        QMessageBox* box = test::shownMessageBox(QStringLiteral("clearHistoryConfirmation"));
+        ASSERT_NE(box, nullptr);
+        const QPointer<QMessageBox> watch(box);
+        EXPECT_EQ(box->parentWidget(), nullptr);
+        EXPECT_EQ(box->text(), QStringLiteral("Clear 2 items from the clipboard history?"));
+        EXPECT_EQ(box->informativeText(),
+                  QStringLiteral("The pinned item stays. This cannot be undone."));
+        ASSERT_NE(box->defaultButton(), nullptr);
+        EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Cancel));
+        EXPECT_EQ(store.items().size(), 3); // nothing before the answer
+        c.answer(*box);
+        EXPECT_EQ(store.items().size(), c.left);
+        EXPECT_TRUE(itemNamed(QStringLiteral("two")).isPinned);
+        EXPECT_TRUE(test::deletedAfterClosing(watch));
+    }
+
+    // Return in the picker pastes; it never reaches a clear.
+    store.clearAll(false);
+    fill({QStringLiteral("one"), QStringLiteral("two")});
+    show();
+    key(Qt::Key_Return);
+    EXPECT_EQ(store.items().size(), 2);
+    EXPECT_EQ(test::shownMessageBox(QStringLiteral("clearHistoryConfirmation")), nullptr);
+
+    // Nothing to clear: nothing asked.
+    store.clearAll(false);
+    fill({QStringLiteral("pinned")});
+    store.togglePin(itemNamed(QStringLiteral("pinned")));
+    show();
+    footerButton(QStringLiteral("Clear"))->click();
+    EXPECT_EQ(test::shownMessageBox(QStringLiteral("clearHistoryConfirmation")), nullptr);
+    EXPECT_EQ(store.items().size(), 1);
+}
+
+TEST(ClearQuestion, SaysHowManyGoAndWhatBecomesOfThePinned)
+{
+    auto items = [](int plain, int pinned) {
+        QList<ClipItem> list;
+        for (int i = 0; i < plain + pinned; ++i)
+            list.append(ClipItem{QUuid::createUuid(), QStringLiteral("x"), 0, i < pinned, false});
+        return list;
+    };
+    const struct
+    {
+        int plain, pinned;
+        bool keepPinned;
+        qsizetype removed;
+        const char* text;
+        const char* informative;
+    } cases[] = {
+        {1, 0, true, 1, "Clear 1 item from the clipboard history?", "No item is pinned."},
+        {5, 2, true, 5, "Clear 5 items from the clipboard history?", "The 2 pinned items stay."},
+        {7, 1, false, 8, "Clear all 8 items from the clipboard history?",
+         "The pinned item goes too."},
+        {0, 3, false, 3, "Clear all 3 items from the clipboard history?",
+         "The 3 pinned items go too."},
+        {0, 3, true, 0, "Clear 0 items from the clipboard history?", "The 3 pinned items stay."},
+    };
+    for (const auto& c : cases) {
+        const ClearQuestion q = ClearQuestion::about(items(c.plain, c.pinned), c.keepPinned);
+        EXPECT_EQ(q.removed, c.removed) << c.text;
+        EXPECT_EQ(q.text, QString::fromUtf8(c.text));
+        EXPECT_EQ(q.informativeText,
+                  QString::fromUtf8(c.informative) + QStringLiteral(" This cannot be undone."));
     }
 }

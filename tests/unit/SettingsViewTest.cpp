@@ -5,6 +5,7 @@
 #include "settings/ElidedLabel.h"
 #include "settings/GeneralSettingsTab.h"
 #include "settings/ObsidianSettingsTab.h"
+#include "support/OpenDialogs.h"
 #include "support/TestSupport.h"
 #include "vault/ObsidianService.h"
 #include "vault/ObsidianSettings.h"
@@ -17,11 +18,13 @@
 #include <QJsonDocument>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
@@ -101,6 +104,9 @@ TEST_F(SettingsViewTest, FreshInstallation)
     EXPECT_EQ(options[1]->text(), QStringLiteral("Append to Daily Note"));
     EXPECT_EQ(options[2]->text(), QStringLiteral("Clipboard Log File"));
     EXPECT_TRUE(options[0]->isChecked());
+    auto* everyCopy = find<QCheckBox>(*view, "saveEveryCopyToggle");
+    EXPECT_EQ(everyCopy->text(), QStringLiteral("Save every new copy to the vault"));
+    EXPECT_TRUE(everyCopy->isChecked());
     EXPECT_TRUE(find<QLabel>(*view, "notesFolderNote")->text().contains(u"\u201CQuillstow\u201D"));
 
     // Opening the settings stores nothing.
@@ -154,7 +160,7 @@ TEST_F(SettingsViewTest, HistoryStepperRangeAndSteps)
     EXPECT_EQ(stepper->text(), QStringLiteral("Keep 300 items"));
 }
 
-TEST_F(SettingsViewTest, ClearAllHistoryRemovesPinnedEntriesAtOnce)
+TEST_F(SettingsViewTest, ClearAllHistoryAsksFirstPinnedIncluded)
 {
     history.add(ClipItem::create(QStringLiteral("one"), 1.0));
     history.add(ClipItem::create(QStringLiteral("two"), 2.0));
@@ -162,17 +168,43 @@ TEST_F(SettingsViewTest, ClearAllHistoryRemovesPinnedEntriesAtOnce)
     ASSERT_EQ(history.items().size(), 2);
 
     const auto view = makeView();
+    view->show();
     auto* clear = find<QPushButton>(*view, "clearHistoryButton");
     EXPECT_EQ(clear->text(), QStringLiteral("Clear All History Now"));
     const QColor red = clear->palette().color(QPalette::ButtonText);
     EXPECT_GT(red.red(), 150);
     EXPECT_LT(red.green(), 120);
+
+    // Declined with Return, which takes the default: nothing goes.
     clear->click();
+    QMessageBox* box = test::shownMessageBox(QStringLiteral("clearHistoryConfirmation"));
+    ASSERT_NE(box, nullptr);
+    QPointer<QMessageBox> watch(box);
+    EXPECT_EQ(box->text(), QStringLiteral("Clear all 2 items from the clipboard history?"));
+    EXPECT_EQ(box->informativeText(),
+              QStringLiteral("The pinned item goes too. This cannot be undone."));
+    EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Cancel));
+    // It blocks the settings window, not the whole program.
+    EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(box->parentWidget()->window(), view.get());
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_EQ(history.items().size(), 2);
+    EXPECT_TRUE(test::deletedAfterClosing(watch));
+
+    clear->click();
+    box = test::shownMessageBox(QStringLiteral("clearHistoryConfirmation"));
+    ASSERT_NE(box, nullptr);
+    watch = box;
+    test::buttonLabelled(*box, QStringLiteral("Clear"))->click();
     EXPECT_TRUE(history.items().isEmpty());
     EXPECT_TRUE(QJsonDocument::fromJson(storedOnDisk(HistoryStore::storageKey).toByteArray())
                     .array()
                     .isEmpty());
-    EXPECT_EQ(QApplication::activeModalWidget(), nullptr); // no question asked
+    EXPECT_TRUE(test::deletedAfterClosing(watch));
+
+    // An empty history: nothing to ask about.
+    clear->click();
+    EXPECT_EQ(test::shownMessageBox(QStringLiteral("clearHistoryConfirmation")), nullptr);
 }
 
 TEST_F(SettingsViewTest, LaunchAtLoginWritesAndRemovesTheAutostartEntry)
@@ -251,6 +283,41 @@ TEST_F(SettingsViewTest, SaveModeRadioGroup)
     EXPECT_EQ(storedOnDisk(ObsidianService::vaultPathKey).toString(), vaultFolder.path());
     ASSERT_TRUE(vault.save(ClipItem::create(QStringLiteral("logged"), 10.0)).isSuccess());
     EXPECT_TRUE(QFileInfo::exists(vaultFolder.filePath(QStringLiteral("clipboard-history.md"))));
+}
+
+TEST_F(SettingsViewTest, SavingEveryCopySwitchesOffAndStaysOff)
+{
+    QTemporaryDir vaultFolder;
+    temp.settings().setValue(ObsidianService::vaultPathKey, vaultFolder.path());
+    const QString notes = vaultFolder.filePath(QStringLiteral("Quillstow"));
+    auto noteCount = [&] {
+        return QDir(notes).entryList(QDir::Files).size();
+    };
+    {
+        const auto view = makeView();
+        auto* everyCopy = find<QCheckBox>(*view, "saveEveryCopyToggle");
+        ASSERT_TRUE(everyCopy->isChecked());
+        history.add(ClipItem::create(QStringLiteral("exported as before"), 1.0));
+        EXPECT_EQ(noteCount(), 1);
+        EXPECT_TRUE(history.items().first().savedToObsidian);
+
+        everyCopy->click();
+        EXPECT_FALSE(everyCopy->isChecked());
+        EXPECT_EQ(storedOnDisk(ObsidianService::saveEveryCopyKey).toBool(), false);
+        history.add(ClipItem::create(QStringLiteral("kept out of the vault"), 2.0));
+        EXPECT_EQ(noteCount(), 1);
+        EXPECT_FALSE(history.items().first().savedToObsidian);
+        // Saving on purpose still works.
+        ASSERT_TRUE(vault.save(history.items().first()).isSuccess());
+        EXPECT_EQ(noteCount(), 2);
+    }
+    // Read back from the file, as after a restart.
+    ObsidianService restarted(temp.reopen());
+    EXPECT_FALSE(restarted.savesEveryCopy());
+    const auto view = makeView();
+    EXPECT_FALSE(find<QCheckBox>(*view, "saveEveryCopyToggle")->isChecked());
+    find<QCheckBox>(*view, "saveEveryCopyToggle")->click();
+    EXPECT_TRUE(storedOnDisk(ObsidianService::saveEveryCopyKey).toBool());
 }
 
 TEST_F(SettingsViewTest, ChooseAndRemoveTheVault)

@@ -6,13 +6,17 @@
 #include "capture/ClipboardMonitor.h"
 #include "history/HistoryStore.h"
 #include "picker/PasteDelivery.h"
+#include "picker/PopupView.h"
 #include "platform/GlobalHotkey.h"
 #include "support/ClipboardDoubles.h"
+#include "support/OpenDialogs.h"
 #include "support/TestSupport.h"
 #include "vault/ObsidianService.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -206,5 +210,70 @@ TEST(AppDelegate, AlertsOnceHalfASecondAfterStartOnlyWithoutSyntheticInput)
             EXPECT_EQ(due.count(), 1);
         }
         EXPECT_EQ(checks, 1);
+    }
+}
+
+// The picker's own windows, for real: the warning box a failed save shows and the question
+// Clear asks both take the focus, which closes and deletes the picker. They must outlive it.
+TEST_F(ShellTest, TheFailedSaveAlertAndTheClearQuestionOutliveThePicker)
+{
+    const struct
+    {
+        const char* name;
+        const char* box;
+        std::function<void(PopupView&)> act;
+        std::function<QAbstractButton*(QMessageBox&)> answer;
+        qsizetype left;
+    } cases[] = {
+        {"no vault configured", "saveFailedAlert",
+         [](PopupView& view) { view.saveToObsidian(view.visibleItems().first()); },
+         [](QMessageBox& box) { return box.button(QMessageBox::Ok); }, 2},
+        {"Clear, confirmed", "clearHistoryConfirmation",
+         [](PopupView& view) {
+             for (auto* button : view.findChildren<QAbstractButton*>())
+                 if (button->text() == QStringLiteral("Clear"))
+                     button->click();
+         },
+         [](QMessageBox& box) { return test::buttonLabelled(box, QStringLiteral("Clear")); }, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        store.clearAll(false);
+        store.add(ClipItem::create(QStringLiteral("older")));
+        store.add(ClipItem::create(QStringLiteral("newest")));
+        auto controller = makeController();
+        controller->togglePopupNearCaret();
+        QTest::qWait(20);
+        QWidget* shown = controller->popupWindow();
+        ASSERT_NE(shown, nullptr);
+        const QPointer<QWidget> popup(shown);
+        ASSERT_EQ(QApplication::activeWindow(), shown);
+        auto* view = shown->findChild<PopupView*>();
+        ASSERT_NE(view, nullptr);
+        // Should a box block after all, it is closed rather than left hanging.
+        QTimer::singleShot(2000, [] {
+            if (QWidget* modal = QApplication::activeModalWidget())
+                modal->close();
+        });
+        c.act(*view);
+
+        QMessageBox* box = test::shownMessageBox(QString::fromUtf8(c.box));
+        ASSERT_NE(box, nullptr);
+        const QPointer<QMessageBox> watch(box);
+        QTest::qWait(20);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(popup.isNull()); // closed for the lost focus, and deleted
+        EXPECT_EQ(controller->popupWindow(), nullptr);
+        ASSERT_FALSE(watch.isNull());
+        EXPECT_TRUE(box->isVisible());
+        if (QString::fromUtf8(c.box) == QStringLiteral("saveFailedAlert")) {
+            EXPECT_EQ(box->text(), QStringLiteral("Save Failed"));
+            EXPECT_EQ(box->informativeText(), ObsidianError::noVaultConfigured().description);
+        }
+        QAbstractButton* answer = c.answer(*box);
+        ASSERT_NE(answer, nullptr);
+        answer->click();
+        EXPECT_EQ(store.items().size(), c.left);
+        EXPECT_TRUE(test::deletedAfterClosing(watch));
     }
 }
