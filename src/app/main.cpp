@@ -37,7 +37,22 @@ int main(int argc, char* argv[])
         [&caret] {
             std::shared_ptr<platform::WindowSystem> windows = platform::createWindowSystem();
             StatusBarController::Services services{
-                []() -> HistoryStore& { return HistoryStore::shared(); },
+                []() -> HistoryStore& {
+                    static HistoryStore& store = []() -> HistoryStore& {
+                        HistoryStore& created = HistoryStore::shared();
+                        QObject::connect(
+                            &created, &HistoryStore::vaultExportFailed, &created,
+                            [notifier = platform::createNotifier()](const QString& reason) {
+                                notifier->notify(
+                                    QStringLiteral("Quillstow"),
+                                    QStringLiteral("New copies are not being saved to the "
+                                                   "Obsidian vault: ") +
+                                        reason);
+                            });
+                        return created;
+                    }();
+                    return store;
+                },
                 []() -> ObsidianService& { return ObsidianService::shared(); },
                 []() -> ClipboardMonitor& { return ClipboardMonitor::shared(); },
                 HotkeyManager::shared(),

@@ -1,5 +1,6 @@
 #include "history/HistoryStore.h"
 
+#include "platform/DebugLog.h"
 #include "platform/SettingsStore.h"
 #include "vault/ObsidianService.h"
 
@@ -95,8 +96,8 @@ void HistoryStore::save()
 void HistoryStore::add(const ClipItem& item)
 {
     ClipItem copy = item;
-    if (vault_.vaultURL() && vault_.savesEveryCopy() && vault_.save(copy).isSuccess())
-        copy.savedToObsidian = true;
+    if (vault_.vaultURL() && vault_.savesEveryCopy())
+        exportToVault(copy);
 
     Q_EMIT itemsAboutToChange();
     items_.prepend(copy);
@@ -109,6 +110,24 @@ void HistoryStore::add(const ClipItem& item)
     }
     save();
     Q_EMIT itemsChanged();
+}
+
+void HistoryStore::exportToVault(ClipItem& copy)
+{
+    const SaveResult result = vault_.save(copy);
+    if (result.isSuccess()) {
+        copy.savedToObsidian = true;
+        exportFailing_ = false;
+        return;
+    }
+    // The description names the note's file, which comes from the clip's text: the log gets
+    // only the item's id.
+    debuglog::write(QStringLiteral("Saving new copy %1 to the vault failed")
+                        .arg(copy.id.toString(QUuid::WithoutBraces)));
+    if (!exportFailing_) {
+        exportFailing_ = true;
+        Q_EMIT vaultExportFailed(result.error().errorDescription());
+    }
 }
 
 void HistoryStore::remove(const ClipItem& item)

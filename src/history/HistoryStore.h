@@ -54,10 +54,14 @@ Q_SIGNALS:
     void itemsAboutToChange();
     // After an operation has changed `items` and saved them.
     void itemsChanged();
+    // A new copy could not be written into the vault. Sent for the first failure only, and
+    // again after a save has succeeded, so the user is told once and not at every copy.
+    void vaultExportFailed(const QString& reason);
 
 private:
     void load();
     void save();
+    void exportToVault(ClipItem& copy);
     void backUpUnreadable(const QByteArray& bytes);
     // Per-item work that depends only on the text: its search form and its JSON form.
     struct TextCache
@@ -73,6 +77,7 @@ private:
     ObsidianService& vault_;
     QList<ClipItem> items_;
     QString backupPath_;
+    bool exportFailing_ = false;
     mutable QHash<QUuid, TextCache> caches_;
     mutable QLocale searchLocale_;
 };

@@ -309,13 +309,24 @@ TEST_F(HistoryStoreTest, AddExportsToAConfiguredVaultAndMarksSuccessOnly)
     EXPECT_TRUE(stored()[0][QStringLiteral("savedToObsidian")].toBool());
     EXPECT_TRUE(QFileInfo::exists(vaultDir.filePath(QStringLiteral("Quillstow/exported.md"))));
 
-    // The daily note cannot be created in a vault folder that is gone: added, unmarked.
-    vault.setVaultURL(QUrl::fromLocalFile(vaultDir.filePath(QStringLiteral("gone"))));
+    // The daily note cannot be created in a vault folder that is gone: added, unmarked, and
+    // the user is told once, not at every copy, until a save has worked again.
+    QSignalSpy told(store.get(), &HistoryStore::vaultExportFailed);
+    const QUrl gone = QUrl::fromLocalFile(vaultDir.filePath(QStringLiteral("gone")));
+    vault.setVaultURL(gone);
     vault.setSaveMode(ObsidianService::SaveMode::dailyNote);
     store->add(ClipItem::create(QStringLiteral("not exported")));
     EXPECT_EQ(store->items().front().content, QStringLiteral("not exported"));
     EXPECT_FALSE(store->items().front().savedToObsidian);
     EXPECT_FALSE(stored()[0][QStringLiteral("savedToObsidian")].toBool());
+    store->add(ClipItem::create(QStringLiteral("not exported either")));
+    ASSERT_EQ(told.count(), 1);
+    EXPECT_FALSE(told[0][0].toString().isEmpty());
+    vault.setVaultURL(QUrl::fromLocalFile(vaultDir.path()));
+    store->add(ClipItem::create(QStringLiteral("exported again")));
+    vault.setVaultURL(gone);
+    store->add(ClipItem::create(QStringLiteral("failing again")));
+    EXPECT_EQ(told.count(), 2);
 
     vault.setVaultURL(std::nullopt);
     store->add(ClipItem::create(QStringLiteral("no vault")));
