@@ -1,5 +1,7 @@
 #include "platform/Clipboard.h"
 
+#include "platform/DBusNotifier.h"
+#include "platform/DebugLog.h"
 #include "platform/QtClipboard.h"
 #include "platform/x11/X11Clipboard.h"
 
@@ -12,8 +14,17 @@ Clipboard& systemClipboard()
 {
     static Clipboard* const clipboard = []() -> Clipboard* {
         if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-            if (std::unique_ptr<X11Clipboard> x11 = X11Clipboard::connect())
+            QString error;
+            if (std::unique_ptr<X11Clipboard> x11 = X11Clipboard::connect({}, &error))
                 return x11.release();
+            // Qt's clipboard goes on working for our own copies, but may well miss other
+            // programs' ones for the same reason; runs once, as this whole choice does.
+            debuglog::write(QStringLiteral("Clipboard: cannot follow the X clipboard: ") + error);
+            DBusNotifier(QStringLiteral("Quillstow"))
+                .notify(QStringLiteral("Quillstow cannot follow the clipboard"),
+                        QStringLiteral("Copies made in other programs may not reach the history: "
+                                       "%1.")
+                            .arg(error));
         }
         // Offscreen, and elsewhere until those desktops get a backend of their own.
         return new QtClipboard(*QGuiApplication::clipboard());

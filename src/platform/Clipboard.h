@@ -18,7 +18,8 @@ struct ClipboardRead
         text,   // plain text, in `text`
         noText, // nothing readable as plain text: empty, an image, files
         secret, // marked by a password manager; the text was not read
-        failed, // the owner did not answer in time, or answered nonsense
+        failed, // the owner did not answer in time, answered nonsense or too much, or the
+                // clipboard changed hands before the read was done
     };
 
     Outcome outcome = Outcome::noText;

@@ -218,6 +218,32 @@ TEST_F(CaptureTest, ALargeTextIsCapturedWhole)
     EXPECT_TRUE(storedContents() == QStringList{text});
 }
 
+TEST_F(CaptureTest, APasswordCopiedWhileTheOldOwnerIsStillAnsweringIsNotCaptured)
+{
+    startMonitor();
+    test::OwnerProcess old({QStringLiteral("--text"), QStringLiteral("an ordinary copy"),
+                            QStringLiteral("--late-targets")});
+    ASSERT_TRUE(old.waitUntilReady());
+    // The monitor's read waits for the old owner's list of flavours, which comes only once the
+    // password manager has the clipboard.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return old.output().contains(QLatin1String("held")); },
+                                captureDeadlineMs));
+    test::OwnerProcess passwordManager({QStringLiteral("--text"), QStringLiteral("hunter2"),
+                                        QStringLiteral("--secret"), QStringLiteral("secret")});
+    ASSERT_TRUE(passwordManager.waitUntilReady());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return !clipboard->answers.empty() &&
+                   clipboard->answers.back().outcome == Outcome::secret;
+        },
+        5000));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(store.items().isEmpty());
+    EXPECT_FALSE(passwordManager.output().contains(QLatin1String("UTF8_STRING")));
+    EXPECT_FALSE(
+        test::readFile(temp.filePath(QStringLiteral("Quillstow.conf"))).contains("hunter2"));
+}
+
 TEST_F(CaptureTest, AnOwnerThatNeverAnswersFreezesNothingAndTheNextCopyIsCaptured)
 {
     startMonitor();

@@ -1,7 +1,8 @@
 // clipboard_owner: a clipboard owner for the desktop tests, for what xclip cannot do.
 //
 //   clipboard_owner [--text TEXT | --text-file PATH] [--secret VALUE] [--chunk BYTES]
-//                   [--stall-after CHUNKS] [--silent]
+//                   [--stall-after CHUNKS] [--silent] [--late-targets] [--endless]
+//                   [--no-targets-listed]
 //
 // Takes the CLIPBOARD selection and serves the text as UTF8_STRING and text/plain;charset=utf-8
 // until another program takes the selection or it is ended.
@@ -9,7 +10,11 @@
 //   --chunk BYTES   sends texts longer than BYTES in INCR chunks of BYTES (default 262144)
 //   --stall-after CHUNKS  sends that many INCR chunks and then nothing more
 //   --silent        takes the selection and never answers a request
-// Prints "ready" once it owns the selection, and "served NAME" / "refused NAME" for each request.
+//   --late-targets  answers TARGETS only once another program has taken the selection
+//   --endless       sends the text as INCR chunks of filler that never end
+//   --no-targets-listed  answers TARGETS with an empty list
+// Prints "ready" once it owns the selection, "served NAME" / "refused NAME" for each request,
+// "held TARGETS" for a request kept for later and "sent N MB" for each further MB sent endlessly.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -39,6 +44,9 @@ struct Options
     std::size_t chunk = 262144;
     std::size_t stallAfter = SIZE_MAX;
     bool isSilent = false;
+    bool isLate = false;
+    bool isEndless = false;
+    bool listsNoTargets = false;
 };
 
 xcb_atom_t intern(xcb_connection_t* c, const char* name)
@@ -87,6 +95,12 @@ bool parse(int argc, char** argv, Options& options)
             options.stallAfter = std::strtoul(argv[++i], nullptr, 10);
         } else if (arg == "--silent") {
             options.isSilent = true;
+        } else if (arg == "--late-targets") {
+            options.isLate = true;
+        } else if (arg == "--endless") {
+            options.isEndless = true;
+        } else if (arg == "--no-targets-listed") {
+            options.listsNoTargets = true;
         } else {
             return false;
         }
@@ -102,7 +116,7 @@ int main(int argc, char** argv)
     if (!parse(argc, argv, options)) {
         std::fprintf(stderr, "usage: clipboard_owner [--text TEXT | --text-file PATH] "
                              "[--secret VALUE] [--chunk BYTES] [--stall-after CHUNKS] "
-                             "[--silent]\n");
+                             "[--silent] [--late-targets] [--endless] [--no-targets-listed]\n");
         return 2;
     }
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
@@ -126,6 +140,8 @@ int main(int argc, char** argv)
     std::vector<xcb_atom_t> offered = {targets, utf8, plainUtf8};
     if (options.hasSecret)
         offered.push_back(secretHint);
+    if (options.listsNoTargets)
+        offered.clear();
 
     xcb_set_selection_owner(c, window, clipboard, XCB_CURRENT_TIME);
     std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> owner(
@@ -141,44 +157,12 @@ int main(int argc, char** argv)
     std::map<std::pair<xcb_window_t, xcb_atom_t>, Transfer> transfers;
     const std::string& text = options.text;
 
-    while (xcb_generic_event_t* raw = xcb_wait_for_event(c)) {
-        std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> event(raw, &std::free);
-        const int type = event->response_type & 0x7f;
-        if (type == XCB_SELECTION_CLEAR) {
-            std::printf("lost\n");
-            return 0;
-        }
-        if (type == XCB_PROPERTY_NOTIFY) {
-            const auto* notify = reinterpret_cast<const xcb_property_notify_event_t*>(raw);
-            const auto key = std::make_pair(notify->window, notify->atom);
-            const auto it = transfers.find(key);
-            if (notify->state != XCB_PROPERTY_DELETE || it == transfers.end())
-                continue;
-            if (it->second.chunksSent == options.stallAfter) {
-                std::printf("stalled\n");
-                continue;
-            }
-            // The requestor took the last piece: send the next, or the empty closing one.
-            const std::size_t length = std::min(options.chunk, text.size() - it->second.offset);
-            xcb_change_property(c, XCB_PROP_MODE_REPLACE, notify->window, notify->atom,
-                                it->second.type, 8, static_cast<uint32_t>(length),
-                                text.data() + it->second.offset);
-            it->second.offset += length;
-            ++it->second.chunksSent;
-            if (length == 0)
-                transfers.erase(it);
-            xcb_flush(c);
-            continue;
-        }
-        if (type != XCB_SELECTION_REQUEST)
-            continue;
+    const std::string filler(options.chunk, 'x');
+    std::size_t bytesSent = 0;
+    std::vector<xcb_selection_request_event_t> held;
 
-        const auto* request = reinterpret_cast<const xcb_selection_request_event_t*>(raw);
+    const auto answer = [&](const xcb_selection_request_event_t* request) {
         const std::string name = atomName(c, request->target);
-        if (options.isSilent) {
-            std::printf("ignored %s\n", name.c_str());
-            continue;
-        }
         const xcb_atom_t property =
             request->property == XCB_NONE ? request->target : request->property;
         bool isServed = true;
@@ -191,7 +175,7 @@ int main(int argc, char** argv)
                                 request->target, 8, static_cast<uint32_t>(options.secret.size()),
                                 options.secret.data());
         } else if (request->target == utf8 || request->target == plainUtf8) {
-            if (text.size() > options.chunk) {
+            if (text.size() > options.chunk || options.isEndless) {
                 const uint32_t eventMask = XCB_EVENT_MASK_PROPERTY_CHANGE;
                 xcb_change_window_attributes(c, request->requestor, XCB_CW_EVENT_MASK, &eventMask);
                 const auto size = static_cast<uint32_t>(text.size());
@@ -218,6 +202,65 @@ int main(int argc, char** argv)
                        reinterpret_cast<const char*>(&notify));
         xcb_flush(c);
         std::printf("%s %s\n", isServed ? "served" : "refused", name.c_str());
+    };
+
+    while (xcb_generic_event_t* raw = xcb_wait_for_event(c)) {
+        std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> event(raw, &std::free);
+        const int type = event->response_type & 0x7f;
+        if (type == XCB_SELECTION_CLEAR) {
+            // The late answers of an owner that was busy while it lost the selection.
+            for (const xcb_selection_request_event_t& request : held)
+                answer(&request);
+            std::printf("lost\n");
+            return 0;
+        }
+        if (type == XCB_PROPERTY_NOTIFY) {
+            const auto* notify = reinterpret_cast<const xcb_property_notify_event_t*>(raw);
+            const auto key = std::make_pair(notify->window, notify->atom);
+            const auto it = transfers.find(key);
+            if (notify->state != XCB_PROPERTY_DELETE || it == transfers.end())
+                continue;
+            if (it->second.chunksSent == options.stallAfter) {
+                std::printf("stalled\n");
+                continue;
+            }
+            if (options.isEndless) {
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, notify->window, notify->atom,
+                                    it->second.type, 8, static_cast<uint32_t>(filler.size()),
+                                    filler.data());
+                xcb_flush(c);
+                const std::size_t mb = 1024 * 1024;
+                if ((bytesSent + filler.size()) / mb > bytesSent / mb)
+                    std::printf("sent %zu MB\n", (bytesSent + filler.size()) / mb);
+                bytesSent += filler.size();
+                continue;
+            }
+            // The requestor took the last piece: send the next, or the empty closing one.
+            const std::size_t length = std::min(options.chunk, text.size() - it->second.offset);
+            xcb_change_property(c, XCB_PROP_MODE_REPLACE, notify->window, notify->atom,
+                                it->second.type, 8, static_cast<uint32_t>(length),
+                                text.data() + it->second.offset);
+            it->second.offset += length;
+            ++it->second.chunksSent;
+            if (length == 0)
+                transfers.erase(it);
+            xcb_flush(c);
+            continue;
+        }
+        if (type != XCB_SELECTION_REQUEST)
+            continue;
+
+        const auto* request = reinterpret_cast<const xcb_selection_request_event_t*>(raw);
+        if (options.isSilent) {
+            std::printf("ignored %s\n", atomName(c, request->target).c_str());
+            continue;
+        }
+        if (options.isLate && request->target == targets) {
+            held.push_back(*request);
+            std::printf("held TARGETS\n");
+            continue;
+        }
+        answer(request);
     }
     return 0;
 }

@@ -128,3 +128,46 @@ TEST(HotkeyDesktopConflict, ACombinationHeldByAnotherProgramIsReported)
     EXPECT_EQ(error, QStringLiteral("another program holds the combination"));
     xcb_disconnect(other);
 }
+
+TEST_F(HotkeyDesktop, TheHotKeyFollowsAChangeOfTheModifierMap)
+{
+    const struct
+    {
+        const char* name;
+        QStringList change;
+        QStringList undo;
+        const char* lock; // switched on around the press, when given
+    } cases[] = {
+        {"Super moved to Mod3",
+         {QStringLiteral("clear mod4"), QStringLiteral("add mod3 = Super_L Super_R")},
+         {QStringLiteral("clear mod3"), QStringLiteral("add mod4 = Super_L Super_R Hyper_L")},
+         nullptr},
+        {"NumLock moved to Mod3",
+         {QStringLiteral("clear mod2"), QStringLiteral("add mod3 = Num_Lock")},
+         {QStringLiteral("clear mod3"), QStringLiteral("add mod2 = Num_Lock")},
+         "Num_Lock"},
+    };
+    const auto xmodmap = [](const QStringList& expressions) {
+        QStringList args;
+        for (const QString& e : expressions)
+            args << QStringLiteral("-e") << e;
+        EXPECT_EQ(run(QStringLiteral("xmodmap"), args), 0);
+        QTest::qWait(150); // the mapping notifications reach us
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        xmodmap(c.change);
+        if (c.lock)
+            xdotoolKey(QString::fromLatin1(c.lock));
+        presses = 0;
+        xdotoolKey(QStringLiteral("super+shift+v"));
+        EXPECT_EQ(presses, 1);
+        if (c.lock)
+            xdotoolKey(QString::fromLatin1(c.lock));
+        xmodmap(c.undo);
+        // And back on the usual map.
+        presses = 0;
+        xdotoolKey(QStringLiteral("super+shift+v"));
+        EXPECT_EQ(presses, 1);
+    }
+}

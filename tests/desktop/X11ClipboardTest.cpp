@@ -2,10 +2,12 @@
 #include "platform/x11/X11Clipboard.h"
 
 #include "ClipboardOwners.h"
+#include "platform/DebugLog.h"
 #include "support/TestSupport.h"
 
 #include <QClipboard>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QTimer>
 #include <functional>
@@ -49,6 +51,19 @@ protected:
 
     std::unique_ptr<X11Clipboard> clipboard;
 };
+
+// This process's resident memory in MB, from the kernel's own account.
+qint64 residentMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong() / 1024;
+    }
+    return -1;
+}
 
 struct OwnerCase
 {
@@ -106,6 +121,13 @@ TEST_F(X11ClipboardTest, ReadsWhatEachKindOfOwnerOffers)
          {},
          {},
          Outcome::secret,
+         {}},
+        {"an empty list of flavours",
+         {QStringLiteral("--text"), QStringLiteral("unlisted"),
+          QStringLiteral("--no-targets-listed")},
+         {},
+         {},
+         Outcome::noText,
          {}},
     };
     for (const OwnerCase& c : cases) {
@@ -202,4 +224,68 @@ TEST_F(X11ClipboardTest, AnOwnerThatStopsHalfwayThroughAnIncrTransferIsGivenUp)
     ASSERT_TRUE(result);
     EXPECT_EQ(result->outcome, Outcome::failed);
     EXPECT_TRUE(QTest::qWaitFor([&] { return owner.output().contains(QLatin1String("stalled")); }));
+}
+
+TEST_F(X11ClipboardTest, AReadIsDroppedWhenThePasswordManagerTakesTheClipboardMeanwhile)
+{
+    // The old owner answers the list of flavours only after the password manager has taken the
+    // clipboard, so the text asked for next would be the password manager's.
+    test::OwnerProcess old({QStringLiteral("--text"), QStringLiteral("an ordinary copy"),
+                            QStringLiteral("--late-targets")});
+    ASSERT_TRUE(changes([&] { return old.waitUntilReady(); }));
+    std::optional<ClipboardRead> result;
+    clipboard->readText([&result](const ClipboardRead& r) { result = r; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return old.output().contains(QLatin1String("held")); }));
+
+    test::OwnerProcess passwordManager({QStringLiteral("--text"), QStringLiteral("hunter2"),
+                                        QStringLiteral("--secret"), QStringLiteral("secret")});
+    ASSERT_TRUE(passwordManager.waitUntilReady());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return old.output().contains(QLatin1String("served")); }));
+    QTest::qWait(200); // room for a text request to reach the password manager
+    EXPECT_EQ(result->outcome, Outcome::failed);
+    EXPECT_TRUE(result->text.isEmpty());
+    EXPECT_FALSE(passwordManager.output().contains(QLatin1String("UTF8_STRING")));
+
+    // The password manager's own change is read next, and recognised.
+    const std::optional<ClipboardRead> next = read();
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->outcome, Outcome::secret);
+}
+
+TEST_F(X11ClipboardTest, AnEndlessIncrTransferIsGivenUpAtTheSizeLimit)
+{
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("debug.log"));
+    const QString logBefore = debuglog::path();
+    debuglog::setPath(log);
+    test::OwnerProcess owner({QStringLiteral("--text"), QStringLiteral("x"),
+                              QStringLiteral("--endless"), QStringLiteral("--chunk"),
+                              QStringLiteral("1048576")});
+    ASSERT_TRUE(changes([&] { return owner.waitUntilReady(); }));
+
+    const test::EventLoopWatch watch;
+    const qint64 residentBefore = residentMb();
+    constexpr qint64 plentyMb = 5 * X11Clipboard::maxReadBytes / (1024 * 1024);
+    std::optional<ClipboardRead> result;
+    clipboard->readText([&result](const ClipboardRead& r) { result = r; });
+    // Waiting ends also when the memory runs away, long before the machine runs out of it.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return result.has_value() || residentMb() - residentBefore > plentyMb; }, 30000));
+    debuglog::setPath(logBefore);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->outcome, Outcome::failed);
+    EXPECT_LT(residentMb() - residentBefore, plentyMb);
+    EXPECT_LT(watch.longestGapMs(), 400) << "the event loop stood still during the transfer";
+    EXPECT_TRUE(test::readFile(log).contains("given up at its limit"));
+
+    // The owner gets nowhere to send to any more, and the next copy is read normally.
+    QTest::qWait(300);
+    const QString sent = owner.output();
+    QTest::qWait(300);
+    EXPECT_EQ(owner.output(), sent);
+    ASSERT_TRUE(changes([] { return test::xclipCopy("after the endless one"); }));
+    const std::optional<ClipboardRead> next = read();
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->text, QStringLiteral("after the endless one"));
 }

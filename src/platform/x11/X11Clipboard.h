@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QString>
 #include <QTimer>
 #include <array>
 #include <chrono>
@@ -24,16 +25,23 @@ namespace quillstow::platform {
 // The change count grows with every XFixes notification that the selection got a new owner or
 // lost its owner. Reads never wait on the owning program: the request goes out, the answer is
 // handled from the event loop when it comes (large texts arrive in INCR chunks), and a read whose
-// owner stays silent for `answerTimeout` is given up.
+// owner stays silent for `answerTimeout` is given up. A read whose selection changes hands before
+// it is done is dropped: what it has is partly the old owner's, and the new owner's change is
+// counted and read on its own.
 class X11Clipboard final : public QObject, public Clipboard
 {
     Q_OBJECT
 
 public:
     static constexpr std::chrono::milliseconds answerTimeout{1000};
+    // The most one read takes in; a larger text, or an owner that never stops sending, is given
+    // up there.
+    static constexpr qsizetype maxReadBytes = qsizetype{64} * 1024 * 1024;
 
-    // Connects to `display` ($DISPLAY when empty); nothing when there is no usable X server.
-    static std::unique_ptr<X11Clipboard> connect(const QByteArray& display = {});
+    // Connects to `display` ($DISPLAY when empty); nothing, with the reason in `error`, when
+    // there is no usable X server or it cannot tell when the clipboard changes.
+    static std::unique_ptr<X11Clipboard> connect(const QByteArray& display = {},
+                                                 QString* error = nullptr);
     ~X11Clipboard() override;
 
     qint64 changeCount() const override { return changeCount_; }
@@ -63,22 +71,33 @@ private:
         std::uint32_t type = 0;                // the answer's property type
         std::uint8_t format = 0;
         QByteArray data;
+        std::vector<QByteArray> chunks; // INCR chunks so far
+        qsizetype chunkBytes = 0;
     };
 
     X11Clipboard(xcb_connection_t* connection, std::uint32_t root, std::uint8_t xfixesFirstEvent,
                  const std::array<std::uint32_t, atomCount>& atoms);
 
+    // Subscribes to the selection's changes of owner; the X server's refusal when it refuses.
+    QString watchOwnerChanges();
     void processEvents();
+    void ownerChanged();
     void handleSelectionNotify(const xcb_selection_notify_event_t& event);
     void handlePropertyNotify(const xcb_property_notify_event_t& event);
     void request(std::uint32_t target);
     void answered();
     void askForNextText();
+    void abandon(const QString& reason);
     void finish(const ClipboardRead& result);
+    // Swaps the read's window for a fresh one: an owner still sending to the old one (INCR
+    // chunks, a late answer) then sends into nothing.
+    void retireWindow(std::uint32_t window);
 
     xcb_connection_t* connection_;
     std::uint8_t xfixesFirstEvent_;
     std::array<std::uint32_t, atomCount> atoms_;
+    std::uint32_t root_;
+    std::uint32_t watchWindow_ = 0; // receives the XFixes notifications
     // Reads take turns on these windows, so a late answer meant for an abandoned read is never
     // taken for the current one's.
     std::array<std::uint32_t, 4> windows_{};
@@ -87,6 +106,7 @@ private:
     std::optional<Read> read_;
     QTimer deadline_;
     QSocketNotifier* notifier_ = nullptr;
+    bool isResumeScheduled_ = false; // events are left in the queue for the next turn
 };
 
 } // namespace quillstow::platform

@@ -1,5 +1,6 @@
 #include "platform/x11/X11GlobalHotkey.h"
 
+#include "platform/DebugLog.h"
 #include "platform/x11/XcbSupport.h"
 
 #include <QCoreApplication>
@@ -7,6 +8,7 @@
 #include <QtGui/qguiapplication_platform.h>
 #include <array>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
@@ -25,6 +27,11 @@ constexpr xcb_keysym_t keysymScrollLock = 0xff14;
 
 constexpr std::uint8_t badAccess = 10;
 
+// XKB's own event codes (from xcb/xkb.h): the second byte of its events.
+constexpr std::uint8_t xkbNewKeyboardNotify = 0;
+constexpr std::uint8_t xkbMapNotify = 1;
+constexpr const char* xkbName = "XKEYBOARD";
+
 using xcb::FreeDeleter;
 template <typename T> using XcbReply = xcb::Reply<T>;
 
@@ -41,10 +48,15 @@ std::unique_ptr<GlobalHotkey> createGlobalHotkey()
 X11GlobalHotkey::X11GlobalHotkey(xcb_connection_t* connection) : connection_(connection)
 {
     root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
-    const ModifierMasks masks = modifierMasks();
-    numLock_ = masks.numLock;
-    ignoredLocks_ =
-        static_cast<std::uint16_t>(XCB_MOD_MASK_LOCK | masks.numLock | masks.scrollLock);
+    followMapping();
+    // Qt's connection takes part in XKB, and then the server reports mapping changes through
+    // XKB's events rather than the core MappingNotify.
+    const XcbReply<xcb_query_extension_reply_t> xkb(xcb_query_extension_reply(
+        connection_,
+        xcb_query_extension(connection_, static_cast<std::uint16_t>(std::strlen(xkbName)), xkbName),
+        nullptr));
+    if (xkb && xkb->present)
+        xkbFirstEvent_ = xkb->first_event;
     QCoreApplication::instance()->installNativeEventFilter(this);
     // The release goes to the window in front once the grab has ended, so it is watched for
     // instead, only while the key is held. The server's repeat lets the key up and down again
@@ -68,12 +80,43 @@ X11GlobalHotkey::~X11GlobalHotkey()
 {
     if (QCoreApplication::instance())
         QCoreApplication::instance()->removeNativeEventFilter(this);
+    ungrabAll();
+}
+
+void X11GlobalHotkey::ungrabAll()
+{
     for (const Grab& grab : grabs_) {
         for (std::uint16_t lock : lockCombinations())
             xcb_ungrab_key(connection_, grab.keycode, root_,
                            static_cast<std::uint16_t>(grab.modifiers | lock));
     }
     xcb_flush(connection_);
+}
+
+void X11GlobalHotkey::followMapping()
+{
+    const ModifierMasks masks = modifierMasks();
+    numLock_ = masks.numLock;
+    ignoredLocks_ =
+        static_cast<std::uint16_t>(XCB_MOD_MASK_LOCK | masks.numLock | masks.scrollLock);
+}
+
+void X11GlobalHotkey::regrab()
+{
+    isRegrabScheduled_ = false;
+    // Released with the old masks, which are the ones they were taken with.
+    ungrabAll();
+    followMapping();
+    std::vector<Grab> previous = std::move(grabs_);
+    grabs_.clear();
+    for (Grab& old : previous) {
+        QString error;
+        if (!grab(old.key, old.wanted, std::move(old.onPress), &error))
+            debuglog::write(
+                QStringLiteral("X11GlobalHotkey: the hot key is lost after a change of the "
+                               "keyboard mapping: ") +
+                error);
+    }
 }
 
 std::vector<std::uint16_t> X11GlobalHotkey::lockCombinations() const
@@ -106,10 +149,11 @@ X11GlobalHotkey::ModifierMasks X11GlobalHotkey::modifierMasks() const
                 continue;
             for (int column = 0; column < 4; ++column) {
                 const xcb_keysym_t sym = xcb_key_symbols_get_keysym(symbols, code, column);
-                if (sym == keysymSuperL || sym == keysymSuperR)
-                    masks.super |= mask;
-                else if (sym == keysymAltL || sym == keysymAltR)
-                    masks.alt |= mask;
+                // A grab needs the one bit the key sets, not every bit some such key is on.
+                if ((sym == keysymSuperL || sym == keysymSuperR) && !masks.super)
+                    masks.super = mask;
+                else if ((sym == keysymAltL || sym == keysymAltR) && !masks.alt)
+                    masks.alt = mask;
                 else if (sym == keysymNumLock)
                     masks.numLock |= mask;
                 else if (sym == keysymScrollLock)
@@ -171,6 +215,14 @@ bool X11GlobalHotkey::grab(Qt::Key key, Qt::KeyboardModifiers modifiers,
     if (modifiers & Qt::MetaModifier)
         wanted |= masks.super;
 
+    if (!grabKey(keycode, wanted, error))
+        return false;
+    grabs_.push_back(Grab{key, modifiers, keycode, wanted, std::move(onPress)});
+    return true;
+}
+
+bool X11GlobalHotkey::grabKey(std::uint8_t keycode, std::uint16_t wanted, QString* error)
+{
     const std::vector<std::uint16_t> locks = lockCombinations();
     // Not owner-events: a press is reported on the root window even while one of our own
     // windows has the focus, so the hot key also closes the popup.
@@ -195,7 +247,6 @@ bool X11GlobalHotkey::grab(Qt::Key key, Qt::KeyboardModifiers modifiers,
         xcb_flush(connection_);
         return false;
     }
-    grabs_.push_back(Grab{keycode, wanted, std::move(onPress)});
     return true;
 }
 
@@ -211,7 +262,17 @@ bool X11GlobalHotkey::nativeEventFilter(const QByteArray& eventType, void* messa
     if (eventType != "xcb_generic_event_t")
         return false;
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
-    if ((event->response_type & 0x7f) != XCB_KEY_PRESS)
+    const int type = event->response_type & 0x7f;
+    const bool isMappingChange =
+        type == XCB_MAPPING_NOTIFY ||
+        (xkbFirstEvent_ != 0 && type == xkbFirstEvent_ &&
+         (event->pad0 == xkbNewKeyboardNotify || event->pad0 == xkbMapNotify));
+    if (isMappingChange && !grabs_.empty() && !isRegrabScheduled_) {
+        // One change comes as a burst of notifications: taken anew once, after all of them.
+        isRegrabScheduled_ = true;
+        QTimer::singleShot(0, &heldPoll_, [this] { regrab(); });
+    }
+    if (type != XCB_KEY_PRESS)
         return false;
     const auto* press = static_cast<const xcb_key_press_event_t*>(message);
     if (press->event != root_)

@@ -12,7 +12,9 @@ struct xcb_connection_t;
 namespace quillstow::platform {
 
 // XGrabKey on the root window. The combination is grabbed also with CapsLock and NumLock on, so
-// that neither disables it; presses arrive through Qt's own X connection.
+// that neither disables it; presses arrive through Qt's own X connection. A change of the
+// keyboard's mapping (xmodmap, setxkbmap, a new keyboard) may move Super, Alt or NumLock to
+// another modifier bit, so every grab is taken anew after one.
 class X11GlobalHotkey : public GlobalHotkey, public QAbstractNativeEventFilter
 {
 public:
@@ -29,6 +31,8 @@ public:
 private:
     struct Grab
     {
+        Qt::Key key;
+        Qt::KeyboardModifiers wanted;
         std::uint8_t keycode;
         std::uint16_t modifiers; // without the lock modifiers
         std::function<void()> onPress;
@@ -42,6 +46,12 @@ private:
     };
 
     ModifierMasks modifierMasks() const;
+    // Takes `key` with `modifiers` in every lock combination; false, with the reason, when the
+    // server refuses any of them.
+    bool grabKey(std::uint8_t keycode, std::uint16_t modifiers, QString* error);
+    void ungrabAll();
+    void followMapping();
+    void regrab();
     std::uint8_t keycodeFor(Qt::Key key) const;
     // CapsLock and NumLock in every on/off combination.
     std::vector<std::uint16_t> lockCombinations() const;
@@ -51,6 +61,8 @@ private:
     std::uint32_t root_ = 0;
     std::uint16_t numLock_ = 0;
     std::uint16_t ignoredLocks_ = 0;
+    std::uint8_t xkbFirstEvent_ = 0; // 0 without the XKEYBOARD extension
+    bool isRegrabScheduled_ = false;
     std::vector<Grab> grabs_;
     // The grabbed key of the last press while it is still held down, else 0.
     std::uint8_t heldKeycode_ = 0;
