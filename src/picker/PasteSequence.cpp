@@ -15,10 +15,6 @@ using platform::Key;
 const QSet<QString>& terminalClasses()
 {
     static const QSet<QString> classes{
-        QStringLiteral("xterm"),
-        QStringLiteral("uxterm"),
-        QStringLiteral("urxvt"),
-        QStringLiteral("rxvt"),
         QStringLiteral("alacritty"),
         QStringLiteral("kitty"),
         QStringLiteral("foot"),
@@ -46,7 +42,6 @@ const QSet<QString>& terminalClasses()
         QStringLiteral("guake"),
         QStringLiteral("tilda"),
         QStringLiteral("roxterm"),
-        QStringLiteral("eterm"),
         QStringLiteral("cool-retro-term"),
         QStringLiteral("io.elementary.terminal"),
         QStringLiteral("deepin-terminal"),
@@ -57,11 +52,40 @@ const QSet<QString>& terminalClasses()
     return classes;
 }
 
+// Terminals whose stock key map pastes only with Shift+Insert, and pastes the primary selection.
+const QSet<QString>& shiftInsertTerminalClasses()
+{
+    static const QSet<QString> classes{
+        QStringLiteral("xterm"), QStringLiteral("uxterm"), QStringLiteral("urxvt"),
+        QStringLiteral("rxvt"),  QStringLiteral("aterm"),  QStringLiteral("mrxvt"),
+        QStringLiteral("eterm"),
+    };
+    return classes;
+}
+
+platform::KeyChord chordOf(PasteKeys keys)
+{
+    switch (keys) {
+    case PasteKeys::ControlShiftV:
+        return {Key::Control, Key::Shift, Key::V};
+    case PasteKeys::ShiftInsert:
+        return {Key::Shift, Key::Insert};
+    case PasteKeys::ControlV:
+        break;
+    }
+    return {Key::Control, Key::V};
+}
+
 } // namespace
 
-bool isTerminalWindowClass(const QString& wmClass)
+PasteKeys pasteKeysFor(const QString& wmClass)
 {
-    return terminalClasses().contains(wmClass.toLower());
+    const QString name = wmClass.toLower();
+    if (shiftInsertTerminalClasses().contains(name))
+        return PasteKeys::ShiftInsert;
+    if (terminalClasses().contains(name))
+        return PasteKeys::ControlShiftV;
+    return PasteKeys::ControlV;
 }
 
 PasteSequence::PasteSequence(PasteServices services, PasteTiming timing, QObject* parent)
@@ -103,6 +127,7 @@ void PasteSequence::deliver(const QString& content,
     timer_.stop();
     letGoOfKeys();
     services_.clipboard->setText(content);
+    content_ = content;
     target_ = target;
     schedule(Step::Activate, timing_.activateAfter);
 }
@@ -147,6 +172,10 @@ void PasteSequence::runStep()
         return;
     case Step::ReleasePaste:
         letGoOfKeys();
+        if (!pressRight_) {
+            finish();
+            return;
+        }
         schedule(Step::PressRight, timing_.keyHold);
         return;
     case Step::PressRight: {
@@ -171,11 +200,14 @@ void PasteSequence::pasteNow()
     // Without a target the keys go to whatever is in front now, so that window decides.
     const std::optional<platform::WindowRef> receiver =
         target_ ? target_ : services_.windows->activeWindow();
-    const bool terminal = receiver && isTerminalWindowClass(receiver->wmClass);
-    const platform::KeyChord paste = terminal ? platform::KeyChord{Key::Control, Key::Shift, Key::V}
-                                              : platform::KeyChord{Key::Control, Key::V};
+    const PasteKeys keys = receiver ? pasteKeysFor(receiver->wmClass) : PasteKeys::ControlV;
+    // Programs in a terminal read a Right Arrow as input of its own (ESC [ C).
+    pressRight_ = keys == PasteKeys::ControlV;
+    if (keys == PasteKeys::ShiftInsert)
+        services_.clipboard->setPrimaryText(content_);
+    const platform::KeyChord paste = chordOf(keys);
     if (!services_.keys->press(paste)) {
-        // No V on the keyboard map: the text is on the clipboard all the same.
+        // A paste key missing from the keyboard map: the text is on the clipboard all the same.
         askForManualPaste();
         return;
     }
@@ -198,6 +230,7 @@ void PasteSequence::letGoOfKeys()
 void PasteSequence::finish()
 {
     target_.reset();
+    content_.clear();
     Q_EMIT finished();
 }
 

@@ -37,8 +37,9 @@ struct PasteServices
 };
 
 // The paste: the text goes on the clipboard at once; after a pause the previous application is
-// brought forward, and after another the platform's paste keys and one Right Arrow are pressed
-// in it. Without synthetic input a notification asks the user to paste by hand.
+// brought forward, and after another the paste keys of that window are pressed in it, followed,
+// outside terminals, by one Right Arrow. Without synthetic input a notification asks the user to
+// paste by hand.
 class PasteSequence : public QObject, public PasteDelivery
 {
     Q_OBJECT
@@ -88,11 +89,23 @@ private:
     QTimer timer_;
     Step next_ = Step::Idle;
     std::optional<platform::WindowRef> target_;
+    QString content_;
+    bool pressRight_ = false;
     QElapsedTimer modifierWait_;
     std::optional<platform::KeyChord> down_;
 };
 
-// Whether a window of this WM_CLASS class is a terminal emulator, where Control+V does not paste.
-bool isTerminalWindowClass(const QString& wmClass);
+// How a window takes a paste from the keyboard.
+enum class PasteKeys
+{
+    ControlV,
+    // Terminal emulators, where Control+V is a character of its own.
+    ControlShiftV,
+    // xterm and its relatives: they paste the primary selection, and have no Control+Shift+V.
+    ShiftInsert
+};
+
+// The paste keys of a window of this WM_CLASS class.
+PasteKeys pasteKeysFor(const QString& wmClass);
 
 } // namespace quillstow

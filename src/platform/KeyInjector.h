@@ -11,6 +11,7 @@ enum class Key
     Control,
     Shift,
     V,
+    Insert,
     RightArrow
 };
 

@@ -11,4 +11,11 @@ void QtClipboardWriter::setText(const QString& text)
         clipboard->setText(text, QClipboard::Clipboard);
 }
 
+void QtClipboardWriter::setPrimaryText(const QString& text)
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard && clipboard->supportsSelection())
+        clipboard->setText(text, QClipboard::Selection);
+}
+
 } // namespace quillstow::platform

@@ -9,6 +9,7 @@ class QtClipboardWriter : public ClipboardWriter
 {
 public:
     void setText(const QString& text) override;
+    void setPrimaryText(const QString& text) override;
 };
 
 } // namespace quillstow::platform

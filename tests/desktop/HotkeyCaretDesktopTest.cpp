@@ -1,9 +1,11 @@
 // The whole program on the private desktop: the hot key pressed with xdotool over a real text
 // field opens the picker at its caret, with the focus in the picker, and the chosen entry is
-// pasted back into the field; over a terminal it opens at the pointer.
+// pasted back into the field; over a terminal, or without an accessibility bus, it opens at the
+// pointer.
 #include "platform/DebugLog.h"
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QRect>
 #include <QRegularExpression>
@@ -55,8 +57,10 @@ QStringList logLines()
 class Started
 {
 public:
-    Started(const QString& program, const QStringList& args)
+    Started(const QString& program, const QStringList& args,
+            const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
     {
+        process_.setProcessEnvironment(environment);
         process_.start(program, args);
         process_.waitForStarted(10000);
     }
@@ -78,6 +82,8 @@ public:
         return QTest::qWaitFor([&] { return process_.state() == QProcess::NotRunning; }, timeoutMs);
     }
     QString output() { return QString::fromUtf8(process_.readAllStandardOutput()); }
+    bool isRunning() const { return process_.state() == QProcess::Running; }
+    QString errors() { return QString::fromUtf8(process_.readAllStandardError()); }
 
 private:
     QProcess process_;
@@ -86,9 +92,12 @@ private:
 class HotkeyCaret : public ::testing::Test
 {
 protected:
-    void SetUp() override
+    void SetUp() override { start(QProcessEnvironment::systemEnvironment()); }
+
+    void start(const QProcessEnvironment& environment)
     {
-        quillstow_ = std::make_unique<Started>(QStringLiteral(QUILLSTOW_PROGRAM), QStringList{});
+        quillstow_ = std::make_unique<Started>(QStringLiteral(QUILLSTOW_PROGRAM), QStringList{},
+                                               environment);
         // Up, with its tray icon, its hot key and its eye on the focus.
         QTest::qWait(1500);
     }
@@ -190,4 +199,84 @@ TEST_F(HotkeyCaret, OverATerminalOpensAtThePointer)
     // A second press closes it and gives the terminal its focus back.
     xdotool({QStringLiteral("key"), QStringLiteral("super+shift+v")});
     EXPECT_TRUE(waitUntilActive(QStringLiteral("Hotkey term")));
+}
+
+namespace {
+
+// The AT_SPI_BUS property of the root window, where libatspi looks for the bus before asking the
+// session bus; the bus launcher sets it.
+QString rootBusProperty()
+{
+    const QString line =
+        runTool(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("AT_SPI_BUS")});
+    const auto value = QRegularExpression(QStringLiteral("= \"(.*)\"$")).match(line);
+    return value.hasMatch() ? value.captured(1) : QString();
+}
+
+void setRootBusProperty(const QString& address)
+{
+    if (address.isEmpty())
+        runTool(QStringLiteral("xprop"),
+                {QStringLiteral("-root"), QStringLiteral("-remove"), QStringLiteral("AT_SPI_BUS")});
+    else
+        runTool(QStringLiteral("xprop"),
+                {QStringLiteral("-root"), QStringLiteral("-f"), QStringLiteral("AT_SPI_BUS"),
+                 QStringLiteral("8s"), QStringLiteral("-set"), QStringLiteral("AT_SPI_BUS"),
+                 address});
+}
+
+} // namespace
+
+TEST_F(HotkeyCaret, WithoutAnAccessibilityBusOpensAtThePointerAndKeepsRunning)
+{
+    quillstow_.reset(); // started again below, each time without a bus
+    const QDir scratch(qEnvironmentVariable("TESTBED_DIR"));
+    const QString goneBus =
+        QStringLiteral("unix:path=") + scratch.filePath(QStringLiteral("gone-bus"));
+    const QString realRootBus = rootBusProperty();
+
+    const struct
+    {
+        const char* what;
+        QString environmentAddress;
+        QString rootAddress;
+    } cases[] = {
+        {"a stale AT_SPI_BUS_ADDRESS", goneBus, realRootBus},
+        // As for a second user on the display: the bus named there is not ours to reach.
+        {"a root window naming a bus that is gone", {}, goneBus},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (!c.environmentAddress.isEmpty())
+            environment.insert(QStringLiteral("AT_SPI_BUS_ADDRESS"), c.environmentAddress);
+        setRootBusProperty(c.rootAddress);
+        start(environment);
+
+        // A text field in front: with a bus the picker would open at its caret.
+        Started zenity(QStringLiteral("zenity"),
+                       {QStringLiteral("--entry"), QStringLiteral("--title=No bus target"),
+                        QStringLiteral("--text=Name")});
+        ASSERT_TRUE(waitUntilActive(QStringLiteral("No bus target")));
+        xdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"), QStringLiteral("320"),
+                 QStringLiteral("240")});
+        QTest::qWait(200);
+
+        for (int press = 0; press < 2; ++press) {
+            SCOPED_TRACE(press);
+            const QString picker = pressHotkeyForPicker();
+            ASSERT_FALSE(picker.isEmpty())
+                << "the picker did not come up: " << quillstow_->errors().toStdString();
+            EXPECT_EQ(windowGeometry(picker).topLeft(), QPoint(320, 240));
+            // Contains, not equals: the log file is shared with whatever else runs on the machine.
+            EXPECT_TRUE(newLogLines().contains(
+                QStringLiteral("caretScreenOrigin: no focused element (err=-4)")))
+                << newLogLines().join(u'|').toStdString();
+            xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+            EXPECT_TRUE(waitUntilActive(QStringLiteral("No bus target")));
+            EXPECT_TRUE(quillstow_->isRunning());
+        }
+        quillstow_.reset();
+    }
+    setRootBusProperty(realRootBus);
 }

@@ -120,35 +120,49 @@ TEST(PasteDesktop, WaitsForTheUserToLetGoOfModifierKeys)
     EXPECT_EQ(target.output(), content + u'\n');
 }
 
-TEST(PasteDesktop, PastesIntoATerminalWithControlShiftV)
+TEST(PasteDesktop, PastesIntoTerminalsWithTheirOwnKeysAndNothingMore)
 {
-    auto windows = qtWindowSystem();
-    auto sequence = PasteSequence::forDesktop(windows);
-    StandInPicker picker(*windows);
-    const QString outFile =
-        QDir(qEnvironmentVariable("TESTBED_DIR")).filePath(QStringLiteral("terminal-line.txt"));
-    // xterm pastes the clipboard on Control+Shift+V as the common terminal emulators do; the
-    // shell reads one line with line editing, as at a prompt.
-    TargetProgram target(QStringLiteral("xterm"),
-                         {QStringLiteral("-xrm"),
-                          QStringLiteral("XTerm*VT100.translations: #override Ctrl Shift <Key>V: "
-                                         "insert-selection(CLIPBOARD)"),
-                          QStringLiteral("-e"), QStringLiteral("bash"), QStringLiteral("--norc"),
-                          QStringLiteral("-c"),
-                          QStringLiteral("IFS= read -e -r line; printf %s \"$line\" > \"$0\""),
-                          outFile});
-    const quint64 id = waitForWindowOfClass(QStringLiteral("xterm"));
-    ASSERT_NE(id, 0u);
-    ASSERT_TRUE(waitUntilActive(*windows, id));
-    const auto ref = windows->activeWindow();
-    ASSERT_TRUE(ref);
-    EXPECT_EQ(ref->wmClass, QStringLiteral("XTerm"));
+    const struct
+    {
+        const char* wmClass;
+        QStringList options;
+    } cases[] = {
+        // A stock xterm: Shift+Insert pastes the primary selection, Control+Shift+V nothing.
+        {"XTerm", {}},
+        // The same program under the class of a terminal that pastes the clipboard on
+        // Control+Shift+V, and made to do so.
+        {"Alacritty",
+         {QStringLiteral("-class"), QStringLiteral("Alacritty"), QStringLiteral("-xrm"),
+          QStringLiteral("Alacritty*VT100.translations: #override Ctrl Shift <Key>V: "
+                         "insert-selection(CLIPBOARD)")}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.wmClass);
+        const QString wmClass = QString::fromUtf8(c.wmClass);
+        auto windows = qtWindowSystem();
+        auto sequence = PasteSequence::forDesktop(windows);
+        StandInPicker picker(*windows);
+        const QString outFile =
+            QDir(qEnvironmentVariable("TESTBED_DIR")).filePath(wmClass + QStringLiteral(".txt"));
+        // cat -v shows every byte it is given: an arrow key would show as ^[[C.
+        TargetProgram target(QStringLiteral("xterm"),
+                             c.options + QStringList{QStringLiteral("-e"), QStringLiteral("sh"),
+                                                     QStringLiteral("-c"),
+                                                     QStringLiteral("cat -v > \"$0\""), outFile});
+        const quint64 id = waitForWindowOfClass(wmClass);
+        ASSERT_NE(id, 0u);
+        ASSERT_TRUE(waitUntilActive(*windows, id));
+        const auto ref = windows->activeWindow();
+        ASSERT_TRUE(ref);
+        EXPECT_EQ(ref->wmClass, wmClass);
 
-    const QString content = QStringLiteral("echo 'it works' | tr a-z A-Z");
-    ASSERT_TRUE(deliverFromPicker(picker, *sequence, content, *ref));
-    runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")});
-    ASSERT_TRUE(target.waitForExit());
-    EXPECT_EQ(QString::fromUtf8(readFile(outFile)), content);
+        const QString content = QStringLiteral("echo 'it works' | tr a-z A-Z");
+        ASSERT_TRUE(deliverFromPicker(picker, *sequence, content, *ref));
+        runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")});
+        runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+d")});
+        ASSERT_TRUE(target.waitForExit());
+        EXPECT_EQ(QString::fromUtf8(readFile(outFile)), content + u'\n');
+    }
 }
 
 } // namespace

@@ -33,6 +33,9 @@ QString describe(const KeyChord& chord)
         case Key::V:
             names << QStringLiteral("V");
             break;
+        case Key::Insert:
+            names << QStringLiteral("Insert");
+            break;
         case Key::RightArrow:
             names << QStringLiteral("Right");
             break;
@@ -80,8 +83,14 @@ public:
         text = t;
         journal.add(QStringLiteral("clipboard"));
     }
+    void setPrimaryText(const QString& t) override
+    {
+        primary = t;
+        journal.add(QStringLiteral("primary"));
+    }
     Journal& journal;
     QString text;
+    QString primary;
 };
 
 class FakeWindows : public quillstow::platform::WindowSystem
@@ -210,16 +219,33 @@ TEST(PasteSequence, HoldsEachKeyDownForAWhile)
               35);
 }
 
-TEST(PasteSequence, PressesControlShiftVInTerminalEmulatorsAndControlVElsewhere)
+// What follows the activation: the paste keys, then a Right Arrow outside terminals only.
+QStringList pasteSteps(const char* keys)
+{
+    const QString chord = QString::fromUtf8(keys);
+    QStringList steps;
+    if (chord == QStringLiteral("Shift+Insert"))
+        steps << QStringLiteral("primary");
+    steps << QStringLiteral("down ") + chord << QStringLiteral("up ") + chord;
+    if (chord == QStringLiteral("Control+V"))
+        steps << QStringLiteral("down Right") << QStringLiteral("up Right");
+    return steps;
+}
+
+TEST(PasteSequence, PressesTheKeysEachKindOfWindowPastesWith)
 {
     const struct
     {
         const char* wmClass;
         const char* paste;
     } cases[] = {
-        {"XTerm", "Control+Shift+V"},
-        {"UXTerm", "Control+Shift+V"},
-        {"URxvt", "Control+Shift+V"},
+        // xterm and its relatives have no Control+Shift+V; Shift+Insert pastes the primary
+        // selection there.
+        {"XTerm", "Shift+Insert"},
+        {"UXTerm", "Shift+Insert"},
+        {"URxvt", "Shift+Insert"},
+        {"Rxvt", "Shift+Insert"},
+        {"XTERM", "Shift+Insert"}, // case does not matter
         {"Alacritty", "Control+Shift+V"},
         {"kitty", "Control+Shift+V"},
         {"foot", "Control+Shift+V"},
@@ -230,22 +256,24 @@ TEST(PasteSequence, PressesControlShiftVInTerminalEmulatorsAndControlVElsewhere)
         {"Tilix", "Control+Shift+V"},
         {"Terminator", "Control+Shift+V"},
         {"org.wezfurlong.wezterm", "Control+Shift+V"},
-        {"XTERM", "Control+Shift+V"}, // case does not matter
         {"Zenity", "Control+V"},
         {"firefox", "Control+V"},
         {"Gedit", "Control+V"},
         {"TerminalNotes", "Control+V"}, // a name merely containing "Terminal"
-        {"", "Control+V"},              // a window without WM_CLASS
+        {"XTermNotes", "Control+V"},
+        {"", "Control+V"}, // a window without WM_CLASS
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.wmClass);
         Fixture f;
         ASSERT_TRUE(f.deliverAndWait(QStringLiteral("x"), window(3, QString::fromUtf8(c.wmClass))));
         EXPECT_EQ(f.journal.whats(),
-                  (QStringList{QStringLiteral("clipboard"), QStringLiteral("activate 3"),
-                               QStringLiteral("down ") + QString::fromUtf8(c.paste),
-                               QStringLiteral("up ") + QString::fromUtf8(c.paste),
-                               QStringLiteral("down Right"), QStringLiteral("up Right")}));
+                  (QStringList{QStringLiteral("clipboard"), QStringLiteral("activate 3")} +
+                   pasteSteps(c.paste)));
+        EXPECT_EQ(f.clipboard->text, QStringLiteral("x"));
+        EXPECT_EQ(f.clipboard->primary, QString::fromUtf8(c.paste) == QStringLiteral("Shift+Insert")
+                                            ? QStringLiteral("x")
+                                            : QString());
     }
 }
 
@@ -258,7 +286,8 @@ TEST(PasteSequence, WithoutTargetActivatesNothingAndPastesIntoTheWindowInFront)
     } cases[] = {
         {std::nullopt, "Control+V"},
         {window(9, QStringLiteral("Zenity")), "Control+V"},
-        {window(9, QStringLiteral("XTerm")), "Control+Shift+V"},
+        {window(9, QStringLiteral("kitty")), "Control+Shift+V"},
+        {window(9, QStringLiteral("XTerm")), "Shift+Insert"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.paste);
@@ -266,10 +295,7 @@ TEST(PasteSequence, WithoutTargetActivatesNothingAndPastesIntoTheWindowInFront)
         f.windows->front = c.front;
         ASSERT_TRUE(f.deliverAndWait(QStringLiteral("x"), std::nullopt));
         EXPECT_EQ(f.journal.whats(),
-                  (QStringList{QStringLiteral("clipboard"),
-                               QStringLiteral("down ") + QString::fromUtf8(c.paste),
-                               QStringLiteral("up ") + QString::fromUtf8(c.paste),
-                               QStringLiteral("down Right"), QStringLiteral("up Right")}));
+                  QStringList{QStringLiteral("clipboard")} + pasteSteps(c.paste));
     }
 }
 
@@ -363,9 +389,9 @@ TEST(PasteSequence, ANewDeliveryReplacesOneUnderWay)
         EXPECT_EQ(f.clipboard->text, QStringLiteral("second"));
         EXPECT_EQ(f.journal.whats(),
                   (QStringList{QStringLiteral("clipboard"), QStringLiteral("clipboard"),
-                               QStringLiteral("activate 2"), QStringLiteral("down Control+Shift+V"),
-                               QStringLiteral("up Control+Shift+V"), QStringLiteral("down Right"),
-                               QStringLiteral("up Right")}));
+                               QStringLiteral("activate 2")} +
+                   pasteSteps("Shift+Insert")));
+        EXPECT_EQ(f.clipboard->primary, QStringLiteral("second"));
     }
     // While the paste keys are down: they are let go of first, never left stuck.
     {
@@ -406,14 +432,26 @@ TEST(PasteSequence, LetsGoOfItsKeysWhenDestroyedMidway)
     EXPECT_EQ(journal.whats().last(), QStringLiteral("up Control+V"));
 }
 
-TEST(PasteSequence, WithoutVOnTheKeyboardMapAsksForAManualPaste)
+TEST(PasteSequence, WithoutThePasteKeyOnTheKeyboardMapAsksForAManualPaste)
 {
-    Fixture f;
-    f.keys->missing = {Key::V};
-    ASSERT_TRUE(f.deliverAndWait(QStringLiteral("x"), window(1, QStringLiteral("Gedit"))));
-    EXPECT_EQ(f.journal.whats(),
-              (QStringList{QStringLiteral("clipboard"), QStringLiteral("activate 1"),
-                           QStringLiteral("notify")}));
+    const struct
+    {
+        const char* wmClass;
+        Key missing;
+        QStringList steps;
+    } cases[] = {
+        {"Gedit", Key::V, {}},
+        {"XTerm", Key::Insert, {QStringLiteral("primary")}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.wmClass);
+        Fixture f;
+        f.keys->missing = {c.missing};
+        ASSERT_TRUE(f.deliverAndWait(QStringLiteral("x"), window(1, QString::fromUtf8(c.wmClass))));
+        EXPECT_EQ(f.journal.whats(),
+                  (QStringList{QStringLiteral("clipboard"), QStringLiteral("activate 1")} +
+                   c.steps + QStringList{QStringLiteral("notify")}));
+    }
 }
 
 } // namespace

@@ -1,7 +1,9 @@
 #include "platform/atspi/AtspiCaretQuery.h"
 
+#include "platform/atspi/AccessibilityBus.h"
 #include "platform/x11/ActiveWindowFrame.h"
 
+#include <QDebug>
 #include <algorithm>
 #include <atspi/atspi.h>
 #include <unistd.h>
@@ -13,6 +15,45 @@ namespace quillstow::platform {
 namespace {
 
 constexpr const char* focusEvent = "object:state-changed:focused";
+
+// libatspi connects once per process, and a failed atspi_init() is final: later calls answer
+// "already initialised" and the first call that needs the bus aborts the process. So the bus is
+// tried here first, with bounded waits, and libatspi is left alone for good once it has failed.
+enum class Bus
+{
+    Untried,
+    Connected,
+    Unreachable, // libatspi gave up: never call it again
+};
+Bus bus = Bus::Untried;
+// A bus found missing before libatspi was asked may come up later (its launcher is started on
+// demand); it is tried again after a while, not on every lookup.
+QElapsedTimer sinceBusMissing;
+constexpr qint64 busRetryMs = 30000;
+constexpr int busProbeTimeoutMs = 500;
+
+bool connectToBus()
+{
+    if (bus != Bus::Untried)
+        return bus == Bus::Connected;
+    if (sinceBusMissing.isValid() && sinceBusMissing.elapsed() < busRetryMs)
+        return false;
+    if (const auto problem = accessibilityBusProblem(busProbeTimeoutMs)) {
+        if (!sinceBusMissing.isValid())
+            qWarning().noquote().nospace()
+                << "No accessibility bus (" << *problem << "): the picker opens at the pointer.";
+        sinceBusMissing.start();
+        return false;
+    }
+    // Bounds the calls atspi_init() itself makes, too.
+    atspi_set_timeout(AtspiCaretQuery::callTimeoutMs, AtspiCaretQuery::callTimeoutMs);
+    const int status = atspi_init();
+    bus = status == 0 ? Bus::Connected : Bus::Unreachable;
+    if (bus == Bus::Unreachable)
+        qWarning().nospace() << "The accessibility bus could not be joined (atspi_init " << status
+                             << "): the picker opens at the pointer.";
+    return bus == Bus::Connected;
+}
 
 // Owns one reference to a GObject (accessibles, state sets, interfaces).
 template <typename T> class Ref
@@ -135,14 +176,7 @@ AtspiCaretQuery::~AtspiCaretQuery()
 
 bool AtspiCaretQuery::connect()
 {
-    if (!isConnected_) {
-        const int status = atspi_init();
-        if (status != 0 && status != 1)
-            return false;
-        isConnected_ = true;
-        atspi_set_timeout(callTimeoutMs, callTimeoutMs);
-    }
-    return true;
+    return connectToBus();
 }
 
 void AtspiCaretQuery::followFocus()

@@ -55,7 +55,6 @@ private:
     bool isWindowRelative(AtspiAccessible* app);
     std::optional<CaretRect> ownExtents(int coords);
 
-    bool isConnected_ = false;
     QElapsedTimer clock_;
     AtspiAccessible* app_ = nullptr;
     // The front application and its active window, as the last search found them.

@@ -30,6 +30,8 @@ std::vector<xcb_keysym_t> keysymsOf(Key key)
         return {XK_Shift_L, XK_Shift_R};
     case Key::V:
         return {XK_v, XK_V};
+    case Key::Insert:
+        return {XK_Insert, XK_KP_Insert};
     case Key::RightArrow:
         return {XK_Right, XK_KP_Right};
     }
