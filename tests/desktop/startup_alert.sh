@@ -37,8 +37,6 @@ else
     check "without XTEST the alert shows" seen_after 5
     shown=$(date +%s%N)
     check "about half a second after launch" test $(((shown - start) / 1000000)) -ge 400
-    check "it names the missing permission" sh -c \
-        "xdotool search --onlyvisible --name '^Quillstow\$' >/dev/null"
     # No XTEST, so no synthetic keys: close it through the window manager, as "Later" does.
     wmctrl -i -c "$(alert_id)"
     sleep 0.5

@@ -37,9 +37,8 @@ TEST(ShortLabel, CountsWholeUnitsBackFromNow)
         double secondsAgo;
         const char* label;
     } cases[] = {
-        {0, "Just now"},    {59, "Just now"},  {59.9, "Just now"}, {-3600, "Just now"},
-        {60, "1m ago"},     {300, "5m ago"},   {3599, "59m ago"},  {3600, "1h ago"},
-        {86399, "23h ago"}, {86400, "1d ago"}, {604799, "6d ago"},
+        {59.9, "Just now"}, {-3600, "Just now"}, {60, "1m ago"},    {3599, "59m ago"},
+        {3600, "1h ago"},   {86399, "23h ago"},  {86400, "1d ago"}, {604799, "6d ago"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(shortLabel(now - c.secondsAgo, now), QString::fromUtf8(c.label)) << c.secondsAgo;
@@ -58,13 +57,6 @@ TEST(ShortLabel, AWeekOrMoreShowsTheLocalShortDate)
     }
 }
 
-TEST(ClipRow, WordCountHasNoSingular)
-{
-    EXPECT_EQ(wordCountText(1), QStringLiteral("1 words"));
-    EXPECT_EQ(wordCountText(0), QStringLiteral("0 words"));
-    EXPECT_EQ(wordCountText(1234), QStringLiteral("1234 words"));
-}
-
 TEST(ClipRow, MetadataLineNamesAgeWordsAndTheSavedMark)
 {
     const double now = 1000.0 + 120;
@@ -77,7 +69,7 @@ TEST(ClipRow, MetadataLineNamesAgeWordsAndTheSavedMark)
                      QStringLiteral("\u00B7"), QStringLiteral("Obsidian")}));
 }
 
-TEST(ClipRow, ButtonsMenuAndBackgroundFollowPinSelectionAndHover)
+TEST(ClipRow, ButtonsAndBackgroundFollowSelectionAndHoverAndPinningOffersUnpin)
 {
     const QPalette p = lightPalette();
     const struct
@@ -85,52 +77,25 @@ TEST(ClipRow, ButtonsMenuAndBackgroundFollowPinSelectionAndHover)
         const char* name;
         bool isPinned, isSelected, isHovered;
         bool showsButtons;
-        const char* pinIcon;
-        const char* pinText;
         ClipRowView::Background background;
     } cases[] = {
-        {"plain", false, false, false, false, "pin", "Pin", ClipRowView::Background::clear},
-        {"hovered", false, false, true, true, "pin", "Pin", ClipRowView::Background::hovered},
-        {"selected", false, true, false, true, "pin", "Pin", ClipRowView::Background::selected},
-        {"selected and hovered", true, true, true, true, "unpin", "Unpin",
-         ClipRowView::Background::selected},
-        {"pinned", true, false, false, false, "unpin", "Unpin", ClipRowView::Background::clear},
+        {"plain", false, false, false, false, ClipRowView::Background::clear},
+        {"hovered", false, false, true, true, ClipRowView::Background::hovered},
+        {"selected", false, true, false, true, ClipRowView::Background::selected},
+        {"pinned, selected and hovered", true, true, true, true, ClipRowView::Background::selected},
     };
     for (const auto& c : cases) {
         const ClipRowView row{item(QStringLiteral("x"), c.isPinned), c.isSelected, c.isHovered};
         SCOPED_TRACE(c.name);
         EXPECT_EQ(row.showsActionButtons(), c.showsButtons);
         EXPECT_EQ(row.background(), c.background);
-
-        const auto buttons = row.actionButtons();
-        EXPECT_EQ(buttons[0].action, RowAction::pin);
-        EXPECT_EQ(buttons[0].iconName, QString::fromUtf8(c.pinIcon));
-        EXPECT_EQ(buttons[0].tooltip, QString::fromUtf8(c.pinText));
-        EXPECT_EQ(buttons[1].action, RowAction::saveToObsidian);
-        EXPECT_EQ(buttons[1].iconName, style::icons::note);
-        EXPECT_EQ(buttons[1].tooltip, QStringLiteral("Save to Obsidian"));
-        EXPECT_EQ(buttons[2].action, RowAction::remove);
-        EXPECT_EQ(buttons[2].iconName, style::icons::trash);
-        EXPECT_EQ(buttons[2].tooltip, QStringLiteral("Delete"));
-
-        QStringList menu;
-        for (const auto& entry : row.contextMenuItems())
-            menu << (entry.action ? entry.text : QStringLiteral("--"));
-        EXPECT_EQ(menu, (QStringList{QStringLiteral("Copy"), QString::fromUtf8(c.pinText),
-                                     QStringLiteral("--"), QStringLiteral("Save to Obsidian"),
-                                     QStringLiteral("--"), QStringLiteral("Delete")}));
-        EXPECT_EQ(row.contextMenuItems().first().action, RowAction::tap);
-        EXPECT_TRUE(row.contextMenuItems().last().isDestructive);
-
-        if (c.isSelected) {
+        if (c.isSelected)
             EXPECT_EQ(row.backgroundColor(p), p.color(QPalette::Highlight));
-            EXPECT_EQ(row.previewColor(p), QColor(Qt::white));
-            EXPECT_EQ(row.metadataColor(p), style::withOpacity(Qt::white, 0.7));
-        } else {
-            EXPECT_EQ(row.previewColor(p), QColor(Qt::black));
-            EXPECT_EQ(row.metadataColor(p), style::secondary(p));
-            EXPECT_EQ(row.backgroundColor(p).alpha(), c.isHovered ? 15 : 0);
-        }
+        else
+            EXPECT_EQ(row.backgroundColor(p).alpha() > 0, c.isHovered);
+        const QString pin = c.isPinned ? QStringLiteral("Unpin") : QStringLiteral("Pin");
+        EXPECT_EQ(row.actionButtons()[0].tooltip, pin);
+        EXPECT_EQ(row.contextMenuItems()[1].text, pin);
     }
 }
 
@@ -157,29 +122,24 @@ TEST(ClipRow, PreviewWrapsToTwoLinesAndEndsInAnEllipsis)
     EXPECT_FALSE(fits.last().endsWith(QStringLiteral("\u2026")));
 }
 
-TEST(ClipRow, GeometryPlacesMarkTextButtonsAndDivider)
+TEST(ClipRow, GeometryMakesRoomForTheMarkAndTheButtonsWithoutRewrapping)
 {
     const QRect rect(0, 100, 460, ClipRowView::height(2));
     const ClipRowView pinnedSelected{item(QStringLiteral("x"), true), true, false};
     const auto g = pinnedSelected.geometry(rect, 2);
-    EXPECT_EQ(g.background.left(), 6);
-    EXPECT_EQ(g.background.right(), 460 - 1 - 6);
-    EXPECT_EQ(g.divider.x1(), 14);
-    EXPECT_EQ(g.divider.y1(), rect.bottom());
     ASSERT_TRUE(g.pinMark);
-    EXPECT_EQ(g.pinMark->left(), 14);
-    EXPECT_EQ(g.preview.left(), 14 + ClipRowView::markSize + ClipRowView::spacing);
-    EXPECT_EQ(g.buttons[2].right(), 460 - 1 - 14);
-    EXPECT_EQ(g.buttons[1].left() - g.buttons[0].right() - 1, ClipRowView::buttonSpacing);
+    EXPECT_LT(g.pinMark->right(), g.preview.left());
     EXPECT_LT(g.preview.right(), g.buttons[0].left());
+    EXPECT_LT(g.buttons[0].right(), g.buttons[1].left());
+    EXPECT_LT(g.buttons[2].right(), rect.right());
 
     const ClipRowView plain{item(QStringLiteral("x"))};
     const auto h = plain.geometry(rect, 1);
     EXPECT_FALSE(h.pinMark);
-    EXPECT_EQ(h.preview.left(), 14);
+    EXPECT_LT(h.preview.left(), g.preview.left());
     EXPECT_TRUE(h.buttons[0].isNull());
-    EXPECT_EQ(h.preview.right(), g.preview.right()); // no rewrap when the buttons appear
-    EXPECT_EQ(h.metadata.right(), 460 - 1 - 14);
+    EXPECT_EQ(h.preview.right(), g.preview.right());   // no rewrap when the buttons appear
+    EXPECT_GT(h.metadata.right(), g.metadata.right()); // the metadata runs under hidden buttons
 }
 
 TEST(ClipRow, ClicksOnButtonsMapToTheirActions)
@@ -217,43 +177,26 @@ TEST(FooterButtonColors, HoverLightsDestructiveRedAndNormalPrimary)
 {
     const QPalette p = lightPalette();
     using Role = FooterButton::Role;
-    const struct
-    {
-        Role role;
-        bool isHovered;
-        QColor text;
-    } cases[] = {
-        {Role::normal, false, style::secondary(p)},
-        {Role::destructive, false, style::secondary(p)},
-        {Role::normal, true, style::primary(p)},
-        {Role::destructive, true, style::red(p)},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(FooterButton::textColor(c.role, c.isHovered, p), c.text);
-        EXPECT_EQ(FooterButton::backgroundColor(c.isHovered, p).alpha(), c.isHovered ? 20 : 0);
-    }
+    EXPECT_EQ(FooterButton::textColor(Role::destructive, true, p), style::red(p));
+    EXPECT_EQ(FooterButton::textColor(Role::normal, true, p), style::primary(p));
+    EXPECT_EQ(FooterButton::textColor(Role::destructive, false, p), style::secondary(p));
 }
 
-TEST(PickerIcons, EveryBundledIconRendersInTheAskedColour)
+TEST(PickerIcons, AnIconRendersInTheAskedColour)
 {
-    using namespace style::icons;
-    for (const QString& name :
-         {search, clear, clipboard, pin, pinFilled, unpin, note, trash, checkmark, gear}) {
-        for (const int size : {16, 64}) {
-            const QImage image = style::iconPixmap(name, QColor(200, 10, 10), size, 1.0).toImage();
-            ASSERT_EQ(image.width(), size) << name.toStdString();
-            int inked = 0;
-            for (int y = 0; y < size; ++y)
-                for (int x = 0; x < size; ++x) {
-                    const QColor px = image.pixelColor(x, y);
-                    if (px.alpha() > 200) {
-                        ++inked;
-                        EXPECT_GT(px.red(), 150) << name.toStdString();
-                        EXPECT_LT(px.green(), 60) << name.toStdString();
-                    }
-                }
-            EXPECT_GT(inked, size * size / 25) << name.toStdString();
+    const QImage image =
+        style::iconPixmap(style::icons::trash, QColor(200, 10, 10), 32, 1.0).toImage();
+    ASSERT_EQ(image.width(), 32);
+    int inked = 0;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const QColor px = image.pixelColor(x, y);
+            if (px.alpha() > 200) {
+                ++inked;
+                EXPECT_GT(px.red(), 150);
+                EXPECT_LT(px.green(), 60);
+            }
         }
-    }
+    EXPECT_GT(inked, 32 * 32 / 25);
     EXPECT_TRUE(style::iconPixmap(QStringLiteral("no-such-icon"), Qt::red, 16, 1.0).isNull());
 }

@@ -55,6 +55,7 @@ TEST_F(HistoryStoreTest, FirstRunIsEmptyAndTheFirstAddStoresOneItem)
 {
     auto store = makeStore();
     EXPECT_TRUE(store->items().isEmpty());
+    EXPECT_TRUE(store->backupPath().isEmpty());
     EXPECT_FALSE(temp.settings().contains(HistoryStore::storageKey));
     store->add(ClipItem::create(QStringLiteral("first")));
     ASSERT_EQ(stored().size(), 1);
@@ -70,6 +71,9 @@ TEST_F(HistoryStoreTest, ARestartShowsTheSameHistoryInStoredOrder)
     const QList<ClipItem> before = store->items();
     auto again = restart();
     EXPECT_EQ(again->items(), before);
+    EXPECT_TRUE(again->backupPath().isEmpty());
+    EXPECT_TRUE(
+        QDir(temp.folder()).entryList(QDir::Files).filter(QStringLiteral("unreadable")).isEmpty());
 }
 
 TEST_F(HistoryStoreTest, TheStoredFileIsPrivateToTheUser)
@@ -119,15 +123,6 @@ TEST_F(HistoryStoreTest, UnreadableHistoryIsBackedUpBeforeTheFirstSave)
     }
 }
 
-TEST_F(HistoryStoreTest, NoBackupForAMissingOrReadableHistory)
-{
-    EXPECT_TRUE(makeStore()->backupPath().isEmpty());
-    makeStore()->add(ClipItem::create(QStringLiteral("a")));
-    EXPECT_TRUE(restart()->backupPath().isEmpty());
-    EXPECT_EQ(
-        QDir(temp.folder()).entryList(QDir::Files).filter(QStringLiteral("unreadable")).size(), 0);
-}
-
 TEST_F(HistoryStoreTest, CapacityFollowsTheSettingWithinItsRange)
 {
     const struct
@@ -136,11 +131,9 @@ TEST_F(HistoryStoreTest, CapacityFollowsTheSettingWithinItsRange)
         int capacity;
     } cases[] = {
         {QVariant(), 500},
-        {100, 100},
         {50, 50},
         {2000, 2000},
         {0, 50},
-        {-5, 50},
         {10000, 2000},
         {75, 100},
         {74, 50},
@@ -174,15 +167,6 @@ TEST_F(HistoryStoreTest, AddInsertsOnTopAndTrimsTheTailWhateverItsPin)
     temp.settings().setValue(HistoryStore::maxItemsKey, 2000);
     store->add(at(1001, QStringLiteral("more")));
     EXPECT_EQ(store->items().size(), 51);
-}
-
-TEST_F(HistoryStoreTest, DefaultCapacityIs500)
-{
-    auto store = makeStore();
-    for (int i = 0; i < 501; ++i)
-        store->add(at(i, QString::number(i)));
-    EXPECT_EQ(store->items().size(), 500);
-    EXPECT_EQ(store->items().back().content, QStringLiteral("1"));
 }
 
 TEST_F(HistoryStoreTest, PinningSortsPinnedFirstThenNewestAndAddStillGoesOnTop)
@@ -224,13 +208,9 @@ TEST_F(HistoryStoreTest, OperationsOnAnUnknownItem)
     store->add(ClipItem::create(QStringLiteral("a")));
     const QByteArray before = temp.settings().value(HistoryStore::storageKey).toByteArray();
     const ClipItem stranger = ClipItem::create(QStringLiteral("a"));
-    QSignalSpy spy(store.get(), &HistoryStore::itemsAboutToChange);
-
     store->togglePin(stranger);
     store->markSavedToObsidian(stranger);
-    EXPECT_EQ(spy.count(), 0);
     store->remove(stranger);
-    EXPECT_EQ(spy.count(), 1);
     EXPECT_EQ(store->items().size(), 1);
     EXPECT_EQ(temp.settings().value(HistoryStore::storageKey).toByteArray(), before);
 }
@@ -269,34 +249,22 @@ TEST_F(HistoryStoreTest, ClearAllKeepsPinnedOnlyWhenAsked)
     EXPECT_TRUE(store->items().isEmpty());
 }
 
-TEST_F(HistoryStoreTest, ObserversHearOfEveryStep)
+TEST_F(HistoryStoreTest, TheListHearsOnceOfEveryChange)
 {
-    temp.settings().setValue(HistoryStore::maxItemsKey, 50);
     auto store = makeStore();
-    for (int i = 0; i < 49; ++i)
+    for (int i = 0; i < 4; ++i)
         store->add(at(i, QString::number(i)));
-    QSignalSpy before(store.get(), &HistoryStore::itemsAboutToChange);
-    QSignalSpy after(store.get(), &HistoryStore::itemsChanged);
-    const struct
-    {
-        const char* name;
-        std::function<void()> op;
-        int aboutToChange;
-    } steps[] = {
-        {"add", [&] { store->add(at(100, QStringLiteral("x"))); }, 1},
-        {"add that trims", [&] { store->add(at(101, QStringLiteral("y"))); }, 2},
-        {"toggle pin", [&] { store->togglePin(store->items()[3]); }, 2},
-        {"mark saved", [&] { store->markSavedToObsidian(store->items()[3]); }, 1},
-        {"delete", [&] { store->remove(store->items()[3]); }, 1},
-        {"clear", [&] { store->clearAll(true); }, 1},
+    QSignalSpy changed(store.get(), &HistoryStore::itemsChanged);
+    const auto changesOnce = [&](const char* name, const std::function<void()>& op) {
+        changed.clear();
+        op();
+        EXPECT_EQ(changed.count(), 1) << name;
     };
-    for (const auto& step : steps) {
-        before.clear();
-        after.clear();
-        step.op();
-        EXPECT_EQ(before.count(), step.aboutToChange) << step.name;
-        EXPECT_EQ(after.count(), 1) << step.name;
-    }
+    changesOnce("add", [&] { store->add(at(100, QStringLiteral("x"))); });
+    changesOnce("toggle pin", [&] { store->togglePin(store->items()[3]); });
+    changesOnce("mark saved", [&] { store->markSavedToObsidian(store->items()[3]); });
+    changesOnce("delete", [&] { store->remove(store->items()[3]); });
+    changesOnce("clear", [&] { store->clearAll(true); });
 }
 
 TEST_F(HistoryStoreTest, AddExportsToAConfiguredVaultAndMarksSuccessOnly)
