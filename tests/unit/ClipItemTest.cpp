@@ -16,14 +16,6 @@ ClipItem itemWith(const QString& content)
     return ClipItem{QUuid::createUuid(), content, 725760000, false, false};
 }
 
-QString repeated(const QString& unit, int n)
-{
-    QString s;
-    for (int i = 0; i < n; ++i)
-        s += unit;
-    return s;
-}
-
 QJsonObject validObject()
 {
     return QJsonObject{
@@ -63,10 +55,10 @@ TEST(ClipItem, PreviewTakesTheFirstVisibleLineUpTo80Characters)
         {"only spaces and line feeds: whole content", QStringLiteral("  \n \n"),
          QStringLiteral("  \n \n")},
         {"empty", QString(), QString()},
-        {"exactly 80", repeated(QStringLiteral("a"), 80), repeated(QStringLiteral("a"), 80)},
-        {"81 is cut", repeated(QStringLiteral("a"), 81),
-         repeated(QStringLiteral("a"), 80) + QStringLiteral("\u2026")},
-        {"100 emoji", repeated(emoji, 100), repeated(emoji, 80) + QStringLiteral("\u2026")},
+        {"exactly 80", QStringLiteral("a").repeated(80), QStringLiteral("a").repeated(80)},
+        {"81 is cut", QStringLiteral("a").repeated(81),
+         QStringLiteral("a").repeated(80) + QStringLiteral("\u2026")},
+        {"100 emoji", emoji.repeated(100), emoji.repeated(80) + QStringLiteral("\u2026")},
         {"tabs and no-break spaces are blank", QStringLiteral("\t\u00A0\t\nnext"),
          QStringLiteral("next")},
         {"crlf gives an empty line between", QStringLiteral("\r\n\r\nx"), QStringLiteral("x")},

@@ -95,17 +95,15 @@ TEST_F(HistoryStoreTest, CapacityFollowsTheSettingWithinItsRange)
     {
         QVariant stored;
         int capacity;
-    } cases[] = {
-        {QVariant(), 500},
-        {50, 50},
-        {2000, 2000},
-        {0, 50},
-        {10000, 2000},
-        {75, 100},
-        {74, 50},
-        {QStringLiteral("abc"), 500},
-        {QStringLiteral("150"), 150},
-    };
+    } cases[] = {{QVariant(), 500},
+                 {50, 50},
+                 {2000, 2000},
+                 {0, 50},
+                 {10000, 2000},
+                 {75, 100},
+                 {74, 50},
+                 {QStringLiteral("abc"), 500},
+                 {QStringLiteral("150"), 150}};
     for (const auto& c : cases)
         EXPECT_EQ(historyCapacity(c.stored), c.capacity) << c.stored.toString().toStdString();
 }
