@@ -7,14 +7,12 @@
 #include "vault/ObsidianService.h"
 
 #include <QDateTime>
-#include <QDialog>
-#include <QMenu>
+#include <QHash>
 #include <QTest>
 #include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
-#include <vector>
 
 using namespace quillstow;
 using Read = platform::ClipboardRead;
@@ -22,16 +20,14 @@ using Outcome = platform::ClipboardRead::Outcome;
 
 namespace {
 
-constexpr std::chrono::milliseconds fastPolling{10};
-
-QStringList contents(const QList<ClipItem>& items)
+// "a|b|c" as a list; the empty string as none.
+QStringList listOf(const char* utf8)
 {
-    QStringList out;
-    for (const ClipItem& item : items)
-        out << item.content;
-    return out;
+    const QString s = QString::fromUtf8(utf8);
+    return s.isEmpty() ? QStringList() : s.split(u'|');
 }
 
+// A history, a clipboard under the test's control and a monitor between them.
 class ClipboardMonitorTest : public ::testing::Test
 {
 protected:
@@ -43,19 +39,19 @@ protected:
 
     void startMonitor()
     {
-        monitor = std::make_unique<ClipboardMonitor>(clipboard, store, fastPolling);
+        monitor =
+            std::make_unique<ClipboardMonitor>(clipboard, store, std::chrono::milliseconds(10));
         monitor->start();
     }
-
-    // Lets the monitor see the latest copy, read it and run the add it queued.
-    void examine()
+    // Copies `read` and lets the monitor see it, read it and run the add it queued.
+    void copyAndExamine(const Read& read)
     {
         const int reads = clipboard.reads;
-        ASSERT_TRUE(QTest::qWaitFor([&] { return clipboard.reads > reads; }, 5000));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !clipboard.pending.back(); }, 5000));
+        clipboard.copy(read);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return clipboard.reads > reads && !clipboard.pending.back(); }, 5000));
         QCoreApplication::processEvents();
     }
-
     // A few more polls go by without a read.
     void expectNoFurtherReads()
     {
@@ -65,116 +61,76 @@ protected:
         QCoreApplication::processEvents();
         EXPECT_EQ(clipboard.reads, reads);
     }
+    void waitForReads(int count)
+    {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return clipboard.reads == count; }, 5000));
+    }
+    QStringList contents() const
+    {
+        QStringList out;
+        for (const ClipItem& item : store.items())
+            out << item.content;
+        return out;
+    }
 };
 
 struct RulesCase
 {
     const char* name;
-    std::vector<QString> history; // added before the monitor starts, oldest first
-    std::vector<QString> pinned;  // then pinned, in this order
-    std::vector<Read> copies;     // each examined before the next
-    QStringList expected;         // the history afterwards, newest first
+    const char* history;  // added before the monitor starts, oldest first
+    const char* pinned;   // then pinned
+    const char* copies;   // each examined before the next; [image], [secret], [failed] hold no text
+    const char* expected; // the history afterwards, newest first
 };
 
-Read text(const char* utf8)
+class CaptureRules : public ClipboardMonitorTest, public ::testing::WithParamInterface<RulesCase>
+{};
+
+TEST_P(CaptureRules, Follow)
 {
-    return Read::ofText(QString::fromUtf8(utf8));
-}
-
-} // namespace
-
-TEST_F(ClipboardMonitorTest, FollowsTheCaptureRules)
-{
-    const Read image = Read::of(Outcome::noText);
-    const Read secret = Read::of(Outcome::secret);
-    const Read unanswered = Read::of(Outcome::failed);
-    const std::vector<RulesCase> cases = {
-        {"one copy", {}, {}, {text("hello")}, {QStringLiteral("hello")}},
-        {"same text twice adds one item", {}, {}, {text("A"), text("A")}, {QStringLiteral("A")}},
-        {"only the head is compared",
-         {},
-         {},
-         {text("A"), text("B"), text("A")},
-         {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("A")}},
-        {"surrounding spaces make a new item and are kept",
-         {},
-         {},
-         {text("A"), text("  A \n")},
-         {QStringLiteral("  A \n"), QStringLiteral("A")}},
-        {"equal under canonical equivalence",
-         {},
-         {},
-         {text("caf\u00E9"), text("cafe\u0301")},
-         {QString::fromUtf8("caf\u00E9")}},
-        {"letter case differs",
-         {},
-         {},
-         {text("a"), text("A")},
-         {QStringLiteral("A"), QStringLiteral("a")}},
-        {"the head is compared with the history from before the start",
-         {QStringLiteral("old")},
-         {},
-         {text("old"), text("new")},
-         {QStringLiteral("new"), QStringLiteral("old")}},
-        {"blank text adds nothing", {}, {}, {text(" \t\n\r\u00A0\u2028\u3000"), text("")}, {}},
-        {"no text, a secret or an unanswered read add nothing",
-         {},
-         {},
-         {image, secret, unanswered},
-         {}},
-        {"a text after something that was not text",
-         {},
-         {},
-         {text("A"), image, text("A")},
-         {QStringLiteral("A")}},
-        // History X then P, with X pinned: [X (pinned), P].
-        {"after a re-sort the newest unpinned text is added again",
-         {QStringLiteral("X"), QStringLiteral("P")},
-         {QStringLiteral("X")},
-         {text("P")},
-         {QStringLiteral("P"), QStringLiteral("X"), QStringLiteral("P")}},
-        {"the pinned head's own text adds nothing",
-         {QStringLiteral("X"), QStringLiteral("P")},
-         {QStringLiteral("X")},
-         {text("X")},
-         {QStringLiteral("X"), QStringLiteral("P")}},
-    };
-
-    for (const RulesCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        test::TempSettings caseSettings;
-        ObsidianService caseVault{caseSettings.settings()};
-        HistoryStore caseStore{caseSettings.settings(), caseVault};
-        for (const QString& t : c.history)
-            caseStore.add(ClipItem::create(t));
-        for (const QString& t : c.pinned) {
-            for (const ClipItem& item : caseStore.items()) {
-                if (item.content == t) {
-                    caseStore.togglePin(item);
-                    break;
-                }
-            }
+    const RulesCase& c = GetParam();
+    SCOPED_TRACE(c.name);
+    for (const QString& t : listOf(c.history))
+        store.add(ClipItem::create(t));
+    for (const QString& t : listOf(c.pinned)) {
+        const QList<ClipItem> items = store.items();
+        for (const ClipItem& item : items) {
+            if (item.content == t)
+                store.togglePin(item);
         }
-
-        test::FakeClipboard caseClipboard;
-        ClipboardMonitor caseMonitor(caseClipboard, caseStore, fastPolling);
-        caseMonitor.start();
-        for (const Read& copy : c.copies) {
-            const int reads = caseClipboard.reads;
-            caseClipboard.copy(copy);
-            ASSERT_TRUE(QTest::qWaitFor(
-                [&] { return caseClipboard.reads > reads && !caseClipboard.pending.back(); },
-                5000));
-            QCoreApplication::processEvents();
-        }
-        // Each change was read exactly once.
-        const int polls = caseClipboard.polls;
-        ASSERT_TRUE(QTest::qWaitFor([&] { return caseClipboard.polls >= polls + 3; }, 5000));
-        EXPECT_EQ(caseClipboard.reads, static_cast<int>(c.copies.size()));
-
-        EXPECT_EQ(contents(caseStore.items()), c.expected);
     }
+    startMonitor();
+    const QHash<QString, Outcome> noText{{QStringLiteral("[image]"), Outcome::noText},
+                                         {QStringLiteral("[secret]"), Outcome::secret},
+                                         {QStringLiteral("[failed]"), Outcome::failed}};
+    for (const QString& copy : listOf(c.copies))
+        copyAndExamine(noText.contains(copy) ? Read::of(noText[copy]) : Read::ofText(copy));
+    // Each change was read exactly once.
+    expectNoFurtherReads();
+    EXPECT_EQ(clipboard.reads, listOf(c.copies).size());
+    EXPECT_EQ(contents(), listOf(c.expected));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    ClipboardMonitor, CaptureRules,
+    ::testing::Values(
+        RulesCase{"one copy", "", "", "hello", "hello"},
+        RulesCase{"same text twice adds one item", "", "", "A|A", "A"},
+        RulesCase{"only the head is compared", "", "", "A|B|A", "A|B|A"},
+        RulesCase{"surrounding spaces make a new item and are kept", "", "", "A|  A \n",
+                  "  A \n|A"},
+        RulesCase{"equal under canonical equivalence", "", "", "caf\u00E9|cafe\u0301", "caf\u00E9"},
+        RulesCase{"letter case differs", "", "", "a|A", "A|a"},
+        RulesCase{"compared with the history from before the start", "old", "", "old|new",
+                  "new|old"},
+        RulesCase{"blank text adds nothing", "", "", " \t\n\r\u00A0\u2028\u3000|", ""},
+        RulesCase{"no text, a secret or a failed read add nothing", "", "",
+                  "[image]|[secret]|[failed]", ""},
+        RulesCase{"a text after something that was not text", "", "", "A|[image]|A", "A"},
+        // History X then P, with X pinned: [X (pinned), P].
+        RulesCase{"after a re-sort the newest unpinned text is added again", "X|P", "X", "P",
+                  "P|X|P"},
+        RulesCase{"the pinned head's own text adds nothing", "X|P", "X", "X", "X|P"}));
 
 TEST_F(ClipboardMonitorTest, WhatTheClipboardHeldAtStartIsNotCaptured)
 {
@@ -182,21 +138,16 @@ TEST_F(ClipboardMonitorTest, WhatTheClipboardHeldAtStartIsNotCaptured)
     startMonitor();
     expectNoFurtherReads();
     EXPECT_TRUE(store.items().isEmpty());
-
-    clipboard.copyText(QStringLiteral("after the start"));
-    examine();
-    EXPECT_EQ(contents(store.items()), QStringList{QStringLiteral("after the start")});
 }
 
 TEST_F(ClipboardMonitorTest, OnlyTheStateAtThePollCounts)
 {
     startMonitor();
     clipboard.copyText(QStringLiteral("replaced before the poll"));
-    clipboard.copyText(QStringLiteral("there at the poll"));
-    examine();
+    copyAndExamine(Read::ofText(QStringLiteral("there at the poll")));
     expectNoFurtherReads();
     EXPECT_EQ(clipboard.reads, 1);
-    EXPECT_EQ(contents(store.items()), QStringList{QStringLiteral("there at the poll")});
+    EXPECT_EQ(contents(), QStringList{QStringLiteral("there at the poll")});
 }
 
 TEST_F(ClipboardMonitorTest, TheAddIsQueuedAfterTheRead)
@@ -204,12 +155,11 @@ TEST_F(ClipboardMonitorTest, TheAddIsQueuedAfterTheRead)
     clipboard.holdAnswers = true;
     startMonitor();
     clipboard.copyText(QStringLiteral("queued"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return clipboard.reads == 1; }, 5000));
-
+    waitForReads(1);
     clipboard.answer(0, Read::ofText(QStringLiteral("queued")));
     EXPECT_TRUE(store.items().isEmpty());
     QCoreApplication::processEvents();
-    EXPECT_EQ(contents(store.items()), QStringList{QStringLiteral("queued")});
+    EXPECT_EQ(contents(), QStringList{QStringLiteral("queued")});
 }
 
 TEST_F(ClipboardMonitorTest, ANewerChangeSupersedesAPendingRead)
@@ -217,17 +167,16 @@ TEST_F(ClipboardMonitorTest, ANewerChangeSupersedesAPendingRead)
     clipboard.holdAnswers = true;
     startMonitor();
     clipboard.copyText(QStringLiteral("slow owner"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return clipboard.reads == 1; }, 5000));
+    waitForReads(1);
     clipboard.copyText(QStringLiteral("next copy"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return clipboard.reads == 2; }, 5000));
-
+    waitForReads(2);
     clipboard.answer(1, Read::ofText(QStringLiteral("next copy")));
     QCoreApplication::processEvents();
     // The first owner answers at last: too late, the clipboard has moved on.
     clipboard.answer(0, Read::ofText(QStringLiteral("slow owner")));
     QCoreApplication::processEvents();
     expectNoFurtherReads();
-    EXPECT_EQ(contents(store.items()), QStringList{QStringLiteral("next copy")});
+    EXPECT_EQ(contents(), QStringList{QStringLiteral("next copy")});
 }
 
 TEST_F(ClipboardMonitorTest, AnAnswerAfterTheMonitorIsGoneIsDropped)
@@ -235,7 +184,7 @@ TEST_F(ClipboardMonitorTest, AnAnswerAfterTheMonitorIsGoneIsDropped)
     clipboard.holdAnswers = true;
     startMonitor();
     clipboard.copyText(QStringLiteral("orphan"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return clipboard.reads == 1; }, 5000));
+    waitForReads(1);
     monitor.reset();
     clipboard.answer(0, Read::ofText(QStringLiteral("orphan")));
     QCoreApplication::processEvents();
@@ -245,11 +194,9 @@ TEST_F(ClipboardMonitorTest, AnAnswerAfterTheMonitorIsGoneIsDropped)
 TEST_F(ClipboardMonitorTest, KeepsPollingWhileAModalDialogOrAMenuIsOpen)
 {
     startMonitor();
-    const std::vector<test::ModalLoop> modals = test::modalLoops(QPoint(20, 20));
-    for (const test::ModalLoop& modal : modals) {
+    for (const test::ModalLoop& modal : test::modalLoops(QPoint(20, 20))) {
         SCOPED_TRACE(modal.name);
-        const QString copied =
-            QStringLiteral("copied while a %1 is open").arg(QLatin1String(modal.name));
+        const QString copied = QString::fromLatin1(modal.name);
         bool isCapturedWhileOpen = false;
         const qint64 giveUpAt = QDateTime::currentMSecsSinceEpoch() + 5000;
         std::function<void()> close;
@@ -258,8 +205,8 @@ TEST_F(ClipboardMonitorTest, KeepsPollingWhileAModalDialogOrAMenuIsOpen)
         QObject::connect(&watcher, &QTimer::timeout, [&] {
             if (!close)
                 return;
-            if (!store.items().isEmpty() && store.items().first().content == copied)
-                isCapturedWhileOpen = true;
+            isCapturedWhileOpen =
+                !store.items().isEmpty() && store.items().first().content == copied;
             if (isCapturedWhileOpen || QDateTime::currentMSecsSinceEpoch() > giveUpAt)
                 close();
         });
@@ -268,3 +215,5 @@ TEST_F(ClipboardMonitorTest, KeepsPollingWhileAModalDialogOrAMenuIsOpen)
         EXPECT_TRUE(isCapturedWhileOpen);
     }
 }
+
+} // namespace

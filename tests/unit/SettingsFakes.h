@@ -16,14 +16,12 @@ public:
     std::optional<QUrl> chooseFolder(const QString& acceptLabel,
                                      const QString& startFolder) override
     {
-        ++calls;
         lastAcceptLabel = acceptLabel;
         lastStartFolder = startFolder;
         return answer;
     }
 
     std::optional<QUrl> answer;
-    int calls = 0;
     QString lastAcceptLabel;
     QString lastStartFolder;
 };
