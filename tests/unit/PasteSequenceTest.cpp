@@ -47,9 +47,21 @@ QString describe(const KeyChord& chord)
     return out.join(u'+');
 }
 
-struct FakeClipboard : platform::ClipboardWriter
+// The clipboard, window manager, keyboard and notification service in one, writing what it was
+// asked to do into the journal.
+struct FakeDesktop : platform::ClipboardWriter,
+                     platform::WindowSystem,
+                     platform::KeyInjector,
+                     platform::Notifier
 {
-    explicit FakeClipboard(Journal& j) : journal(j) {}
+    Journal journal;
+    QString text, primary;
+    std::optional<WindowRef> front;
+    bool available = true;
+    int heldForPolls = 0; // negative: held for ever
+    int modifierPolls = 0;
+    std::optional<Key> missing;
+
     void setText(const QString& t) override
     {
         text = t;
@@ -60,25 +72,11 @@ struct FakeClipboard : platform::ClipboardWriter
         primary = t;
         journal.add(QStringLiteral("primary"));
     }
-    Journal& journal;
-    QString text, primary;
-};
-
-struct FakeWindows : platform::WindowSystem
-{
-    explicit FakeWindows(Journal& j) : journal(j) {}
     std::optional<WindowRef> activeWindow() override { return front; }
     void activate(const WindowRef& w) override
     {
         journal.add(QStringLiteral("activate %1").arg(w.id));
     }
-    Journal& journal;
-    std::optional<WindowRef> front;
-};
-
-struct FakeKeys : platform::KeyInjector
-{
-    explicit FakeKeys(Journal& j) : journal(j) {}
     bool isAvailable() override { return available; }
     bool isModifierHeld() override
     {
@@ -90,9 +88,8 @@ struct FakeKeys : platform::KeyInjector
     bool press(const KeyChord& chord) override
     {
         EXPECT_TRUE(available) << "key pressed on a display without synthetic input";
-        for (const Key k : chord)
-            if (k == missing)
-                return false;
+        if (missing && std::find(chord.begin(), chord.end(), *missing) != chord.end())
+            return false;
         journal.add(QStringLiteral("down ") + describe(chord));
         return true;
     }
@@ -100,18 +97,7 @@ struct FakeKeys : platform::KeyInjector
     {
         journal.add(QStringLiteral("up ") + describe(chord));
     }
-    Journal& journal;
-    bool available = true;
-    int heldForPolls = 0; // negative: held for ever
-    int modifierPolls = 0;
-    std::optional<Key> missing;
-};
-
-struct FakeNotifier : platform::Notifier
-{
-    explicit FakeNotifier(Journal& j) : journal(j) {}
     void notify(const QString&, const QString&) override { journal.add(QStringLiteral("notify")); }
-    Journal& journal;
 };
 
 // Short pauses, so that most cases run in a few milliseconds.
@@ -119,18 +105,16 @@ constexpr PasteTiming quick{1ms, 1ms, 1ms, 200ms, 1ms};
 
 struct Fixture
 {
-    Journal journal;
-    std::shared_ptr<FakeClipboard> clipboard = std::make_shared<FakeClipboard>(journal);
-    std::shared_ptr<FakeWindows> windows = std::make_shared<FakeWindows>(journal);
-    std::shared_ptr<FakeKeys> keys = std::make_shared<FakeKeys>(journal);
+    std::shared_ptr<FakeDesktop> desktop = std::make_shared<FakeDesktop>();
+    FakeDesktop& fake = *desktop;
+    Journal& journal = desktop->journal;
     std::unique_ptr<PasteSequence> owned;
     PasteSequence& sequence;
     QSignalSpy done;
 
     explicit Fixture(PasteTiming timing = quick)
-        : owned(std::make_unique<PasteSequence>(
-              PasteServices{clipboard, windows, keys, std::make_shared<FakeNotifier>(journal)},
-              timing)),
+        : owned(std::make_unique<PasteSequence>(PasteServices{desktop, desktop, desktop, desktop},
+                                                timing)),
           sequence(*owned), done(owned.get(), &PasteSequence::finished)
     {}
 
@@ -181,7 +165,7 @@ TEST(PasteSequence, RunsItsStepsInOrderWithThePausesBetween)
     EXPECT_GE(at("down Control+V") - at("activate 7"), 199);
     EXPECT_GE(at("up Control+V") - at("down Control+V"), 35);
     EXPECT_GE(at("up Right") - at("down Right"), 35);
-    EXPECT_EQ(f.clipboard->text, QStringLiteral("hello"));
+    EXPECT_EQ(f.fake.text, QStringLiteral("hello"));
     EXPECT_EQ(f.done.count(), 1);
 }
 
@@ -232,14 +216,14 @@ TEST(PasteSequence, PressesThePasteKeysOfTheTargetOrOfTheWindowInFront)
             std::optional<WindowRef> w;
             if (c.wmClass)
                 w = window(3, QString::fromUtf8(c.wmClass));
-            f.windows->front = w;
+            f.fake.front = w;
             ASSERT_TRUE(f.deliverAndWait(QStringLiteral("x"), targeted ? w : std::nullopt));
             QStringList expected{QStringLiteral("clipboard")};
             if (targeted)
                 expected << QStringLiteral("activate 3");
             EXPECT_EQ(f.journal.whats, expected + pasteSteps(QString::fromUtf8(c.chord)));
             const bool primary = qstrcmp(c.chord, "Shift+Insert") == 0;
-            EXPECT_EQ(f.clipboard->primary, primary ? QStringLiteral("x") : QString());
+            EXPECT_EQ(f.fake.primary, primary ? QStringLiteral("x") : QString());
         }
 }
 
@@ -265,14 +249,14 @@ TEST(PasteSequence, AsksForAManualPasteWithoutSyntheticInputOrWithoutThePasteKey
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Fixture f;
-        f.keys->available = c.available;
-        f.keys->missing = c.missing;
+        f.fake.available = c.available;
+        f.fake.missing = c.missing;
         const auto target =
             c.wmClass ? std::optional(window(1, QString::fromUtf8(c.wmClass))) : std::nullopt;
         ASSERT_TRUE(f.deliverAndWait(QStringLiteral("secret"), target));
         EXPECT_EQ(f.journal.whats, QStringList{QStringLiteral("clipboard")} + c.steps +
                                        QStringList{QStringLiteral("notify")});
-        EXPECT_EQ(f.clipboard->text, QStringLiteral("secret"));
+        EXPECT_EQ(f.fake.text, QStringLiteral("secret"));
     }
 }
 
@@ -293,14 +277,14 @@ TEST(PasteSequence, WaitsForModifierKeysToBeLetGoOf)
         timing.modifierPoll = 5ms;
         timing.modifierWaitLimit = 150ms;
         Fixture f(timing);
-        f.keys->heldForPolls = c.heldForPolls;
+        f.fake.heldForPolls = c.heldForPolls;
         ASSERT_TRUE(f.deliverAndWait(QStringLiteral("x"), window(2, QStringLiteral("Zenity"))));
         QStringList expected{QStringLiteral("clipboard"), QStringLiteral("activate 2")};
         if (c.releasedByUs)
             expected << QStringLiteral("release modifiers");
         EXPECT_EQ(f.journal.whats, expected + pasteSteps(QStringLiteral("Control+V")));
         if (c.heldForPolls > 0) {
-            EXPECT_EQ(f.keys->modifierPolls, c.heldForPolls + 1);
+            EXPECT_EQ(f.fake.modifierPolls, c.heldForPolls + 1);
         }
         if (c.releasedByUs) { // gave up only after the limit, not at once
             EXPECT_GE(f.journal.timeOf(QStringLiteral("release modifiers")) -
@@ -325,7 +309,7 @@ TEST(PasteSequence, ANewDeliveryReplacesOneUnderWay)
                   (QStringList{QStringLiteral("clipboard"), QStringLiteral("clipboard"),
                                QStringLiteral("activate 2")} +
                    pasteSteps(QStringLiteral("Shift+Insert"))));
-        EXPECT_EQ(f.clipboard->primary, QStringLiteral("second"));
+        EXPECT_EQ(f.fake.primary, QStringLiteral("second"));
     }
     // While the paste keys are down: they are let go of first, never left stuck.
     {

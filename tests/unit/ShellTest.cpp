@@ -100,8 +100,10 @@ TEST_F(ShellTest, CreationStartsCaptureAndTakesTheHotKey)
     EXPECT_EQ(StatusBarController::shared(), nullptr);
 }
 
-TEST_F(ShellTest, TheHotKeyTogglesANewPopupAtTheCaret)
+TEST_F(ShellTest, TheHotKeyTogglesANewPopupAtTheCaretThatPastesThroughTheDelivery)
 {
+    store.add(ClipItem::create(QStringLiteral("older")));
+    store.add(ClipItem::create(QStringLiteral("newest")));
     auto controller = makeController();
     pressHotkeyAndSettle(*hotkeyBackend);
     QWidget* shown = controller->popupWindow();
@@ -118,19 +120,9 @@ TEST_F(ShellTest, TheHotKeyTogglesANewPopupAtTheCaret)
     // No caret: the pointer stands in; either way the popup stays on the screen.
     caret.reset();
     pressHotkeyAndSettle(*hotkeyBackend);
-    ASSERT_NE(controller->popupWindow(), nullptr);
-    EXPECT_TRUE(QGuiApplication::primaryScreen()->geometry().contains(
-        controller->popupWindow()->geometry()));
-}
-
-TEST_F(ShellTest, ThePickerPastesThroughTheDeliveryAndCloses)
-{
-    store.add(ClipItem::create(QStringLiteral("older")));
-    store.add(ClipItem::create(QStringLiteral("newest")));
-    auto controller = makeController();
-    controller->togglePopupNearCaret();
     QWidget* popup = controller->popupWindow();
     ASSERT_NE(popup, nullptr);
+    EXPECT_TRUE(QGuiApplication::primaryScreen()->geometry().contains(popup->geometry()));
     QTest::keyClick(popup->focusWidget(), Qt::Key_Down);
     QTest::keyClick(popup->focusWidget(), Qt::Key_Return);
     EXPECT_EQ(delivery->delivered, QStringList{QStringLiteral("older")});
