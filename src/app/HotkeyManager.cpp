@@ -3,8 +3,6 @@
 #include "platform/DebugLog.h"
 #include "platform/GlobalHotkey.h"
 
-#include <QList>
-
 namespace quillstow {
 
 HotkeyManager::HotkeyManager(std::unique_ptr<platform::GlobalHotkey> backend)
@@ -17,23 +15,6 @@ HotkeyManager& HotkeyManager::shared()
 {
     static HotkeyManager* manager = new HotkeyManager(platform::createGlobalHotkey());
     return *manager;
-}
-
-quint32 HotkeyManager::signature()
-{
-    return fourCC(QStringLiteral("RORE"));
-}
-
-quint32 HotkeyManager::fourCC(const QString& text)
-{
-    quint32 result = 0;
-    int taken = 0;
-    for (const uint scalar : text.toUcs4()) {
-        if (taken++ == 4)
-            break;
-        result = (result << 8) + scalar;
-    }
-    return result;
 }
 
 bool HotkeyManager::registerHotKey()

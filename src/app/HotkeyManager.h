@@ -15,9 +15,6 @@ class GlobalHotkey;
 class HotkeyManager
 {
 public:
-    // The hot key's signature, "RORE" as a four-character code.
-    static quint32 signature();
-
     // `backend` may be null where the session offers no global shortcuts; then nothing is
     // registered and the tray icon remains the way in.
     explicit HotkeyManager(std::unique_ptr<platform::GlobalHotkey> backend);
@@ -33,9 +30,6 @@ public:
     // Takes the combination once; a failure is logged and the program runs on without it.
     // Returns whether the hot key is in place.
     bool registerHotKey();
-
-    // The first four scalars of `text` packed big-endian into 32 bits.
-    static quint32 fourCC(const QString& text);
 
 private:
     std::unique_ptr<platform::GlobalHotkey> backend_;

@@ -29,7 +29,7 @@ QPalette lightPalette()
 
 } // namespace
 
-TEST(ShortLabel, CountsWholeUnitsBackFromNow)
+TEST(ShortLabel, CountsWholeUnitsBackFromNowAndAWeekOrMoreShowsTheLocalShortDate)
 {
     const double now = 800'000'000.0;
     const struct
@@ -42,17 +42,10 @@ TEST(ShortLabel, CountsWholeUnitsBackFromNow)
     };
     for (const auto& c : cases)
         EXPECT_EQ(shortLabel(now - c.secondsAgo, now), QString::fromUtf8(c.label)) << c.secondsAgo;
-}
-
-TEST(ShortLabel, AWeekOrMoreShowsTheLocalShortDate)
-{
-    const double now = 800'000'000.0;
     const QLocale locale(QLocale::English, QLocale::UnitedStates);
     for (const double ago : {604800.0, 90.0 * 86400}) {
-        const QDate date =
-            QDateTime::fromSecsSinceEpoch(static_cast<qint64>(now - ago + referenceDateOffset))
-                .toLocalTime()
-                .date();
+        const auto seconds = static_cast<qint64>(now - ago + referenceDateOffset);
+        const QDate date = QDateTime::fromSecsSinceEpoch(seconds).toLocalTime().date();
         EXPECT_EQ(shortLabel(now - ago, now, locale), locale.toString(date, QLocale::ShortFormat));
     }
 }
@@ -60,66 +53,53 @@ TEST(ShortLabel, AWeekOrMoreShowsTheLocalShortDate)
 TEST(ClipRow, MetadataLineNamesAgeWordsAndTheSavedMark)
 {
     const double now = 1000.0 + 120;
-    EXPECT_EQ((ClipRowView{item(QStringLiteral("one two three"))}.metadataTexts(now)),
-              (QStringList{QStringLiteral("2m ago"), QStringLiteral("\u00B7"),
-                           QStringLiteral("3 words")}));
-    EXPECT_EQ(
-        (ClipRowView{item(QStringLiteral("word"), false, true)}.metadataTexts(now)),
-        (QStringList{QStringLiteral("2m ago"), QStringLiteral("\u00B7"), QStringLiteral("1 words"),
-                     QStringLiteral("\u00B7"), QStringLiteral("Obsidian")}));
+    const ClipRowView saved{item(QStringLiteral("one two three"), false, true)};
+    EXPECT_EQ(saved.metadataTexts(now).join(u' '),
+              QStringLiteral("2m ago \u00B7 3 words \u00B7 Obsidian"));
+    EXPECT_EQ(ClipRowView{item(QStringLiteral("word"))}.metadataTexts(now).join(u' '),
+              QStringLiteral("2m ago \u00B7 1 words"));
 }
 
-TEST(ClipRow, ButtonsAndBackgroundFollowSelectionAndHoverAndPinningOffersUnpin)
+TEST(ClipRow, ButtonsAndBackgroundFollowSelectionAndHover)
 {
     const QPalette p = lightPalette();
+    using Background = ClipRowView::Background;
     const struct
     {
-        const char* name;
-        bool isPinned, isSelected, isHovered;
-        bool showsButtons;
-        ClipRowView::Background background;
+        bool isSelected, isHovered;
+        Background background;
     } cases[] = {
-        {"plain", false, false, false, false, ClipRowView::Background::clear},
-        {"hovered", false, false, true, true, ClipRowView::Background::hovered},
-        {"selected", false, true, false, true, ClipRowView::Background::selected},
-        {"pinned, selected and hovered", true, true, true, true, ClipRowView::Background::selected},
+        {false, false, Background::clear},
+        {false, true, Background::hovered},
+        {true, true, Background::selected},
     };
     for (const auto& c : cases) {
-        const ClipRowView row{item(QStringLiteral("x"), c.isPinned), c.isSelected, c.isHovered};
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(row.showsActionButtons(), c.showsButtons);
+        SCOPED_TRACE(static_cast<int>(c.background));
+        const ClipRowView row{item(QStringLiteral("x")), c.isSelected, c.isHovered};
+        EXPECT_EQ(row.showsActionButtons(), c.isSelected || c.isHovered);
         EXPECT_EQ(row.background(), c.background);
         if (c.isSelected)
             EXPECT_EQ(row.backgroundColor(p), p.color(QPalette::Highlight));
         else
             EXPECT_EQ(row.backgroundColor(p).alpha() > 0, c.isHovered);
-        const QString pin = c.isPinned ? QStringLiteral("Unpin") : QStringLiteral("Pin");
-        EXPECT_EQ(row.actionButtons()[0].tooltip, pin);
-        EXPECT_EQ(row.contextMenuItems()[1].text, pin);
     }
 }
 
 TEST(ClipRow, PreviewWrapsToTwoLinesAndEndsInAnEllipsis)
 {
     const QFont font = ClipRowView::previewFont();
-    const int width = 200;
-    EXPECT_EQ(previewLines(QStringLiteral("short"), font, width),
-              QStringList{QStringLiteral("short")});
-
+    const QFontMetrics metrics(font);
     const QString longText = QStringLiteral("lorem ipsum dolor sit amet ").repeated(4).trimmed();
-    const QStringList lines = previewLines(longText, font, width);
+    const QStringList lines = previewLines(longText, font, 200);
     ASSERT_EQ(lines.size(), 2);
     EXPECT_TRUE(longText.startsWith(lines[0]));
-    EXPECT_TRUE(lines[1].endsWith(QStringLiteral("\u2026")));
+    EXPECT_TRUE(lines[1].endsWith(u'\u2026'));
     for (const QString& line : lines)
-        EXPECT_LE(QFontMetrics(font).horizontalAdvance(line.trimmed()), width);
-
+        EXPECT_LE(metrics.horizontalAdvance(line.trimmed()), 200);
     // Two lines' worth exactly: no ellipsis.
-    const QStringList fits =
-        previewLines(QStringLiteral("alpha beta gamma"), font,
-                     QFontMetrics(font).horizontalAdvance(QStringLiteral("alpha beta ")) + 1);
-    EXPECT_EQ(fits.size(), 2);
-    EXPECT_FALSE(fits.last().endsWith(QStringLiteral("\u2026")));
+    const int width = metrics.horizontalAdvance(QStringLiteral("alpha beta ")) + 1;
+    EXPECT_EQ(previewLines(QStringLiteral("alpha beta gamma"), font, width),
+              (QStringList{QStringLiteral("alpha beta "), QStringLiteral("gamma")}));
 }
 
 TEST(ClipRow, GeometryMakesRoomForTheMarkAndTheButtonsWithoutRewrapping)
@@ -140,23 +120,6 @@ TEST(ClipRow, GeometryMakesRoomForTheMarkAndTheButtonsWithoutRewrapping)
     EXPECT_TRUE(h.buttons[0].isNull());
     EXPECT_EQ(h.preview.right(), g.preview.right());   // no rewrap when the buttons appear
     EXPECT_GT(h.metadata.right(), g.metadata.right()); // the metadata runs under hidden buttons
-}
-
-TEST(ClipRow, ClicksOnButtonsMapToTheirActions)
-{
-    const QRect rect(0, 0, 460, ClipRowView::height(1));
-    const ClipRowView selected{item(QStringLiteral("x")), true, false};
-    const auto g = selected.geometry(rect, 1);
-    const RowAction expected[] = {RowAction::pin, RowAction::saveToObsidian, RowAction::remove};
-    for (std::size_t i = 0; i < 3; ++i) {
-        const auto hit = selected.buttonAt(rect, 1, g.buttons[i].center());
-        ASSERT_TRUE(hit);
-        EXPECT_EQ(hit->action, expected[i]);
-    }
-    EXPECT_FALSE(selected.buttonAt(rect, 1, g.preview.center()));
-    // Hidden buttons cannot be hit.
-    const ClipRowView idle{selected.item, false, false};
-    EXPECT_FALSE(idle.buttonAt(rect, 1, g.buttons[0].center()));
 }
 
 TEST(ClipRow, RowHeightIsStableWhenButtonsAppear)
@@ -186,17 +149,12 @@ TEST(PickerIcons, AnIconRendersInTheAskedColour)
 {
     const QImage image =
         style::iconPixmap(style::icons::trash, QColor(200, 10, 10), 32, 1.0).toImage();
-    ASSERT_EQ(image.width(), 32);
     int inked = 0;
     for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 32; ++x) {
-            const QColor px = image.pixelColor(x, y);
-            if (px.alpha() > 200) {
-                ++inked;
-                EXPECT_GT(px.red(), 150);
-                EXPECT_LT(px.green(), 60);
-            }
-        }
+        for (int x = 0; x < 32; ++x)
+            if (const QColor px = image.pixelColor(x, y); px.alpha() > 200)
+                inked += px.red() > 150 && px.green() < 60 ? 1 : 1000;
     EXPECT_GT(inked, 32 * 32 / 25);
+    EXPECT_LT(inked, 1000); // every inked pixel is red
     EXPECT_TRUE(style::iconPixmap(QStringLiteral("no-such-icon"), Qt::red, 16, 1.0).isNull());
 }

@@ -22,39 +22,18 @@ struct FakeHotkey : platform::GlobalHotkey
               QString* error) override
     {
         ++grabs;
-        if (!available) {
+        if (!available)
             *error = QStringLiteral("another program holds the combination");
-            return false;
-        }
         key = k;
         modifiers = m;
         press = std::move(onPress);
-        return true;
+        return available;
     }
 };
 
 } // namespace
 
-TEST(HotkeyManager, FourCharacterCodes)
-{
-    const struct
-    {
-        QString text;
-        quint32 code;
-    } cases[] = {
-        {QStringLiteral("RORE"), 0x524F5245},
-        {QStringLiteral("ABCD"), 1094861636},
-        {QStringLiteral("ABCDE"), 1094861636},
-        {QStringLiteral("AB"), 0x4142},
-        {QString(), 0},
-        {QStringLiteral("\u00FF\u00FF\u00FF\u00FF"), 0xFFFFFFFF},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(HotkeyManager::fourCC(c.text), c.code) << c.text.toStdString();
-    EXPECT_EQ(HotkeyManager::signature(), 0x524F5245u);
-}
-
-TEST(HotkeyManager, GrabsSuperShiftVAndCallsTheCurrentCallbackPerPress)
+TEST(HotkeyManager, GrabsSuperShiftVOnceAndCallsTheCurrentCallbackPerPress)
 {
     auto backend = std::make_unique<FakeHotkey>();
     FakeHotkey& fake = *backend;
@@ -64,19 +43,16 @@ TEST(HotkeyManager, GrabsSuperShiftVAndCallsTheCurrentCallbackPerPress)
     EXPECT_EQ(fake.modifiers, Qt::MetaModifier | Qt::ShiftModifier);
 
     fake.press(); // no callback yet: nothing happens
-    int first = 0;
-    int second = 0;
+    QString calls;
     manager.onActivate = [&] {
-        ++first;
+        calls += u'1';
     };
     fake.press();
-    fake.press();
     manager.onActivate = [&] {
-        ++second;
+        calls += u'2';
     };
     fake.press();
-    EXPECT_EQ(first, 2);
-    EXPECT_EQ(second, 1);
+    EXPECT_EQ(calls, QStringLiteral("12"));
     EXPECT_TRUE(manager.registerHotKey());
     EXPECT_EQ(fake.grabs, 1);
 }

@@ -100,8 +100,10 @@ TEST_F(ShellTest, CreationStartsCaptureAndTakesTheHotKey)
     EXPECT_EQ(StatusBarController::shared(), nullptr);
 }
 
-TEST_F(ShellTest, TheHotKeyTogglesANewPopupAtTheCaret)
+TEST_F(ShellTest, TheHotKeyTogglesANewPopupAtTheCaretThatPastesThroughTheDelivery)
 {
+    store.add(ClipItem::create(QStringLiteral("older")));
+    store.add(ClipItem::create(QStringLiteral("newest")));
     auto controller = makeController();
     pressHotkeyAndSettle(*hotkeyBackend);
     QWidget* shown = controller->popupWindow();
@@ -109,7 +111,6 @@ TEST_F(ShellTest, TheHotKeyTogglesANewPopupAtTheCaret)
     const QPointer<QWidget> first(shown);
     EXPECT_TRUE(shown->isVisible());
     EXPECT_EQ(shown->pos(), QPoint(200, 168));
-    EXPECT_EQ(shown->size(), QSize(480, 520));
 
     pressHotkeyAndSettle(*hotkeyBackend);
     EXPECT_EQ(controller->popupWindow(), nullptr);
@@ -119,24 +120,11 @@ TEST_F(ShellTest, TheHotKeyTogglesANewPopupAtTheCaret)
     // No caret: the pointer stands in; either way the popup stays on the screen.
     caret.reset();
     pressHotkeyAndSettle(*hotkeyBackend);
-    QWidget* again = controller->popupWindow();
-    ASSERT_NE(again, nullptr);
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    EXPECT_TRUE(screen.contains(again->geometry()));
-}
-
-TEST_F(ShellTest, ThePickerPastesThroughTheDeliveryAndCloses)
-{
-    store.add(ClipItem::create(QStringLiteral("older")));
-    store.add(ClipItem::create(QStringLiteral("newest")));
-    auto controller = makeController();
-    controller->togglePopupNearCaret();
     QWidget* popup = controller->popupWindow();
     ASSERT_NE(popup, nullptr);
-    QWidget* focus = popup->focusWidget();
-    QWidget* target = focus != nullptr ? focus : popup;
-    QTest::keyClick(target, Qt::Key_Down);
-    QTest::keyClick(target, Qt::Key_Return);
+    EXPECT_TRUE(QGuiApplication::primaryScreen()->geometry().contains(popup->geometry()));
+    QTest::keyClick(popup->focusWidget(), Qt::Key_Down);
+    QTest::keyClick(popup->focusWidget(), Qt::Key_Return);
     EXPECT_EQ(delivery->delivered, QStringList{QStringLiteral("older")});
     EXPECT_EQ(controller->popupWindow(), nullptr);
 }
@@ -148,25 +136,14 @@ TEST_F(ShellTest, TheSettingsWindowIsReusedWhileOpenAndRecreatedAfterClosing)
     QWidget* window = controller->settingsWindow();
     ASSERT_NE(window, nullptr);
     const QPointer<QWidget> first(window);
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Quillstow Settings"));
     controller->openSettings();
     EXPECT_EQ(controller->settingsWindow(), window);
     window->close();
     QTest::qWait(10);
     EXPECT_TRUE(first.isNull());
     controller->openSettings();
-    QWidget* second = controller->settingsWindow();
-    ASSERT_NE(second, nullptr);
-    EXPECT_TRUE(second->isVisible());
-}
-
-TEST(AppDelegate, TheAlertTextEndsWithTheProgramsPath)
-{
-    const QString text = AppDelegate::alertText(QStringLiteral("/usr/bin/quillstow"));
-    EXPECT_TRUE(
-        text.startsWith(QStringLiteral("Quillstow needs Accessibility to paste items.\n\n")));
-    EXPECT_TRUE(text.endsWith(QStringLiteral(":\n\n/usr/bin/quillstow")));
-    EXPECT_TRUE(text.contains(QStringLiteral("XTEST")));
+    ASSERT_NE(controller->settingsWindow(), nullptr);
+    EXPECT_TRUE(controller->settingsWindow()->isVisible());
 }
 
 TEST(AppDelegate, AlertsOnceHalfASecondAfterStartOnlyWithoutSyntheticInput)
@@ -184,12 +161,13 @@ TEST(AppDelegate, AlertsOnceHalfASecondAfterStartOnlyWithoutSyntheticInput)
                 return available;
             });
         QSignalSpy due(&delegate, &AppDelegate::accessibilityAlertDue);
-        // Dismiss the modal alert with "Later" as soon as it shows.
+        // Answers the modal alert with "Later" as soon as it shows.
         QTimer closer;
         QObject::connect(&closer, &QTimer::timeout, [] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                EXPECT_EQ(box->text(), AppDelegate::alertTitle);
-                EXPECT_EQ(box->buttons().size(), 2);
+                // It names the program to start again once synthetic input is on.
+                EXPECT_TRUE(box->informativeText().endsWith(
+                    u'\n' + QCoreApplication::applicationFilePath()));
                 box->reject();
             }
         });
@@ -199,16 +177,13 @@ TEST(AppDelegate, AlertsOnceHalfASecondAfterStartOnlyWithoutSyntheticInput)
         delegate.applicationDidFinishLaunching();
         EXPECT_EQ(controllers, 1);
         EXPECT_FALSE(QApplication::quitOnLastWindowClosed());
-        if (available) {
-            QTest::qWait(800);
-            EXPECT_EQ(due.count(), 0);
-        } else {
-            EXPECT_EQ(due.count(), 0); // not at once
+        EXPECT_EQ(due.count(), 0); // not at once
+        if (!available) {
             ASSERT_TRUE(due.wait(2000));
             EXPECT_GE(clock.elapsed(), 450);
-            QTest::qWait(700);
-            EXPECT_EQ(due.count(), 1);
         }
+        QTest::qWait(700);
+        EXPECT_EQ(due.count(), available ? 0 : 1);
         EXPECT_EQ(checks, 1);
     }
 }
@@ -266,8 +241,7 @@ TEST_F(ShellTest, TheFailedSaveAlertAndTheClearQuestionOutliveThePicker)
         EXPECT_EQ(controller->popupWindow(), nullptr);
         ASSERT_FALSE(watch.isNull());
         EXPECT_TRUE(box->isVisible());
-        if (QString::fromUtf8(c.box) == QStringLiteral("saveFailedAlert")) {
-            EXPECT_EQ(box->text(), QStringLiteral("Save Failed"));
+        if (qstrcmp(c.box, "saveFailedAlert") == 0) { // says why
             EXPECT_EQ(box->informativeText(), ObsidianError::noVaultConfigured().description);
         }
         QAbstractButton* answer = c.answer(*box);
