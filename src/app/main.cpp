@@ -147,8 +147,11 @@ int main(int argc, char* argv[])
         if (StatusBarController* controller = delegate.statusBarController())
             controller->togglePopupNearCaret();
     };
-    QObject::connect(&instance, &SingleInstance::showRequested, &delegate, show);
-    QObject::connect(&instance, &SingleInstance::toggleRequested, &delegate, toggle);
+    // Queued: the caller has its answer before the picker is built.
+    QObject::connect(&instance, &SingleInstance::showRequested, &delegate, show,
+                     Qt::QueuedConnection);
+    QObject::connect(&instance, &SingleInstance::toggleRequested, &delegate, toggle,
+                     Qt::QueuedConnection);
     // After the answer has gone out, as the tray menu's Quit does.
     QObject::connect(&instance, &SingleInstance::quitRequested, &app,
                      [] { QTimer::singleShot(0, qApp, &QCoreApplication::quit); });
