@@ -11,10 +11,11 @@ namespace {
 QList<QCommandLineOption> qtOptions()
 {
     QList<QCommandLineOption> options;
-    for (const char* name : {"platform", "platformpluginpath", "platformtheme", "plugin",
-                             "display", "qwindowgeometry", "qwindowtitle", "qwindowicon",
-                             "geometry", "style", "stylesheet", "session", "title"})
-        options.append(QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")));
+    for (const char* name :
+         {"platform", "platformpluginpath", "platformtheme", "plugin", "display", "qwindowgeometry",
+          "qwindowtitle", "qwindowicon", "geometry", "style", "stylesheet", "session", "title"})
+        options.append(
+            QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")));
     for (const char* name : {"reverse", "nograb", "dograb", "sync", "widgetcount"})
         options.append(QCommandLineOption(QString::fromLatin1(name)));
     for (QCommandLineOption& option : options)
@@ -61,8 +62,7 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     parser.addOptions({help, version, show, toggle, quit});
     parser.addOptions(qtOptions());
 
-    const QString usage =
-        QStringLiteral("\nTry 'quillstow --help' for the options.\n");
+    const QString usage = QStringLiteral("\nTry 'quillstow --help' for the options.\n");
     if (!parser.parse(arguments))
         return exitWith(QStringLiteral("quillstow: ") + parser.errorText() + usage, true,
                         usageError);
@@ -95,9 +95,9 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         }
     }
     if (given > 1)
-        return exitWith(
-            QStringLiteral("quillstow: --show, --toggle and --quit go one at a time.") + usage,
-            true, usageError);
+        return exitWith(QStringLiteral("quillstow: --show, --toggle and --quit go one at a time.") +
+                            usage,
+                        true, usageError);
     return line;
 }
 

@@ -9,8 +9,8 @@ QString startupNotice(bool trayAvailable, const QString& hotkeyFailure)
         return {};
     const QString noTray = QStringLiteral("This desktop has no system tray, so Quillstow shows "
                                           "no icon. It keeps running.");
-    const QString noHotkey = QStringLiteral("Super+Shift+V could not be taken: %1.")
-                                 .arg(hotkeyFailure);
+    const QString noHotkey =
+        QStringLiteral("Super+Shift+V could not be taken: %1.").arg(hotkeyFailure);
     if (!trayAvailable && hotkey)
         return noTray + QStringLiteral(" Open the picker with Super+Shift+V or by running "
                                        "\"quillstow --show\".");

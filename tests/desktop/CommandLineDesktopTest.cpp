@@ -142,8 +142,7 @@ public:
     }
     bool waitForExit(int timeoutMs = 5000)
     {
-        return QTest::qWaitFor([&] { return process_.state() == QProcess::NotRunning; },
-                               timeoutMs);
+        return QTest::qWaitFor([&] { return process_.state() == QProcess::NotRunning; }, timeoutMs);
     }
     int exitCode() const { return process_.exitCode(); }
 
@@ -207,7 +206,8 @@ TEST(CommandLineDesktop, ALaterLaunchShowsTogglesAndEndsTheRunningInstance)
     EXPECT_TRUE(running.running());
 
     // With the tray and the hot key in place there is nothing to tell at start-up.
-    EXPECT_FALSE(notices.seen().contains(QStringLiteral("Super+Shift+V"))) << notices.seen().toStdString();
+    EXPECT_FALSE(notices.seen().contains(QStringLiteral("Super+Shift+V")))
+        << notices.seen().toStdString();
 
     // --quit returns once the instance is gone.
     const Outcome quit = launch({QStringLiteral("--quit")});
@@ -234,9 +234,9 @@ TEST(CommandLineDesktop, AHotKeyHeldByAnotherProgramIsToldOnceAtStartUp)
     xcb_connection_t* other = xcb_connect(nullptr, nullptr);
     ASSERT_FALSE(xcb_connection_has_error(other));
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(other)).data->root;
-    ASSERT_EQ(xcb_request_check(other, xcb_grab_key_checked(
-                                           other, 0, root, XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_4,
-                                           55, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)),
+    ASSERT_EQ(xcb_request_check(
+                  other, xcb_grab_key_checked(other, 0, root, XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_4,
+                                              55, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)),
               nullptr);
 
     NotifyMonitor notices;

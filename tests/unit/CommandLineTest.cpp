@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+
 #include "app/StartupNotice.h"
 #include "support/TestSupport.h"
 
@@ -24,23 +25,38 @@ TEST(CommandLine, EachArgumentListGivesOneRequest)
         {{QStringLiteral("--show"), QStringLiteral("--show")}, Action::Show, 0, false, {}},
         {{QStringLiteral("--help")}, Action::Exit, 0, false, QStringLiteral("--toggle")},
         {{QStringLiteral("-h")}, Action::Exit, 0, false, QStringLiteral("Usage: quillstow")},
-        {{QStringLiteral("--version")}, Action::Exit, 0, false,
+        {{QStringLiteral("--version")},
+         Action::Exit,
+         0,
+         false,
          QStringLiteral("quillstow " QUILLSTOW_VERSION "\n")},
         {{QStringLiteral("-v")}, Action::Exit, 0, false, QStringLiteral("quillstow ")},
         // Help wins over a request given with it.
-        {{QStringLiteral("--quit"), QStringLiteral("--help")}, Action::Exit, 0, false,
+        {{QStringLiteral("--quit"), QStringLiteral("--help")},
+         Action::Exit,
+         0,
+         false,
          QStringLiteral("--quit")},
         {{QStringLiteral("--bogus")}, Action::Exit, 2, true, QStringLiteral("'bogus'")},
         {{QStringLiteral("-x")}, Action::Exit, 2, true, QStringLiteral("'x'")},
         {{QStringLiteral("--show=now")}, Action::Exit, 2, true, QStringLiteral("show")},
         {{QStringLiteral("somefile")}, Action::Exit, 2, true, QStringLiteral("'somefile'")},
-        {{QStringLiteral("--show"), QStringLiteral("--quit")}, Action::Exit, 2, true,
+        {{QStringLiteral("--show"), QStringLiteral("--quit")},
+         Action::Exit,
+         2,
+         true,
          QStringLiteral("one at a time")},
         // Qt's own display options belong to the application object.
         {{QStringLiteral("-platform"), QStringLiteral("xcb"), QStringLiteral("--toggle")},
-         Action::Toggle, 0, false, {}},
+         Action::Toggle,
+         0,
+         false,
+         {}},
         {{QStringLiteral("-display"), QStringLiteral(":1"), QStringLiteral("-reverse")},
-         Action::Start, 0, false, {}},
+         Action::Start,
+         0,
+         false,
+         {}},
     };
     for (const auto& c : cases) {
         const CommandLine line =
