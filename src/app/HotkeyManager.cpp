@@ -22,6 +22,7 @@ bool HotkeyManager::registerHotKey()
     if (registered_)
         return true;
     if (!backend_) {
+        failure_ = QStringLiteral("this session offers no global shortcuts");
         debuglog::write(
             QStringLiteral("HotkeyManager: no global shortcut service in this session"));
         return false;
@@ -35,6 +36,7 @@ bool HotkeyManager::registerHotKey()
                 onActivate();
         },
         &error);
+    failure_ = registered_ ? QString() : error;
     if (!registered_)
         debuglog::write(QStringLiteral("HotkeyManager: Super+Shift+V not registered: ") + error);
     return registered_;

@@ -30,10 +30,14 @@ public:
     // Takes the combination once; a failure is logged and the program runs on without it.
     // Returns whether the hot key is in place.
     bool registerHotKey();
+    // Why the last registerHotKey() failed, in words for the user; empty when it is in place or
+    // was never tried.
+    QString failure() const { return failure_; }
 
 private:
     std::unique_ptr<platform::GlobalHotkey> backend_;
     bool registered_ = false;
+    QString failure_;
 };
 
 } // namespace quillstow

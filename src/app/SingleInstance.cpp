@@ -3,9 +3,12 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTextStream>
+#include <QThread>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -17,6 +20,7 @@ namespace quillstow {
 namespace {
 
 const QString objectPath = QStringLiteral("/Quillstow");
+constexpr int retryPauseMs = 50;
 
 } // namespace
 
@@ -72,36 +76,82 @@ QString SingleInstance::defaultFolder()
 
 bool SingleInstance::claim()
 {
+    if (!lock())
+        return false;
+    listen();
+    return true;
+}
+
+bool SingleInstance::lock()
+{
     bool locked = lock_.tryLock(0);
     // A holder keeps the file locked while it lives; a damaged file nobody holds would
     // otherwise block every start, as its unreadable holder never counts as gone.
     if (!locked && lock_.error() == QLockFile::LockFailedError && lock_.removeStaleLockFile())
         locked = lock_.tryLock(0);
-    if (!locked)
-        return false;
+    return locked;
+}
+
+void SingleInstance::unlock()
+{
+    lock_.unlock();
+}
+
+void SingleInstance::listen()
+{
     // Without a session bus we are still the one instance; later launches just cannot reach us.
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected()) {
         bus.registerObject(objectPath, this, QDBusConnection::ExportScriptableSlots);
         bus.registerService(serviceName);
     }
-    return true;
 }
 
 bool SingleInstance::notifyRunning(int timeoutMs)
 {
+    return send(Request::Show, timeoutMs);
+}
+
+bool SingleInstance::send(Request request, int timeoutMs)
+{
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return false;
+    QString method = QStringLiteral("ShowPicker");
+    if (request == Request::Toggle)
+        method = QStringLiteral("TogglePicker");
+    else if (request == Request::Quit)
+        method = QStringLiteral("Quit");
     const QDBusMessage call = QDBusMessage::createMethodCall(
-        serviceName, objectPath, QStringLiteral("org.quillstow.Quillstow"),
-        QStringLiteral("ShowPicker"));
-    return bus.call(call, QDBus::Block, timeoutMs).type() == QDBusMessage::ReplyMessage;
+        serviceName, objectPath, QStringLiteral("org.quillstow.Quillstow"), method);
+    // An instance that has just taken the lock is on the bus a moment later.
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        const int left = timeoutMs - static_cast<int>(waited.elapsed());
+        const QDBusMessage reply = bus.call(call, QDBus::Block, std::max(left, 1));
+        if (reply.type() == QDBusMessage::ReplyMessage)
+            return true;
+        if (reply.errorName() != QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown") ||
+            left <= retryPauseMs)
+            return false;
+        QThread::msleep(retryPauseMs);
+    }
 }
 
 void SingleInstance::ShowPicker()
 {
     Q_EMIT showRequested();
+}
+
+void SingleInstance::TogglePicker()
+{
+    Q_EMIT toggleRequested();
+}
+
+void SingleInstance::Quit()
+{
+    Q_EMIT quitRequested();
 }
 
 } // namespace quillstow

@@ -7,8 +7,8 @@
 namespace quillstow {
 
 // One Quillstow per user: the first launch holds a lock in the user's runtime folder and answers
-// on the session bus; a later launch finds the lock, asks the running one to show the picker,
-// and exits instead of starting a second history writer.
+// on the session bus; a later launch finds the lock, sends the running one its request (show or
+// toggle the picker, or quit), and exits instead of starting a second history writer.
 class SingleInstance : public QObject
 {
     Q_OBJECT
@@ -16,6 +16,14 @@ class SingleInstance : public QObject
 
 public:
     static inline const QString serviceName = QStringLiteral("org.quillstow.Quillstow");
+
+    // What a later launch asks of the running instance.
+    enum class Request
+    {
+        Show,
+        Toggle,
+        Quit,
+    };
 
     // `folder` is private to the user (normally the runtime folder).
     explicit SingleInstance(const QString& folder, QObject* parent = nullptr);
@@ -31,15 +39,29 @@ public:
     // True when this process is now the one instance. A lock file that no live process holds,
     // whatever it contains, is taken over.
     bool claim();
+    // claim() in two steps: the lock alone (no application object is needed for it), then the
+    // answer on the session bus once the application exists.
+    bool lock();
+    void listen();
+    // Gives the lock up, for a launch that only looked whether one runs.
+    void unlock();
+
     // Asks the running instance to show the picker; false when none answered in time.
     bool notifyRunning(int timeoutMs = 1000);
+    // Sends `request` to the running instance; false when none answered in time.
+    bool send(Request request, int timeoutMs = 1000);
 
 public Q_SLOTS:
     // Called over the session bus by a later launch.
     Q_SCRIPTABLE void ShowPicker();
+    Q_SCRIPTABLE void TogglePicker();
+    // Answered before the instance ends: the caller learns it was heard.
+    Q_SCRIPTABLE void Quit();
 
 Q_SIGNALS:
     void showRequested();
+    void toggleRequested();
+    void quitRequested();
 
 private:
     QLockFile lock_;

@@ -1,36 +1,108 @@
 #include "app/AppDelegate.h"
 #include "app/CaretLocator.h"
+#include "app/CommandLine.h"
 #include "app/HotkeyManager.h"
 #include "app/SingleInstance.h"
+#include "app/StartupNotice.h"
 #include "app/StatusBarController.h"
 #include "capture/ClipboardMonitor.h"
 #include "history/HistoryStore.h"
 #include "picker/PasteSequence.h"
+#include "platform/DebugLog.h"
 #include "platform/Desktop.h"
+#include "platform/Notifier.h"
 #include "vault/ObsidianService.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QSystemTrayIcon>
 #include <QTextStream>
+#include <QThread>
 #include <QTimer>
 
 using namespace quillstow;
 
+namespace {
+
+// How long --quit waits for the running instance to end.
+constexpr int quitWaitMs = 5000;
+// A panel started with the session may come up a moment after Quillstow: the tray is looked
+// for once things have settled.
+constexpr int noticeDelayMs = 2000;
+
+QStringList argumentList(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+
+SingleInstance::Request requestFor(CommandLine::Action action)
+{
+    switch (action) {
+    case CommandLine::Action::Toggle:
+        return SingleInstance::Request::Toggle;
+    case CommandLine::Action::Quit:
+        return SingleInstance::Request::Quit;
+    default:
+        return SingleInstance::Request::Show;
+    }
+}
+
+// The launch that finds Quillstow running: hands it the request over the session bus and exits.
+// Only a core application: no display connection, no widget.
+int sendToRunning(int argc, char* argv[], SingleInstance& instance, CommandLine::Action action)
+{
+    QCoreApplication app(argc, argv);
+    if (!instance.send(requestFor(action))) {
+        QTextStream(stderr) << "Quillstow is already running, but did not answer.\n";
+        return 1;
+    }
+    if (action != CommandLine::Action::Quit)
+        return 0;
+    // Done when the instance has let go of its lock, so that a start right after finds none.
+    QElapsedTimer waited;
+    waited.start();
+    while (!instance.lock()) {
+        if (waited.elapsed() > quitWaitMs) {
+            QTextStream(stderr) << "Quillstow was asked to quit but is still running.\n";
+            return 1;
+        }
+        QThread::msleep(50);
+    }
+    instance.unlock();
+    return 0;
+}
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
+    // Read before any application object: --help needs no display, and a launch that only
+    // talks to the running instance creates no window.
+    const CommandLine line = CommandLine::parse(argumentList(argc, argv));
+    if (line.action == CommandLine::Action::Exit) {
+        QTextStream(line.outputIsError ? stderr : stdout) << line.output;
+        return line.exitStatus;
+    }
+
+    // One history writer per user: a later launch hands its request to the running one.
+    SingleInstance instance(SingleInstance::defaultFolder());
+    if (!instance.lock())
+        return sendToRunning(argc, argv, instance, line.action);
+    if (line.action == CommandLine::Action::Quit) {
+        instance.unlock();
+        QTextStream(stderr) << "Quillstow is not running.\n";
+        return 1;
+    }
+
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Quillstow"));
     QApplication::setApplicationName(QStringLiteral("Quillstow"));
     QApplication::setDesktopFileName(QStringLiteral("quillstow"));
     QApplication::setQuitOnLastWindowClosed(false);
-
-    // One history writer per user: a second launch shows the running one's picker.
-    SingleInstance instance(SingleInstance::defaultFolder());
-    if (!instance.claim()) {
-        if (instance.notifyRunning())
-            return 0;
-        QTextStream(stderr) << "Quillstow is already running, but did not answer.\n";
-        return 1;
-    }
+    instance.listen();
 
     CaretLocator caret;
     AppDelegate delegate(
@@ -67,9 +139,36 @@ int main(int argc, char* argv[])
     // Once the tray icon is up: connecting to the accessibility bus takes a few milliseconds.
     constexpr int followFocusDelayMs = 300;
     QTimer::singleShot(followFocusDelayMs, &delegate, [&caret] { caret.followFocus(); });
-    QObject::connect(&instance, &SingleInstance::showRequested, &delegate, [&delegate] {
+    const auto show = [&delegate] {
         if (StatusBarController* controller = delegate.statusBarController())
             controller->showPopupNearCaret();
+    };
+    const auto toggle = [&delegate] {
+        if (StatusBarController* controller = delegate.statusBarController())
+            controller->togglePopupNearCaret();
+    };
+    // Queued: the caller has its answer before the picker is built.
+    QObject::connect(&instance, &SingleInstance::showRequested, &delegate, show,
+                     Qt::QueuedConnection);
+    QObject::connect(&instance, &SingleInstance::toggleRequested, &delegate, toggle,
+                     Qt::QueuedConnection);
+    // After the answer has gone out, as the tray menu's Quit does.
+    QObject::connect(&instance, &SingleInstance::quitRequested, &app,
+                     [] { QTimer::singleShot(0, qApp, &QCoreApplication::quit); });
+    // Started by --show or --toggle: the picker comes up once the program is.
+    if (line.action == CommandLine::Action::Show)
+        QTimer::singleShot(0, &delegate, show);
+    else if (line.action == CommandLine::Action::Toggle)
+        QTimer::singleShot(0, &delegate, toggle);
+
+    // Told once when the tray icon or the hot key is missing, with the way that is left.
+    QTimer::singleShot(noticeDelayMs, &delegate, [] {
+        const QString notice = startupNotice(QSystemTrayIcon::isSystemTrayAvailable(),
+                                             HotkeyManager::shared().failure());
+        if (notice.isEmpty())
+            return;
+        debuglog::write(QStringLiteral("Start-up notice: ") + notice);
+        platform::createNotifier()->notify(QStringLiteral("Quillstow"), notice);
     });
     return QApplication::exec();
 }

@@ -65,8 +65,10 @@ TEST(HotkeyManager, AFailedGrabIsLoggedAndTheProgramRunsOn)
     backend->available = false;
     HotkeyManager manager(std::move(backend));
     EXPECT_FALSE(manager.registerHotKey());
+    EXPECT_EQ(manager.failure(), QStringLiteral("another program holds the combination"));
     HotkeyManager none(nullptr);
     EXPECT_FALSE(none.registerHotKey());
+    EXPECT_EQ(none.failure(), QStringLiteral("this session offers no global shortcuts"));
     EXPECT_EQ(
         test::readFile(dir.filePath(QStringLiteral("log"))),
         QByteArray("HotkeyManager: Super+Shift+V not registered: another program holds the "

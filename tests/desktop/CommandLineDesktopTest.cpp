@@ -1,0 +1,279 @@
+// The real program's command line on the private desktop: a running instance shown, toggled and
+// ended from a second launch, a start by --show, the mistakes, and the start-up notices.
+#include "support/TestSupport.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSystemTrayIcon>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+
+namespace {
+
+const QString program = QStringLiteral(QUILLSTOW_PROGRAM);
+
+struct Outcome
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+Outcome launch(const QStringList& args)
+{
+    QProcess p;
+    p.start(program, args);
+    Outcome run;
+    if (!p.waitForFinished(10000)) {
+        p.kill();
+        p.waitForFinished(3000);
+        return run;
+    }
+    run.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    run.out = QString::fromUtf8(p.readAllStandardOutput());
+    run.err = QString::fromUtf8(p.readAllStandardError());
+    return run;
+}
+
+QString xdotool(const QStringList& args)
+{
+    QProcess p;
+    p.start(QStringLiteral("xdotool"), args);
+    p.waitForFinished(10000);
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+// The tray icon's window is called "Quillstow" too: the picker is the visible one of its size.
+bool pickerShown()
+{
+    const QStringList ids = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                     QStringLiteral("--name"), QStringLiteral("^Quillstow$")})
+                                .split(u'\n', Qt::SkipEmptyParts);
+    for (const QString& id : ids) {
+        const auto size = QRegularExpression(QStringLiteral("Geometry: (\\d+)x(\\d+)"))
+                              .match(xdotool({QStringLiteral("getwindowgeometry"), id}));
+        if (size.hasMatch() && size.captured(1).toInt() >= 200)
+            return true;
+    }
+    return false;
+}
+
+bool waitForPicker(bool shown, int timeoutMs = 5000)
+{
+    return QTest::qWaitFor([&] { return pickerShown() == shown; }, timeoutMs);
+}
+
+// Everything said to the notification service on the session bus from now on.
+class NotifyMonitor
+{
+public:
+    NotifyMonitor()
+    {
+        monitor_.start(
+            QStringLiteral("dbus-monitor"),
+            {QStringLiteral("--session"),
+             QStringLiteral("interface='org.freedesktop.Notifications',member='Notify'")});
+        monitor_.waitForStarted(5000);
+        QTest::qWait(300); // let it subscribe
+    }
+    ~NotifyMonitor()
+    {
+        monitor_.kill();
+        monitor_.waitForFinished(3000);
+    }
+    NotifyMonitor(const NotifyMonitor&) = delete;
+    NotifyMonitor& operator=(const NotifyMonitor&) = delete;
+
+    QString seen()
+    {
+        seen_ += QString::fromUtf8(monitor_.readAllStandardOutput());
+        return seen_;
+    }
+    bool waitFor(const QString& text, int timeoutMs = 8000)
+    {
+        return QTest::qWaitFor([&] { return seen().contains(text); }, timeoutMs);
+    }
+
+private:
+    QProcess monitor_;
+    QString seen_;
+};
+
+// The program started for a test, ended by its process id if the test has not ended it.
+class Instance
+{
+public:
+    explicit Instance(const QStringList& args = {})
+    {
+        process_.start(program, args);
+        process_.waitForStarted(10000);
+    }
+    ~Instance()
+    {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.terminate();
+            if (!process_.waitForFinished(3000)) {
+                process_.kill();
+                process_.waitForFinished(3000);
+            }
+        }
+    }
+    Instance(const Instance&) = delete;
+    Instance& operator=(const Instance&) = delete;
+
+    bool running() const { return process_.state() == QProcess::Running; }
+    // Up and answering on the bus: a second launch finds it.
+    bool waitUntilUp()
+    {
+        return QTest::qWaitFor(
+            [] {
+                QProcess p;
+                p.start(QStringLiteral("dbus-send"),
+                        {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                         QStringLiteral("--dest=org.freedesktop.DBus"),
+                         QStringLiteral("/org/freedesktop/DBus"),
+                         QStringLiteral("org.freedesktop.DBus.NameHasOwner"),
+                         QStringLiteral("string:org.quillstow.Quillstow")});
+                p.waitForFinished(5000);
+                return p.readAllStandardOutput().contains("boolean true");
+            },
+            10000);
+    }
+    bool waitForExit(int timeoutMs = 5000)
+    {
+        return QTest::qWaitFor([&] { return process_.state() == QProcess::NotRunning; }, timeoutMs);
+    }
+    int exitCode() const { return process_.exitCode(); }
+
+private:
+    QProcess process_;
+};
+
+} // namespace
+
+TEST(CommandLineDesktop, HelpVersionAndMistakesAnswerAtOnce)
+{
+    const Outcome help = launch({QStringLiteral("--help")});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: quillstow"))) << help.out.toStdString();
+    for (const char* option : {"--show", "--toggle", "--quit", "--version"})
+        EXPECT_TRUE(help.out.contains(QString::fromLatin1(option))) << option;
+
+    const Outcome version = launch({QStringLiteral("--version")});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(version.out.startsWith(QStringLiteral("quillstow "))) << version.out.toStdString();
+
+    const Outcome unknown = launch({QStringLiteral("--frobnicate")});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_TRUE(unknown.err.contains(QStringLiteral("frobnicate"))) << unknown.err.toStdString();
+    EXPECT_TRUE(unknown.out.isEmpty());
+
+    const Outcome quit = launch({QStringLiteral("--quit")});
+    EXPECT_EQ(quit.status, 1);
+    EXPECT_TRUE(quit.err.contains(QStringLiteral("not running"))) << quit.err.toStdString();
+    // None of these started the program.
+    EXPECT_FALSE(pickerShown());
+}
+
+TEST(CommandLineDesktop, ALaterLaunchShowsTogglesAndEndsTheRunningInstance)
+{
+    NotifyMonitor notices;
+    Instance running;
+    ASSERT_TRUE(running.waitUntilUp());
+    ASSERT_FALSE(pickerShown());
+
+    const struct
+    {
+        QStringList args;
+        bool shownAfter;
+    } steps[] = {
+        {{QStringLiteral("--toggle")}, true},
+        {{QStringLiteral("--toggle")}, false},
+        {{QStringLiteral("--show")}, true},
+        {{QStringLiteral("--show")}, true}, // shown stays shown
+        {{QStringLiteral("--toggle")}, false},
+        {{}, true}, // a plain second launch shows the picker, as before
+    };
+    for (const auto& step : steps) {
+        const QString name = step.args.join(u' ');
+        const Outcome run = launch(step.args);
+        EXPECT_EQ(run.status, 0) << name.toStdString() << ": " << run.err.toStdString();
+        EXPECT_TRUE(waitForPicker(step.shownAfter)) << name.toStdString();
+        QTest::qWait(300); // a stray second toggle would show by now
+        EXPECT_EQ(pickerShown(), step.shownAfter) << name.toStdString();
+    }
+    EXPECT_TRUE(running.running());
+
+    // With the tray and the hot key in place there is nothing to tell at start-up.
+    EXPECT_FALSE(notices.seen().contains(QStringLiteral("Super+Shift+V")))
+        << notices.seen().toStdString();
+
+    // --quit returns once the instance is gone.
+    const Outcome quit = launch({QStringLiteral("--quit")});
+    EXPECT_EQ(quit.status, 0) << quit.err.toStdString();
+    EXPECT_TRUE(running.waitForExit(1000));
+    EXPECT_EQ(running.exitCode(), 0);
+    EXPECT_FALSE(pickerShown());
+}
+
+TEST(CommandLineDesktop, ShowWithNoneRunningStartsItWithThePickerShown)
+{
+    for (const QString& option : {QStringLiteral("--show"), QStringLiteral("--toggle")}) {
+        Instance started({option});
+        EXPECT_TRUE(waitForPicker(true, 10000)) << option.toStdString();
+        EXPECT_TRUE(started.running()) << option.toStdString();
+        EXPECT_EQ(launch({QStringLiteral("--quit")}).status, 0);
+        EXPECT_TRUE(started.waitForExit()) << option.toStdString();
+    }
+}
+
+TEST(CommandLineDesktop, AHotKeyHeldByAnotherProgramIsToldOnceAtStartUp)
+{
+    // Another client holds Super+Shift+V first (keycode 55 is V in the test server's keymap).
+    xcb_connection_t* other = xcb_connect(nullptr, nullptr);
+    ASSERT_FALSE(xcb_connection_has_error(other));
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(other)).data->root;
+    ASSERT_EQ(xcb_request_check(
+                  other, xcb_grab_key_checked(other, 0, root, XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_4,
+                                              55, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)),
+              nullptr);
+
+    NotifyMonitor notices;
+    Instance running;
+    const QString told = QStringLiteral(
+        "Super+Shift+V could not be taken: another program holds the combination. Open the "
+        "picker from the tray icon");
+    EXPECT_TRUE(notices.waitFor(told)) << notices.seen().toStdString();
+    QTest::qWait(2500);
+    EXPECT_EQ(notices.seen().count(QStringLiteral("could not be taken")), 1);
+
+    // The way the notice names works.
+    EXPECT_EQ(launch({QStringLiteral("--show")}).status, 0);
+    EXPECT_TRUE(waitForPicker(true));
+    EXPECT_EQ(launch({QStringLiteral("--quit")}).status, 0);
+    EXPECT_TRUE(running.waitForExit());
+    xcb_disconnect(other);
+}
+
+// Run on a desktop without a tray (TESTBED_TRAY=0), as on stock GNOME.
+TEST(CommandLineNoTray, TheNoticeSaysHowToOpenThePickerAndTheProgramRunsOn)
+{
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        GTEST_SKIP() << "this desktop has a tray";
+    NotifyMonitor notices;
+    Instance running;
+    EXPECT_TRUE(notices.waitFor(QStringLiteral("no system tray"))) << notices.seen().toStdString();
+    EXPECT_TRUE(notices.seen().contains(QStringLiteral("with Super+Shift+V or by running")));
+    EXPECT_TRUE(notices.seen().contains(QStringLiteral("quillstow --show")));
+    QTest::qWait(2500);
+    EXPECT_EQ(notices.seen().count(QStringLiteral("no system tray")), 1);
+
+    EXPECT_TRUE(running.running());
+    xdotool({QStringLiteral("key"), QStringLiteral("super+shift+v")});
+    EXPECT_TRUE(waitForPicker(true)) << "the hot key opens the picker";
+    EXPECT_EQ(launch({QStringLiteral("--toggle")}).status, 0);
+    EXPECT_TRUE(waitForPicker(false));
+    EXPECT_EQ(launch({QStringLiteral("--quit")}).status, 0);
+    EXPECT_TRUE(running.waitForExit());
+}
