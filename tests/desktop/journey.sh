@@ -169,8 +169,11 @@ xdotool key --window "$(xdotool search --name '^Quillstow Settings$' | head -n1)
 xdotool windowclose "$(xdotool search --name '^Quillstow Settings$' | head -n1)" 2>/dev/null
 
 before=$(stored_count)
+wait_until 3 sh -c "! xdotool search --onlyvisible --name '^Quillstow Settings\$'"
+xdotool mousemove --sync 300 200 # the picker opens at the pointer, away from the screen's edges
 xdotool key super+shift+v
 wait_until 3 popup_focused
+sleep 0.3
 click_in_popup 450 502 # the footer's "Quit"
 check "Quit ends the program" wait_until 5 sh -c "! kill -0 $first"
 check "the program wrote no warnings" sh -c "! grep -v '^$' '$TESTBED_DIR/quillstow.out'"
