@@ -76,9 +76,12 @@ protected:
                         const QStringList& environment = {})
     {
         Program& field = startWindow(program, args, title, environment);
-        EXPECT_TRUE(
-            QTest::qWaitFor([&] { return locator_.caretScreenOrigin().has_value(); }, 10000));
+        EXPECT_TRUE(waitForCaret());
         return field;
+    }
+    bool waitForCaret()
+    {
+        return QTest::qWaitFor([&] { return locator_.caretScreenOrigin().has_value(); }, 10000);
     }
 
     void xdotool(const QStringList& args)
@@ -162,11 +165,12 @@ TEST_F(CaretDesktop, FollowsTheCaretInEachToolkitsField)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.title);
-        startField(c.program, c.args, QString::fromLatin1(c.title), c.environment);
+        startWindow(c.program, c.args, QString::fromLatin1(c.title), c.environment);
         // Far from the screen's corner: the window's position must be added to a position
         // given relative to it.
         xdotool({QStringLiteral("getactivewindow"), QStringLiteral("windowmove"),
                  QStringLiteral("--sync"), QStringLiteral("300"), QStringLiteral("300")});
+        ASSERT_TRUE(waitForCaret());
         const SuccessLine empty = expectCaretInFrontWindow();
         type(QStringLiteral("hello world"));
         const SuccessLine atEnd = expectCaretInFrontWindow();
