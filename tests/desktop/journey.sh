@@ -200,11 +200,11 @@ xdotool mousemove --sync 320 240
 for press in 1 2; do
     log_mark
     xdotool key super+shift+v
-    check "without a bus press $press opens the picker" wait_until 3 popup_focused
+    check "without a bus press $press opens the picker" wait_until 10 popup_focused
     check "at the pointer" popup_at 320 240
     check "having found no bus" test "$(new_log)" = "caretScreenOrigin: no focused element (err=-4)"
     xdotool key Escape
-    check "Escape gives the field its focus back" wait_until 3 active_is Target
+    check "Escape gives the field its focus back" wait_until 10 active_is Target
 done
 check "the program runs on" kill -0 "$second"
 no_alert() { ! alert_shown; }
