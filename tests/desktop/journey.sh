@@ -170,6 +170,7 @@ xdotool windowclose "$(xdotool search --name '^Quillstow Settings$' | head -n1)"
 
 before=$(stored_count)
 wait_until 3 sh -c "! xdotool search --onlyvisible --name '^Quillstow Settings\$'"
+wait_until 3 active_is Term # the focus goes back, and would close a picker opened before
 xdotool mousemove --sync 300 200 # the picker opens at the pointer, away from the screen's edges
 xdotool key super+shift+v
 wait_until 3 popup_focused
@@ -192,20 +193,18 @@ wait_until 3 popup_focused
 xdotool key Escape
 wait_until 3 popup_hidden
 
-# Without a bus, over a text field, the picker opens at the pointer, and again.
+# Without a bus, over a text field, the picker opens at the pointer.
 zenity --entry --title=Target &
 pids+=($!)
 wait_until 10 active_is Target
 xdotool mousemove --sync 320 240
-for press in 1 2; do
-    log_mark
-    xdotool key super+shift+v
-    check "without a bus press $press opens the picker" wait_until 10 popup_focused
-    check "at the pointer" popup_at 320 240
-    check "having found no bus" test "$(new_log)" = "caretScreenOrigin: no focused element (err=-4)"
-    xdotool key Escape
-    check "Escape gives the field its focus back" wait_until 10 active_is Target
-done
+log_mark
+xdotool key super+shift+v
+check "without a bus the hot key opens the picker" wait_until 10 popup_focused
+check "at the pointer" popup_at 320 240
+check "having found no bus" test "$(new_log)" = "caretScreenOrigin: no focused element (err=-4)"
+xdotool key Escape
+check "Escape gives the field its focus back" wait_until 10 active_is Target
 check "the program runs on" kill -0 "$second"
 no_alert() { ! alert_shown; }
 check "with synthetic input there was no start-up alert" no_alert

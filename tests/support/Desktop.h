@@ -133,12 +133,18 @@ inline quint64 waitForActiveWindow(const QString& title, int timeoutMs = 15000)
     return found ? id : 0;
 }
 
-// Brings the window titled `title` to the front.
+// Brings the window to the front.
+inline bool activateWindow(quint64 id)
+{
+    xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(id)});
+    return QTest::qWaitFor([&] { return activeWindow() == id; }, 5000);
+}
 inline bool activateWindow(const QString& title)
 {
-    xdotool({QStringLiteral("search"), QStringLiteral("--name"), u'^' + title + u'$',
-             QStringLiteral("windowactivate"), QStringLiteral("--sync")});
-    return waitForActiveWindow(title, 5000) != 0;
+    return activateWindow(
+        xdotool({QStringLiteral("search"), QStringLiteral("--name"), u'^' + title + u'$'})
+            .section(u'\n', 0, 0)
+            .toULongLong());
 }
 
 // A window's place on the screen, as the X server reports it.
@@ -189,8 +195,7 @@ public:
     bool takeFocus()
     {
         widget_.show();
-        return QTest::qWaitForWindowExposed(&widget_) &&
-               activateWindow(QStringLiteral("stand-in picker"));
+        return QTest::qWaitForWindowExposed(&widget_) && activateWindow(widget_.winId());
     }
     void close() { widget_.hide(); }
 
