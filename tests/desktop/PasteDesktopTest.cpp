@@ -21,10 +21,10 @@ const QStringList zenityEntry = {QStringLiteral("--entry"), QStringLiteral("--ti
                                  QStringLiteral("--text=Type here")};
 
 // Delivers `content` to `target` from our stand-in picker, as a Return in the picker would.
-bool deliverFromPicker(PasteSequence& sequence, const QString& content,
-                       const platform::WindowRef& target)
+bool deliverFromPicker(platform::WindowSystem& windows, PasteSequence& sequence,
+                       const QString& content, const platform::WindowRef& target)
 {
-    StandInPicker picker;
+    StandInPicker picker(windows);
     if (!picker.takeFocus())
         return false;
     picker.close();
@@ -48,7 +48,7 @@ TEST(PasteDesktop, TellsTheActiveWindowAndActivatesIt)
     EXPECT_EQ(active->name, QStringLiteral("Paste target"));
     EXPECT_EQ(active->pid, target.pid());
 
-    StandInPicker picker;
+    StandInPicker picker(*windows);
     ASSERT_TRUE(picker.takeFocus());
     windows->activate(*active);
     EXPECT_EQ(waitForActiveWindow(QStringLiteral("Paste target")), id);
@@ -111,7 +111,7 @@ TEST(PasteDesktop, PastesIntoEachKindOfWindowWhateverTheLayoutAndTheKeysHeld)
         }
         QObject::connect(sequence.get(), &PasteSequence::finished,
                          [&] { isLetGoBeforePaste = isLetGo; });
-        ASSERT_TRUE(deliverFromPicker(*sequence, c.content, *ref));
+        ASSERT_TRUE(deliverFromPicker(*windows, *sequence, c.content, *ref));
         EXPECT_TRUE(isLetGoBeforePaste) << "pasted before the modifiers were let go of";
         // The target fetches the text from us after the keys; let it.
         QTest::qWait(500);
@@ -166,7 +166,7 @@ TEST(ManualPasteDesktop, LeavesTheTextOnTheClipboardAndNotifies)
     QTest::qWait(300); // let it subscribe
 
     const QString content = QStringLiteral("copied by hand\nsecond line");
-    ASSERT_TRUE(deliverFromPicker(*sequence, content, *ref));
+    ASSERT_TRUE(deliverFromPicker(*windows, *sequence, content, *ref));
     // The target was still brought forward.
     EXPECT_EQ(waitForActiveWindow(QStringLiteral("Paste target"), 5000), id);
     EXPECT_TRUE(monitor.waitForOutput(QStringLiteral("Content copied \u2014 press Ctrl+V to paste. "

@@ -183,11 +183,12 @@ inline std::shared_ptr<platform::X11WindowSystem> qtWindowSystem()
     return std::make_shared<platform::X11WindowSystem>(x11->connection(), x11->display());
 }
 
-// Our own window in front, as the picker is when the user chooses an entry.
+// Our own window in front, as the picker is when the user chooses an entry; brought there by
+// the window system, as the picker brings itself.
 class StandInPicker
 {
 public:
-    StandInPicker()
+    explicit StandInPicker(platform::WindowSystem& windows) : windows_(windows)
     {
         widget_.setWindowTitle(QStringLiteral("stand-in picker"));
         widget_.resize(200, 100);
@@ -195,11 +196,21 @@ public:
     bool takeFocus()
     {
         widget_.show();
-        return QTest::qWaitForWindowExposed(&widget_) && activateWindow(widget_.winId());
+        if (!QTest::qWaitForWindowExposed(&widget_))
+            return false;
+        const quint64 id = widget_.winId();
+        windows_.activate(platform::WindowRef{id, {}, {}, 0});
+        return QTest::qWaitFor(
+            [&] {
+                const auto active = windows_.activeWindow();
+                return active && active->id == id;
+            },
+            5000);
     }
     void close() { widget_.hide(); }
 
 private:
+    platform::WindowSystem& windows_;
     QWidget widget_;
 };
 
