@@ -10,9 +10,13 @@ namespace quillstow::debuglog {
 
 namespace {
 
+// QUILLSTOW_DEBUG_LOG, read once at start, points the log elsewhere (each test desktop keeps its
+// own, so that runs side by side do not mix their lines).
 QString& currentPath()
 {
-    static QString p = defaultPath;
+    static QString p = qEnvironmentVariableIsEmpty("QUILLSTOW_DEBUG_LOG")
+                           ? defaultPath
+                           : qEnvironmentVariable("QUILLSTOW_DEBUG_LOG");
     return p;
 }
 

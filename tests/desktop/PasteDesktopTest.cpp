@@ -1,11 +1,14 @@
-// The paste into real applications on the private desktop, with synthetic input available.
-#include "PasteDesktopSupport.h"
+// The paste into real applications on the private desktop: PasteDesktop with synthetic input,
+// ManualPasteDesktop on a display without the XTEST extension, where the text stays on the
+// clipboard and a notification asks the user to paste by hand.
 #include "picker/PasteSequence.h"
 #include "platform/Desktop.h"
-#include "support/TestSupport.h"
+#include "platform/x11/X11KeyInjector.h"
+#include "support/Desktop.h"
 
 #include <QDir>
 #include <QSignalSpy>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace {
@@ -14,44 +17,33 @@ using namespace quillstow;
 using namespace quillstow::test;
 
 const QString zenity = QStringLiteral("zenity");
-
-QStringList zenityEntry()
-{
-    return {QStringLiteral("--entry"), QStringLiteral("--title=Paste target"),
-            QStringLiteral("--text=Type here")};
-}
+const QStringList zenityEntry = {QStringLiteral("--entry"), QStringLiteral("--title=Paste target"),
+                                 QStringLiteral("--text=Type here")};
 
 // Delivers `content` to `target` from our stand-in picker, as a Return in the picker would.
-bool deliverFromPicker(StandInPicker& picker, PasteSequence& sequence, const QString& content,
-                       const platform::WindowRef& target)
+bool deliverFromPicker(platform::WindowSystem& windows, PasteSequence& sequence,
+                       const QString& content, const platform::WindowRef& target)
 {
+    StandInPicker picker(windows);
     if (!picker.takeFocus())
         return false;
     picker.close();
     QSignalSpy done(&sequence, &PasteSequence::finished);
     sequence.deliver(content, target);
-    if (!done.wait(10000))
-        return false;
-    // The target fetches the text from us after the keys; let it.
-    QTest::qWait(500);
-    return true;
-}
-
-TEST(PasteDesktop, SyntheticInputIsAvailable)
-{
-    EXPECT_TRUE(platform::isSyntheticInputAvailable());
+    return done.wait(10000);
 }
 
 TEST(PasteDesktop, TellsTheActiveWindowAndActivatesIt)
 {
+    EXPECT_TRUE(platform::isSyntheticInputAvailable());
     auto windows = qtWindowSystem();
-    TargetProgram target(zenity, zenityEntry());
-    const quint64 id = waitForWindowOfClass(zenity);
+    Program target(zenity, zenityEntry);
+    const quint64 id = waitForActiveWindow(QStringLiteral("Paste target"));
     ASSERT_NE(id, 0u);
-    ASSERT_TRUE(waitUntilActive(*windows, id));
 
     const auto active = windows->activeWindow();
     ASSERT_TRUE(active);
+    EXPECT_EQ(active->id, id);
     EXPECT_EQ(active->wmClass, QStringLiteral("Zenity"));
     EXPECT_EQ(active->name, QStringLiteral("Paste target"));
     EXPECT_EQ(active->pid, target.pid());
@@ -59,110 +51,143 @@ TEST(PasteDesktop, TellsTheActiveWindowAndActivatesIt)
     StandInPicker picker(*windows);
     ASSERT_TRUE(picker.takeFocus());
     windows->activate(*active);
-    EXPECT_TRUE(waitUntilActive(*windows, id));
+    EXPECT_EQ(waitForActiveWindow(QStringLiteral("Paste target")), id);
 }
 
-TEST(PasteDesktop, PastesIntoAGtkEntryWhateverTheKeyboardLayout)
+TEST(PasteDesktop, PastesIntoEachKindOfWindowWhateverTheLayoutAndTheKeysHeld)
 {
-    const QString content =
-        QString::fromUtf8("Gr\u00fc\u00dfe aus \u6771\u4eac \u2014 \"quoted\" \\ ok");
-    for (const QString& layout :
-         {QStringLiteral("us"), QStringLiteral("dvorak"), QStringLiteral("fr")}) {
-        SCOPED_TRACE(layout.toStdString());
-        runTool(QStringLiteral("setxkbmap"), {layout});
+    const QString outFile =
+        QDir(qEnvironmentVariable("TESTBED_DIR")).filePath(QStringLiteral("out"));
+    // cat -v shows every byte it is given: an arrow key would show as ^[[C.
+    const QStringList catInto = {QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"),
+                                 QStringLiteral("cat -v > \"$0\""), outFile};
+    const QString text = QStringLiteral("Gr\u00fc\u00dfe aus \u6771\u4eac \u2014 \"quoted\" \\ ok");
+    const QString command = QStringLiteral("echo 'it works' | tr a-z A-Z");
+    const struct
+    {
+        const char* name;
+        const char* layout;
+        QString program;
+        QStringList args;
+        QString content;
+        bool holdsModifiers; // the hot key's, let go of only after a while
+    } cases[] = {
+        {"a GTK entry under Dvorak", "dvorak", zenity, zenityEntry, text, false},
+        // With the modifiers still held, Control+V would not paste.
+        {"a GTK entry under AZERTY, modifiers held", "fr", zenity, zenityEntry, text, true},
+        // A stock xterm: Shift+Insert pastes the primary selection, Control+Shift+V nothing.
+        {"XTerm", "us", QStringLiteral("xterm"),
+         QStringList{QStringLiteral("-title"), QStringLiteral("Paste target")} + catInto, command,
+         false},
+        // The same program under the class of a terminal that pastes the clipboard on
+        // Control+Shift+V, and made to do so.
+        {"Alacritty", "us", QStringLiteral("xterm"),
+         QStringList{QStringLiteral("-title"), QStringLiteral("Paste target"),
+                     QStringLiteral("-class"), QStringLiteral("Alacritty"), QStringLiteral("-xrm"),
+                     QStringLiteral("Alacritty*VT100.translations: #override Ctrl Shift <Key>V: "
+                                    "insert-selection(CLIPBOARD)")} +
+             catInto,
+         command, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        runTool(QStringLiteral("setxkbmap"), {QString::fromLatin1(c.layout)});
         auto windows = qtWindowSystem();
         auto sequence = PasteSequence::forDesktop(windows);
-        StandInPicker picker(*windows);
-        TargetProgram target(zenity, zenityEntry());
-        const quint64 id = waitForWindowOfClass(zenity);
+        Program target(c.program, c.args);
+        const quint64 id = waitForActiveWindow(QStringLiteral("Paste target"));
         ASSERT_NE(id, 0u);
-        ASSERT_TRUE(waitUntilActive(*windows, id));
         const auto ref = windows->activeWindow();
         ASSERT_TRUE(ref);
 
-        ASSERT_TRUE(deliverFromPicker(picker, *sequence, content, *ref));
-        ASSERT_TRUE(waitUntilActive(*windows, id));
-        runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")});
-        ASSERT_TRUE(target.waitForExit());
-        EXPECT_EQ(target.output(), content + u'\n');
+        bool isLetGo = !c.holdsModifiers;
+        bool isLetGoBeforePaste = false;
+        if (c.holdsModifiers) {
+            xdotool({QStringLiteral("keydown"), QStringLiteral("super+shift")});
+            QTimer::singleShot(700, [&] {
+                xdotool({QStringLiteral("keyup"), QStringLiteral("super+shift")});
+                isLetGo = true;
+            });
+        }
+        QObject::connect(sequence.get(), &PasteSequence::finished,
+                         [&] { isLetGoBeforePaste = isLetGo; });
+        ASSERT_TRUE(deliverFromPicker(*windows, *sequence, c.content, *ref));
+        EXPECT_TRUE(isLetGoBeforePaste) << "pasted before the modifiers were let go of";
+        // The target fetches the text from us after the keys; let it.
+        QTest::qWait(500);
+        ASSERT_EQ(waitForActiveWindow(QStringLiteral("Paste target")), id);
+        xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+        if (c.program == zenity) {
+            ASSERT_TRUE(target.waitForExit());
+            EXPECT_EQ(target.output(), c.content + u'\n');
+        } else {
+            xdotool({QStringLiteral("key"), QStringLiteral("ctrl+d")});
+            ASSERT_TRUE(target.waitForExit());
+            EXPECT_EQ(QString::fromUtf8(readFile(outFile)), c.content + u'\n');
+        }
     }
     runTool(QStringLiteral("setxkbmap"), {QStringLiteral("us")});
 }
 
-TEST(PasteDesktop, WaitsForTheUserToLetGoOfModifierKeys)
+// Whether the application's X connection still works: a round trip answers.
+bool connectionAlive(xcb_connection_t* c)
 {
+    xcb_get_input_focus_reply_t* reply =
+        xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr);
+    std::free(reply);
+    return xcb_connection_has_error(c) == 0 && reply != nullptr;
+}
+
+TEST(ManualPasteDesktop, LeavesTheTextOnTheClipboardAndNotifies)
+{
+    EXPECT_FALSE(platform::isSyntheticInputAvailable());
+    // Nothing the key injector is asked reaches the server.
+    xcb_connection_t* connection =
+        qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    platform::X11KeyInjector keys(connection);
+    EXPECT_FALSE(keys.isModifierHeld());
+    keys.releaseModifiers();
+    EXPECT_FALSE(keys.press({platform::Key::Control, platform::Key::V}));
+    keys.release({platform::Key::Control, platform::Key::V});
+    EXPECT_TRUE(connectionAlive(connection));
+
     auto windows = qtWindowSystem();
     auto sequence = PasteSequence::forDesktop(windows);
-    StandInPicker picker(*windows);
-    TargetProgram target(zenity, zenityEntry());
-    const quint64 id = waitForWindowOfClass(zenity);
+    Program target(zenity, zenityEntry);
+    const quint64 id = waitForActiveWindow(QStringLiteral("Paste target"));
     ASSERT_NE(id, 0u);
-    ASSERT_TRUE(waitUntilActive(*windows, id));
     const auto ref = windows->activeWindow();
     ASSERT_TRUE(ref);
 
-    // Still holding the hot key's modifiers: with them, Control+V would not paste.
-    runTool(QStringLiteral("xdotool"), {QStringLiteral("keydown"), QStringLiteral("super+shift")});
-    bool letGo = false;
-    QTimer::singleShot(700, [&] {
-        runTool(QStringLiteral("xdotool"),
-                {QStringLiteral("keyup"), QStringLiteral("super+shift")});
-        letGo = true;
-    });
-    const QString content = QStringLiteral("held modifiers");
-    bool letGoBeforePaste = false;
-    QObject::connect(sequence.get(), &PasteSequence::finished, [&] { letGoBeforePaste = letGo; });
-    ASSERT_TRUE(deliverFromPicker(picker, *sequence, content, *ref));
-    EXPECT_TRUE(letGoBeforePaste) << "pasted before the modifiers were let go of";
+    // Everything said to the notification service on the session bus.
+    Program monitor(QStringLiteral("dbus-monitor"),
+                    {QStringLiteral("--session"),
+                     QStringLiteral("interface='org.freedesktop.Notifications',member='Notify'")});
+    QTest::qWait(300); // let it subscribe
 
-    runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")});
-    ASSERT_TRUE(target.waitForExit());
-    EXPECT_EQ(target.output(), content + u'\n');
-}
+    const QString content = QStringLiteral("copied by hand\nsecond line");
+    ASSERT_TRUE(deliverFromPicker(*windows, *sequence, content, *ref));
+    // The target was still brought forward.
+    EXPECT_EQ(waitForActiveWindow(QStringLiteral("Paste target"), 5000), id);
+    EXPECT_TRUE(monitor.waitForOutput(QStringLiteral("Content copied \u2014 press Ctrl+V to paste. "
+                                                     "(Grant Accessibility for auto-paste)"),
+                                      5000))
+        << monitor.output().toStdString();
+    EXPECT_TRUE(monitor.output().contains(QStringLiteral("string \"Quillstow\"")));
+    // The notification daemon shows it.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [] {
+            return runTool(QStringLiteral("dunstctl"),
+                           {QStringLiteral("count"), QStringLiteral("displayed")})
+                       .toInt() >= 1;
+        },
+        5000));
 
-TEST(PasteDesktop, PastesIntoTerminalsWithTheirOwnKeysAndNothingMore)
-{
-    const struct
-    {
-        const char* wmClass;
-        QStringList options;
-    } cases[] = {
-        // A stock xterm: Shift+Insert pastes the primary selection, Control+Shift+V nothing.
-        {"XTerm", {}},
-        // The same program under the class of a terminal that pastes the clipboard on
-        // Control+Shift+V, and made to do so.
-        {"Alacritty",
-         {QStringLiteral("-class"), QStringLiteral("Alacritty"), QStringLiteral("-xrm"),
-          QStringLiteral("Alacritty*VT100.translations: #override Ctrl Shift <Key>V: "
-                         "insert-selection(CLIPBOARD)")}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.wmClass);
-        const QString wmClass = QString::fromUtf8(c.wmClass);
-        auto windows = qtWindowSystem();
-        auto sequence = PasteSequence::forDesktop(windows);
-        StandInPicker picker(*windows);
-        const QString outFile =
-            QDir(qEnvironmentVariable("TESTBED_DIR")).filePath(wmClass + QStringLiteral(".txt"));
-        // cat -v shows every byte it is given: an arrow key would show as ^[[C.
-        TargetProgram target(QStringLiteral("xterm"),
-                             c.options + QStringList{QStringLiteral("-e"), QStringLiteral("sh"),
-                                                     QStringLiteral("-c"),
-                                                     QStringLiteral("cat -v > \"$0\""), outFile});
-        const quint64 id = waitForWindowOfClass(wmClass);
-        ASSERT_NE(id, 0u);
-        ASSERT_TRUE(waitUntilActive(*windows, id));
-        const auto ref = windows->activeWindow();
-        ASSERT_TRUE(ref);
-        EXPECT_EQ(ref->wmClass, wmClass);
-
-        const QString content = QStringLiteral("echo 'it works' | tr a-z A-Z");
-        ASSERT_TRUE(deliverFromPicker(picker, *sequence, content, *ref));
-        runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")});
-        runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+d")});
-        ASSERT_TRUE(target.waitForExit());
-        EXPECT_EQ(QString::fromUtf8(readFile(outFile)), content + u'\n');
-    }
+    // Another program reads the text from our clipboard.
+    EXPECT_EQ(runTool(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
+                                                QStringLiteral("clipboard")}),
+              content);
+    EXPECT_TRUE(connectionAlive(connection));
 }
 
 } // namespace

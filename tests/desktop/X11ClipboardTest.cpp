@@ -1,26 +1,61 @@
-// The X11 clipboard backend against real owners: xclip, Qt, and the tests' own owner.
+// The X11 clipboard and the capture against real owners: xclip, Qt, and the tests' own owner
+// (ClipboardOwner.cpp) for what xclip cannot offer.
 #include "platform/x11/X11Clipboard.h"
 
-#include "ClipboardOwners.h"
-#include "platform/DebugLog.h"
-#include "support/TestSupport.h"
+#include "capture/ClipboardMonitor.h"
+#include "history/HistoryStore.h"
+#include "support/Desktop.h"
+#include "support/ModalLoops.h"
+#include "vault/ObsidianService.h"
 
 #include <QClipboard>
+#include <QDateTime>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QGuiApplication>
 #include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
-#include <memory>
 #include <optional>
 
 using namespace quillstow;
 using platform::ClipboardRead;
 using platform::X11Clipboard;
 using Outcome = ClipboardRead::Outcome;
+using test::Program;
 
 namespace {
+
+// The tests' own owner, once it holds the clipboard.
+std::unique_ptr<Program> startOwner(const QStringList& args)
+{
+    auto owner = std::make_unique<Program>(QStringLiteral(QUILLSTOW_CLIPBOARD_OWNER), args);
+    return owner->waitForOutput(QLatin1String("ready\n")) ? std::move(owner) : nullptr;
+}
+
+const QStringList passwordManager = {QStringLiteral("--text"), QStringLiteral("hunter2"),
+                                     QStringLiteral("--secret"), QStringLiteral("secret")};
+
+// Text of about `bytes` UTF-8 bytes, with characters of one to four bytes, so that chunks of
+// any size split some of them.
+QString largeText(qsizetype bytes)
+{
+    const QString line = QStringLiteral("line %1: gr\u00FC\u00DFe \u20AC \U0001F600 and ascii\n");
+    QString text;
+    for (qsizetype n = 0, size = 0; size < bytes; ++n) {
+        text += line.arg(n);
+        size += line.arg(n).toUtf8().size();
+    }
+    return text;
+}
+
+// This process's resident memory in MB, from the kernel's own account.
+qint64 residentMb()
+{
+    for (const QByteArray& line : test::readFile(QStringLiteral("/proc/self/status")).split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong() / 1024;
+    }
+    return -1;
+}
 
 class X11ClipboardTest : public ::testing::Test
 {
@@ -41,10 +76,8 @@ protected:
     std::optional<ClipboardRead> read()
     {
         std::optional<ClipboardRead> result;
-        bool isAnsweredAtOnce = false;
         clipboard->readText([&result](const ClipboardRead& r) { result = r; });
-        isAnsweredAtOnce = result.has_value();
-        EXPECT_FALSE(isAnsweredAtOnce) << "readText must return before the answer";
+        EXPECT_FALSE(result.has_value()) << "readText must return before the answer";
         EXPECT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 10000));
         return result;
     }
@@ -52,140 +85,106 @@ protected:
     std::unique_ptr<X11Clipboard> clipboard;
 };
 
-// This process's resident memory in MB, from the kernel's own account.
-qint64 residentMb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong() / 1024;
-    }
-    return -1;
-}
-
-struct OwnerCase
-{
-    const char* name;
-    QStringList ownerArgs; // the tests' own owner when given, otherwise xclip
-    QByteArray xclipBytes;
-    QString xclipTarget;
-    Outcome outcome;
-    QString text;
-};
-
 } // namespace
 
 TEST_F(X11ClipboardTest, ReadsWhatEachKindOfOwnerOffers)
 {
     const QString utf8 = QStringLiteral("gr\u00FC\u00DFe \u2713 \U0001F600\n  indented\n");
-    const QString incrText = test::largeText(300 * 1024);
+    const QString incrText = largeText(300 * 1024);
+    const QString huge = largeText(3 * 1024 * 1024);
     QTemporaryDir dir;
     const QString incrFile = dir.filePath(QStringLiteral("incr.txt"));
     ASSERT_TRUE(test::writeFile(incrFile, incrText.toUtf8()));
-    const QString xclipLarge = test::largeText(1024 * 1024);
-    const QString xclipHuge = test::largeText(3 * 1024 * 1024);
-    const std::vector<OwnerCase> cases = {
-        {"UTF-8 text", {}, utf8.toUtf8(), {}, Outcome::text, utf8},
-        {"only text/plain;charset=utf-8",
-         {},
-         QByteArray("na\xC3\xAFve"),
-         QStringLiteral("text/plain;charset=utf-8"),
-         Outcome::text,
-         QStringLiteral("na\u00EFve")},
-        {"only Latin-1 STRING",
-         {},
-         QByteArray("caf\xE9"),
-         QStringLiteral("STRING"),
-         Outcome::text,
-         QStringLiteral("caf\u00E9")},
-        {"an image",
-         {},
-         QByteArray("\x89PNG\r\n\x1A\n"),
-         QStringLiteral("image/png"),
-         Outcome::noText,
-         {}},
-        {"a 1 MB text", {}, xclipLarge.toUtf8(), {}, Outcome::text, xclipLarge},
-        {"a 3 MB text", {}, xclipHuge.toUtf8(), {}, Outcome::text, xclipHuge},
-        {"text in INCR chunks that split characters",
-         {QStringLiteral("--text-file"), incrFile, QStringLiteral("--chunk"),
-          QStringLiteral("4093")},
-         {},
-         {},
-         Outcome::text,
-         incrText},
-        {"a password manager's secret",
-         {QStringLiteral("--text"), QStringLiteral("hunter2"), QStringLiteral("--secret"),
-          QStringLiteral("secret")},
-         {},
-         {},
-         Outcome::secret,
-         {}},
-        {"an empty list of flavours",
-         {QStringLiteral("--text"), QStringLiteral("unlisted"),
-          QStringLiteral("--no-targets-listed")},
-         {},
-         {},
-         Outcome::noText,
-         {}},
+    std::unique_ptr<Program> owner;
+    const auto ownerWith = [&](const QStringList& args) {
+        return [&, args] {
+            return (owner = startOwner(args)) != nullptr;
+        };
     };
-    for (const OwnerCase& c : cases) {
+    const auto xclip = [](const QByteArray& bytes, const char* target = "") {
+        return [=] {
+            return test::xclipCopy(bytes, QString::fromLatin1(target));
+        };
+    };
+    const struct
+    {
+        const char* name;
+        std::function<bool()> copy;
+        Outcome outcome;
+        QString text;
+        const char* ownerSays; // the tests' owner's account of the requests, when it is the owner
+    } cases[] = {
+        {"UTF-8 text", xclip(utf8.toUtf8()), Outcome::text, utf8, nullptr},
+        {"only text/plain;charset=utf-8", xclip("na\xC3\xAFve", "text/plain;charset=utf-8"),
+         Outcome::text, QStringLiteral("na\u00EFve"), nullptr},
+        {"only Latin-1 STRING", xclip("caf\xE9", "STRING"), Outcome::text,
+         QStringLiteral("caf\u00E9"), nullptr},
+        {"an image", xclip("\x89PNG\r\n\x1A\n", "image/png"), Outcome::noText, {}, nullptr},
+        {"a 3 MB text", xclip(huge.toUtf8()), Outcome::text, huge, nullptr},
+        {"this program's own copy through Qt",
+         [] {
+             QGuiApplication::clipboard()->setText(QStringLiteral("ours"));
+             return true;
+         },
+         Outcome::text, QStringLiteral("ours"), nullptr},
+        {"text in INCR chunks that split characters",
+         ownerWith({QStringLiteral("--text-file"), incrFile, QStringLiteral("--chunk"),
+                    QStringLiteral("4093")}),
+         Outcome::text, incrText, "served UTF8_STRING"},
+        // Recognised from the list of flavours: the text itself is never asked for.
+        {"a password manager's secret",
+         ownerWith(passwordManager),
+         Outcome::secret,
+         {},
+         "served TARGETS"},
+        {"an empty list of flavours",
+         ownerWith({QStringLiteral("--text"), QStringLiteral("unlisted"),
+                    QStringLiteral("--no-targets-listed")}),
+         Outcome::noText,
+         {},
+         "served TARGETS"},
+        {"an owner that stops halfway through an INCR transfer",
+         ownerWith({QStringLiteral("--text-file"), incrFile, QStringLiteral("--chunk"),
+                    QStringLiteral("4096"), QStringLiteral("--stall-after"), QStringLiteral("3")}),
+         Outcome::failed,
+         {},
+         "stalled"},
+        {"an owner that has left",
+         [&] {
+             return ownerWith({QStringLiteral("--text"), QStringLiteral("gone")})() &&
+                    changes([&] { return owner->end(); });
+         },
+         Outcome::noText,
+         {},
+         nullptr},
+    };
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        std::unique_ptr<test::OwnerProcess> owner;
-        if (!c.ownerArgs.isEmpty()) {
-            ASSERT_TRUE(changes([&] {
-                owner = std::make_unique<test::OwnerProcess>(c.ownerArgs);
-                return owner->waitUntilReady();
-            }));
-        } else {
-            ASSERT_TRUE(changes([&] { return test::xclipCopy(c.xclipBytes, c.xclipTarget); }));
-        }
+        owner.reset();
+        ASSERT_TRUE(changes(c.copy));
         const std::optional<ClipboardRead> result = read();
         ASSERT_TRUE(result);
         EXPECT_EQ(result->outcome, c.outcome);
         EXPECT_EQ(result->text.size(), c.text.size());
         EXPECT_TRUE(result->text == c.text);
-        if (c.outcome == Outcome::secret) {
-            // Recognised from the list of flavours: the text itself was never asked for.
-            EXPECT_TRUE(QTest::qWaitFor(
-                [&] { return owner->output().contains(QLatin1String("served TARGETS")); }));
-            EXPECT_FALSE(owner->output().contains(QLatin1String("UTF8_STRING")));
-            EXPECT_FALSE(owner->output().contains(QLatin1String("text/plain")));
+        if (c.ownerSays) {
+            EXPECT_TRUE(owner->waitForOutput(QLatin1String(c.ownerSays), 5000))
+                << owner->output().toStdString();
+            if (c.outcome == Outcome::secret) {
+                EXPECT_FALSE(owner->output().contains(QLatin1String("UTF8_STRING")) ||
+                             owner->output().contains(QLatin1String("text/plain")));
+            }
         }
     }
 }
 
-TEST_F(X11ClipboardTest, ReadsWhatThisProgramCopiedThroughQt)
-{
-    const QString ours = QStringLiteral("copied by Quillstow itself");
-    ASSERT_TRUE(changes([&] {
-        QGuiApplication::clipboard()->setText(ours);
-        return true;
-    }));
-    const std::optional<ClipboardRead> result = read();
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->outcome, Outcome::text);
-    EXPECT_EQ(result->text, ours);
-}
-
-TEST_F(X11ClipboardTest, AnOwnerThatLeavesLeavesNoText)
-{
-    test::OwnerProcess owner({QStringLiteral("--text"), QStringLiteral("short-lived")});
-    ASSERT_TRUE(changes([&] { return owner.waitUntilReady(); }));
-    ASSERT_TRUE(changes([&] { return owner.end(); }));
-    const std::optional<ClipboardRead> result = read();
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->outcome, Outcome::noText);
-}
-
 TEST_F(X11ClipboardTest, ASilentOwnerIsGivenUpWhileTheEventLoopRuns)
 {
-    test::OwnerProcess owner({QStringLiteral("--silent")});
-    ASSERT_TRUE(changes([&] { return owner.waitUntilReady(); }));
+    std::unique_ptr<Program> owner;
+    ASSERT_TRUE(
+        changes([&] { return (owner = startOwner({QStringLiteral("--silent")})) != nullptr; }));
 
     const test::EventLoopWatch watch;
-
     QElapsedTimer waited;
     waited.start();
     const std::optional<ClipboardRead> result = read();
@@ -197,7 +196,7 @@ TEST_F(X11ClipboardTest, ASilentOwnerIsGivenUpWhileTheEventLoopRuns)
     EXPECT_LT(elapsed, 5000);
     EXPECT_LT(watch.longestGapMs(), 400)
         << "the event loop stood still while the owner did not answer";
-    EXPECT_TRUE(owner.output().contains(QLatin1String("ignored TARGETS")));
+    EXPECT_TRUE(owner->output().contains(QLatin1String("ignored TARGETS")));
 
     // The next owner is read normally.
     ASSERT_TRUE(changes([] { return test::xclipCopy("after the silent one"); }));
@@ -211,41 +210,28 @@ TEST(SystemClipboard, IsTheX11OneOnAnX11Desktop)
     EXPECT_NE(dynamic_cast<X11Clipboard*>(&platform::systemClipboard()), nullptr);
 }
 
-TEST_F(X11ClipboardTest, AnOwnerThatStopsHalfwayThroughAnIncrTransferIsGivenUp)
-{
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("text.txt"));
-    ASSERT_TRUE(test::writeFile(file, test::largeText(64 * 1024).toUtf8()));
-    test::OwnerProcess owner({QStringLiteral("--text-file"), file, QStringLiteral("--chunk"),
-                              QStringLiteral("4096"), QStringLiteral("--stall-after"),
-                              QStringLiteral("3")});
-    ASSERT_TRUE(changes([&] { return owner.waitUntilReady(); }));
-    const std::optional<ClipboardRead> result = read();
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->outcome, Outcome::failed);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return owner.output().contains(QLatin1String("stalled")); }));
-}
-
 TEST_F(X11ClipboardTest, AReadIsDroppedWhenThePasswordManagerTakesTheClipboardMeanwhile)
 {
     // The old owner answers the list of flavours only after the password manager has taken the
     // clipboard, so the text asked for next would be the password manager's.
-    test::OwnerProcess old({QStringLiteral("--text"), QStringLiteral("an ordinary copy"),
-                            QStringLiteral("--late-targets")});
-    ASSERT_TRUE(changes([&] { return old.waitUntilReady(); }));
+    std::unique_ptr<Program> old;
+    ASSERT_TRUE(changes([&] {
+        old = startOwner({QStringLiteral("--text"), QStringLiteral("an ordinary copy"),
+                          QStringLiteral("--late-targets")});
+        return old != nullptr;
+    }));
     std::optional<ClipboardRead> result;
     clipboard->readText([&result](const ClipboardRead& r) { result = r; });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return old.output().contains(QLatin1String("held")); }));
+    ASSERT_TRUE(old->waitForOutput(QLatin1String("held")));
 
-    test::OwnerProcess passwordManager({QStringLiteral("--text"), QStringLiteral("hunter2"),
-                                        QStringLiteral("--secret"), QStringLiteral("secret")});
-    ASSERT_TRUE(passwordManager.waitUntilReady());
+    const std::unique_ptr<Program> manager = startOwner(passwordManager);
+    ASSERT_TRUE(manager);
     ASSERT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 5000));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return old.output().contains(QLatin1String("served")); }));
+    EXPECT_TRUE(old->waitForOutput(QLatin1String("served")));
     QTest::qWait(200); // room for a text request to reach the password manager
     EXPECT_EQ(result->outcome, Outcome::failed);
     EXPECT_TRUE(result->text.isEmpty());
-    EXPECT_FALSE(passwordManager.output().contains(QLatin1String("UTF8_STRING")));
+    EXPECT_FALSE(manager->output().contains(QLatin1String("UTF8_STRING")));
 
     // The password manager's own change is read next, and recognised.
     const std::optional<ClipboardRead> next = read();
@@ -255,14 +241,14 @@ TEST_F(X11ClipboardTest, AReadIsDroppedWhenThePasswordManagerTakesTheClipboardMe
 
 TEST_F(X11ClipboardTest, AnEndlessIncrTransferIsGivenUpAtTheSizeLimit)
 {
-    QTemporaryDir dir;
-    const QString log = dir.filePath(QStringLiteral("debug.log"));
-    const QString logBefore = debuglog::path();
-    debuglog::setPath(log);
-    test::OwnerProcess owner({QStringLiteral("--text"), QStringLiteral("x"),
-                              QStringLiteral("--endless"), QStringLiteral("--chunk"),
-                              QStringLiteral("1048576")});
-    ASSERT_TRUE(changes([&] { return owner.waitUntilReady(); }));
+    const test::LogTail log;
+    std::unique_ptr<Program> owner;
+    ASSERT_TRUE(changes([&] {
+        owner =
+            startOwner({QStringLiteral("--text"), QStringLiteral("x"), QStringLiteral("--endless"),
+                        QStringLiteral("--chunk"), QStringLiteral("1048576")});
+        return owner != nullptr;
+    }));
 
     const test::EventLoopWatch watch;
     const qint64 residentBefore = residentMb();
@@ -272,20 +258,83 @@ TEST_F(X11ClipboardTest, AnEndlessIncrTransferIsGivenUpAtTheSizeLimit)
     // Waiting ends also when the memory runs away, long before the machine runs out of it.
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return result.has_value() || residentMb() - residentBefore > plentyMb; }, 30000));
-    debuglog::setPath(logBefore);
     ASSERT_TRUE(result);
     EXPECT_EQ(result->outcome, Outcome::failed);
     EXPECT_LT(residentMb() - residentBefore, plentyMb);
     EXPECT_LT(watch.longestGapMs(), 400) << "the event loop stood still during the transfer";
-    EXPECT_TRUE(test::readFile(log).contains("given up at its limit"));
+    EXPECT_TRUE(log.lines().join(u'\n').contains(QLatin1String("given up at its limit")));
 
     // The owner gets nowhere to send to any more, and the next copy is read normally.
     QTest::qWait(300);
-    const QString sent = owner.output();
+    const QString sent = owner->output();
     QTest::qWait(300);
-    EXPECT_EQ(owner.output(), sent);
+    EXPECT_EQ(owner->output(), sent);
     ASSERT_TRUE(changes([] { return test::xclipCopy("after the endless one"); }));
     const std::optional<ClipboardRead> next = read();
     ASSERT_TRUE(next);
     EXPECT_EQ(next->text, QStringLiteral("after the endless one"));
+}
+
+namespace {
+
+class CaptureTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(x11);
+        monitor = std::make_unique<ClipboardMonitor>(*x11, store);
+        monitor->start();
+    }
+    bool isAtHead(const QString& text) const
+    {
+        return !store.items().isEmpty() && store.items().first().content == text;
+    }
+
+    test::TempSettings temp;
+    ObsidianService vault{temp.settings()};
+    HistoryStore store{temp.settings(), vault};
+    std::unique_ptr<X11Clipboard> x11 = X11Clipboard::connect();
+    std::unique_ptr<ClipboardMonitor> monitor;
+};
+
+} // namespace
+
+TEST_F(CaptureTest, ACopyEntersTheHistoryWithinAPollAndIsStored)
+{
+    const QString text = QStringLiteral("copied with xclip \u2713");
+    ASSERT_TRUE(test::xclipCopy(text.toUtf8()));
+    QElapsedTimer sinceCopy;
+    sinceCopy.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return isAtHead(text); }, 5000));
+    // One poll interval, and room for a loaded machine to answer.
+    EXPECT_LT(sinceCopy.elapsed(), ClipboardMonitor::pollingInterval.count() + 500);
+    QSettings fresh(temp.filePath(QStringLiteral("Quillstow.conf")), QSettings::IniFormat);
+    const auto stored = decodeHistory(fresh.value(HistoryStore::storageKey).toByteArray());
+    ASSERT_TRUE(stored && stored->size() == 1);
+    EXPECT_EQ(stored->first().content, text);
+}
+
+TEST_F(CaptureTest, CopiesAreCapturedWhileAModalDialogOrAMenuIsOpen)
+{
+    for (const test::ModalLoop& modal : test::modalLoops(QPoint(200, 200))) {
+        SCOPED_TRACE(modal.name);
+        const QString copied =
+            QStringLiteral("copied while a %1 is open").arg(QLatin1String(modal.name));
+        bool isCapturedWhileOpen = false;
+        const qint64 giveUpAt = QDateTime::currentMSecsSinceEpoch() + 5000;
+        std::function<void()> close;
+        QTimer::singleShot(100, [&] { EXPECT_TRUE(test::xclipCopy(copied.toUtf8())); });
+        QTimer watcher;
+        QObject::connect(&watcher, &QTimer::timeout, [&] {
+            if (!close)
+                return;
+            isCapturedWhileOpen = isAtHead(copied);
+            if (isCapturedWhileOpen || QDateTime::currentMSecsSinceEpoch() > giveUpAt)
+                close();
+        });
+        watcher.start(10);
+        modal.run(close);
+        EXPECT_TRUE(isCapturedWhileOpen);
+    }
 }

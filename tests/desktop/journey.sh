@@ -1,43 +1,15 @@
 #!/usr/bin/env bash
-# The whole journey with the real program on the private desktop: capture, hot key, search and
-# paste, the tray icon, focus loss, the footer's Settings and Quit, restart and a second launch.
+# The whole journey with the real program on the private desktop: capture, the hot key over a
+# text field (the picker at its caret) and over a terminal (at the pointer), search and paste,
+# the tray icon, focus loss, the footer's Settings and Quit, a restart without an accessibility
+# bus and a second launch.
 # Usage (inside tests/desktop/testbed): journey.sh QUILLSTOW [SCREENSHOT_DIR]
 set -uo pipefail
 
+. "$(dirname "$0")/../support/desktop.sh"
 quillstow=$1
 shots=${2:-}
-log=/tmp/deverarizi.log
 config="$XDG_CONFIG_HOME/Quillstow/Quillstow.conf"
-failures=0
-passes=0
-pids=()
-
-check() { # check DESCRIPTION COMMAND...
-    local what=$1
-    shift
-    if "$@"; then
-        echo "ok: $what"
-        passes=$((passes + 1))
-    else
-        echo "FAILED: $what"
-        failures=$((failures + 1))
-    fi
-}
-finish() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-    echo "$passes passed, $failures failed"
-    [ $failures -eq 0 ]
-    exit $?
-}
-wait_until() { # wait_until SECONDS COMMAND...
-    local limit=$1 i
-    shift
-    for i in $(seq 1 $((limit * 20))); do
-        "$@" >/dev/null 2>&1 && return 0
-        sleep 0.05
-    done
-    return 1
-}
 # The tray icon's window is named "Quillstow" too: the popup is the visible one of the popup's size.
 popup_id() {
     local id
@@ -67,9 +39,19 @@ click_in_popup() { # click_in_popup X Y, relative to the popup
     xdotool mousemove $((g[0] + $1)) $((g[1] + $2)) click 1
 }
 shot() { [ -n "$shots" ] && import -window root "$shots/$1.png"; }
-# The debug log is the user's own file in /tmp: only what this run added is read, nothing is cut.
-log_start=$(stat -c %s "$log" 2>/dev/null || echo 0)
-new_log() { tail -c +$((log_start + 1)) "$log" 2>/dev/null; }
+active_is() { [ "$(active_name)" = "$1" ]; }
+popup_at() { # popup_at X Y: the picker's top-left corner
+    local g
+    read -r -a g <<<"$(geometry "$(popup_id)")"
+    [ "${g[0]} ${g[1]}" = "$1 $2" ]
+}
+alert_shown() { # the start-up alert: a dialog titled "Quillstow"
+    local id
+    for id in $(xdotool search --onlyvisible --name '^Quillstow$' 2>/dev/null); do
+        xprop -id "$id" _NET_WM_WINDOW_TYPE | grep -q DIALOG && return 0
+    done
+    return 1
+}
 running_count() { pgrep -c -f "^$quillstow" || true; }
 
 "$quillstow" >"$TESTBED_DIR/quillstow.out" 2>&1 &
@@ -86,16 +68,28 @@ done
 check "three copies are stored" wait_until 5 sh -c "[ \$(grep -o '\\\\\"id\\\\\"' '$config' | wc -l) -eq 3 ]"
 
 zenity --entry --title=Target >"$TESTBED_DIR/zenity.out" &
-zenity=$!
-pids+=($zenity)
-xdotool search --sync --class zenity >/dev/null
-wait_until 5 sh -c '[ "$(xdotool getactivewindow getwindowname)" = Target ]'
+pids+=($!)
+wait_until 10 active_is Target
+# High on the screen, so the picker below the caret needs no pushing back inside it.
+xdotool search --name '^Target$' windowmove --sync 100 60
 sleep 0.5
 xdotool type "abc "
+read -r -a tg <<<"$(geometry "$(xdotool getactivewindow)")"
 
+log_mark
 xdotool key super+shift+v
 check "the hot key opens the picker" wait_until 3 popup_shown
 check "the picker has the keyboard focus" wait_until 3 popup_focused
+# The lookup's one line gives the caret's lower-left corner, where the picker's top-left sits:
+# inside the field's window, right of its left edge by the text typed.
+lines=$(new_log)
+check "the lookup wrote one line" test "$(wc -l <<<"$lines")" -eq 1
+caret=$(sed -n 's/^caretScreenOrigin: success .* origin=(\(.*\), \(.*\))$/\1 \2/p' <<<"$lines" |
+    awk '{ printf "%.0f %.0f", $1, $2 }')
+read -r -a cg <<<"$caret"
+check "the picker opens at the caret of the field ($caret)" popup_at "${cg[0]}" "${cg[1]}"
+check "and the caret is past the text typed" test "${cg[0]:-0}" -gt $((tg[0] + 20)) -a \
+    "${cg[1]:-0}" -lt $((tg[1] + tg[3]))
 check "the picker stays off the taskbar and pager" sh -c \
     "xprop -id $(popup_id) _NET_WM_STATE | grep SKIP_TASKBAR | grep -q SKIP_PAGER"
 check "the picker stays on top" sh -c "xprop -id $(popup_id) _NET_WM_STATE | grep -q ABOVE"
@@ -110,14 +104,14 @@ xdotool key Return
 check "Return pasted the chosen text into the application" wait_until 5 sh -c \
     "grep -qx 'abc bravo: ssh deploy@example.org' '$TESTBED_DIR/zenity.out'"
 paste_logged() { new_log | grep -q 'pasteSelected: selectedID=Optional(.* item=Optional(id=.*, length=29)'; }
-no_clip_text_logged() { ! new_log | grep -q -e bravo -e deploy; }
+no_clip_text_logged() { ! grep -q -e bravo -e deploy "$QUILLSTOW_DEBUG_LOG"; }
 check "the paste wrote its log line" paste_logged
 check "the log holds the id and length, no clip text" no_clip_text_logged
 
 # A click on a row pastes that row, whatever is selected.
 zenity --entry --title=Target >"$TESTBED_DIR/zenity2.out" &
 pids+=($!)
-wait_until 5 sh -c '[ "$(xdotool getactivewindow getwindowname)" = Target ]'
+wait_until 5 active_is Target
 sleep 0.5
 pastes_before=$(new_log | grep -c pasteSelected)
 xdotool key super+shift+v
@@ -130,11 +124,20 @@ check "a row click pasted that row" wait_until 5 sh -c \
     "grep -qx 'charlie third copy' '$TESTBED_DIR/zenity2.out'"
 check "a row click writes no log line" test "$(new_log | grep -c pasteSelected)" -eq "$pastes_before"
 
+# Over a terminal, which offers no caret, the picker opens at the pointer.
+xterm -title Term &
+pids+=($!)
+wait_until 10 active_is Term
+xdotool mousemove --sync 300 200
+log_mark
 xdotool key super+shift+v
-check "the hot key opens it" wait_until 3 popup_shown
+check "over a terminal the hot key opens the picker" wait_until 3 popup_focused
+check "at the pointer" popup_at 300 200
+check "having found no caret" test "$(new_log)" = "caretScreenOrigin: no focused element (err=0)"
 sleep 0.3
 xdotool key super+shift+v
 check "the hot key again closes it" wait_until 3 popup_hidden
+check "and gives the terminal its focus back" wait_until 3 active_is Term
 
 # The tray icon: trayer sits at the top right, so the picker opens under it.
 icon=$(tray_icon_id)
@@ -151,8 +154,7 @@ check "a second tray click closes it" wait_until 3 popup_hidden
 
 xdotool mousemove $((ig[0] + ig[2] / 2)) $((ig[1] + ig[3] / 2)) click 1
 wait_until 3 popup_focused
-zenity_window=$(xdotool search --class zenity | head -n1)
-read -r -a zg <<<"$(geometry "$zenity_window")"
+read -r -a zg <<<"$(geometry "$(xdotool search --name '^Term$' | head -n1)")"
 xdotool mousemove $((zg[0] + 20)) $((zg[1] + 20)) click 1
 check "clicking another window closes the picker" wait_until 3 popup_hidden
 
@@ -167,20 +169,43 @@ xdotool key --window "$(xdotool search --name '^Quillstow Settings$' | head -n1)
 xdotool windowclose "$(xdotool search --name '^Quillstow Settings$' | head -n1)" 2>/dev/null
 
 before=$(stored_count)
+wait_until 3 sh -c "! xdotool search --onlyvisible --name '^Quillstow Settings\$'"
+wait_until 3 active_is Term # the focus goes back, and would close a picker opened before
+xdotool mousemove --sync 300 200 # the picker opens at the pointer, away from the screen's edges
 xdotool key super+shift+v
 wait_until 3 popup_focused
+sleep 0.3
 click_in_popup 450 502 # the footer's "Quit"
 check "Quit ends the program" wait_until 5 sh -c "! kill -0 $first"
+check "the program wrote no warnings" sh -c "! grep -v '^$' '$TESTBED_DIR/quillstow.out'"
 
-"$quillstow" >>"$TESTBED_DIR/quillstow.out" 2>&1 &
+# Started again with an accessibility bus that is gone (Qt warns of it).
+AT_SPI_BUS_ADDRESS="unix:path=$TESTBED_DIR/gone-bus" "$quillstow" >>"$TESTBED_DIR/quillstow.out" 2>&1 &
 pids+=($!)
 second=$!
-sleep 1.5
+check "the restart embeds its tray icon" wait_until 10 icon_embedded
 check "a restart keeps the same history" test "$(stored_count)" -eq "$before"
 "$quillstow" >>"$TESTBED_DIR/quillstow.out" 2>&1
 check "a second launch exits at once" test $? -eq 0
 check "a second launch shows the running one's picker" wait_until 3 popup_shown
 check "one Quillstow runs" test "$(running_count)" -eq 1
-check "the program wrote no warnings" sh -c "! grep -v '^$' '$TESTBED_DIR/quillstow.out'"
-kill "$second"
+wait_until 3 popup_focused
+xdotool key Escape
+wait_until 3 popup_hidden
+
+# Without a bus, over a text field, the picker opens at the pointer.
+zenity --entry --title=Target &
+pids+=($!)
+wait_until 10 active_is Target
+xdotool mousemove --sync 320 240
+log_mark
+xdotool key super+shift+v
+check "without a bus the hot key opens the picker" wait_until 10 popup_focused
+check "at the pointer" popup_at 320 240
+check "having found no bus" test "$(new_log)" = "caretScreenOrigin: no focused element (err=-4)"
+xdotool key Escape
+check "Escape gives the field its focus back" wait_until 10 active_is Target
+check "the program runs on" kill -0 "$second"
+no_alert() { ! alert_shown; }
+check "with synthetic input there was no start-up alert" no_alert
 finish

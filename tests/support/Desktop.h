@@ -1,0 +1,217 @@
+#pragma once
+
+// Scaffolding for the tests on the private desktop (tests/desktop/testbed): other programs run
+// or started, windows looked up, the program's debug log read. Every wait runs the event loop,
+// so our own X connections and clipboard go on answering meanwhile.
+#include "platform/DebugLog.h"
+#include "platform/x11/X11WindowSystem.h"
+#include "support/TestSupport.h"
+
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QRect>
+#include <QRegularExpression>
+#include <QTest>
+#include <QWidget>
+#include <csignal>
+#include <memory>
+
+namespace quillstow::test {
+
+// A program started for a test and ended, by its process id, when the test is done with it.
+// `environment` entries are "NAME=value" to set and "NAME" to remove. Its errors go to ours.
+class Program
+{
+public:
+    Program(const QString& program, const QStringList& args, const QStringList& environment = {})
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const QString& entry : environment) {
+            if (entry.contains(u'='))
+                env.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
+            else
+                env.remove(entry);
+        }
+        process_.setProcessEnvironment(env);
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(program, args);
+        process_.waitForStarted(10000);
+    }
+    ~Program()
+    {
+        if (process_.state() == QProcess::NotRunning)
+            return;
+        ::kill(static_cast<pid_t>(pid()), SIGCONT); // a stopped program would not hear SIGTERM
+        process_.terminate();
+        if (!process_.waitForFinished(3000)) {
+            process_.kill();
+            process_.waitForFinished(3000);
+        }
+    }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    qint64 pid() const { return process_.processId(); }
+    bool isRunning() const { return process_.state() == QProcess::Running; }
+    bool waitForExit(int timeoutMs = 10000)
+    {
+        return QTest::qWaitFor([&] { return !isRunning(); }, timeoutMs);
+    }
+    bool end()
+    {
+        process_.terminate();
+        return waitForExit(5000);
+    }
+    // Everything it printed so far.
+    QString output()
+    {
+        output_ += QString::fromUtf8(process_.readAllStandardOutput());
+        return output_;
+    }
+    bool waitForOutput(const QString& text, int timeoutMs = 10000)
+    {
+        return QTest::qWaitFor([&] { return output().contains(text); }, timeoutMs);
+    }
+
+private:
+    QProcess process_;
+    QString output_;
+};
+
+// Runs a short helper program (xdotool, xclip, xprop, ...) to its end, fed `input`, and returns
+// what it printed, trimmed. `ok` tells whether it ended well within ten seconds.
+inline QString runTool(const QString& program, const QStringList& args,
+                       const QByteArray& input = {}, bool* ok = nullptr)
+{
+    QProcess p;
+    p.start(program, args);
+    p.write(input);
+    p.closeWriteChannel();
+    const bool ended = QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 10000) &&
+                       p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    if (ok)
+        *ok = ended;
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+inline QString xdotool(const QStringList& args, bool* ok = nullptr)
+{
+    return runTool(QStringLiteral("xdotool"), args, {}, ok);
+}
+
+// Copies `bytes` with xclip, offered as `target` (xclip's own choice, UTF8_STRING, when empty).
+// xclip's background process stays as the owner until the next copy.
+inline bool xclipCopy(const QByteArray& bytes, const QString& target = {})
+{
+    QStringList args = {QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                        QStringLiteral("-i")};
+    if (!target.isEmpty())
+        args << QStringLiteral("-t") << target;
+    bool ok = false;
+    runTool(QStringLiteral("xclip"), args, bytes, &ok);
+    return ok;
+}
+
+// The window in front, by the window manager's account, or 0.
+inline quint64 activeWindow()
+{
+    return xdotool({QStringLiteral("getactivewindow")}).toULongLong();
+}
+
+// Waits until the window in front is titled `title` and returns it, or 0 when none comes.
+inline quint64 waitForActiveWindow(const QString& title, int timeoutMs = 15000)
+{
+    quint64 id = 0;
+    const bool found = QTest::qWaitFor(
+        [&] {
+            id = activeWindow();
+            return id != 0 &&
+                   xdotool({QStringLiteral("getwindowname"), QString::number(id)}) == title;
+        },
+        timeoutMs);
+    return found ? id : 0;
+}
+
+// Brings the window to the front.
+inline bool activateWindow(quint64 id)
+{
+    xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(id)});
+    return QTest::qWaitFor([&] { return activeWindow() == id; }, 5000);
+}
+inline bool activateWindow(const QString& title)
+{
+    return activateWindow(
+        xdotool({QStringLiteral("search"), QStringLiteral("--name"), u'^' + title + u'$'})
+            .section(u'\n', 0, 0)
+            .toULongLong());
+}
+
+// A window's place on the screen, as the X server reports it.
+inline QRect windowFrame(quint64 id)
+{
+    const QString info =
+        runTool(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(id)});
+    const auto field = [&](const char* name) {
+        return QRegularExpression(QLatin1String(name) + QStringLiteral(":\\s+(-?\\d+)"))
+            .match(info)
+            .captured(1)
+            .toInt();
+    };
+    return {field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"),
+            field("Height")};
+}
+
+// The lines the debug log gained since this was made. The test desktop gives this process and
+// the programs it starts a log of their own (QUILLSTOW_DEBUG_LOG).
+class LogTail
+{
+public:
+    QStringList lines() const
+    {
+        return QString::fromUtf8(readFile(debuglog::path()).mid(start_))
+            .split(u'\n', Qt::SkipEmptyParts);
+    }
+
+private:
+    qint64 start_ = QFileInfo(debuglog::path()).size();
+};
+
+inline std::shared_ptr<platform::X11WindowSystem> qtWindowSystem()
+{
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return std::make_shared<platform::X11WindowSystem>(x11->connection(), x11->display());
+}
+
+// Our own window in front, as the picker is when the user chooses an entry; brought there by
+// the window system, as the picker brings itself.
+class StandInPicker
+{
+public:
+    explicit StandInPicker(platform::WindowSystem& windows) : windows_(windows)
+    {
+        widget_.setWindowTitle(QStringLiteral("stand-in picker"));
+        widget_.resize(200, 100);
+    }
+    bool takeFocus()
+    {
+        widget_.show();
+        if (!QTest::qWaitForWindowExposed(&widget_))
+            return false;
+        const quint64 id = widget_.winId();
+        windows_.activate(platform::WindowRef{id, {}, {}, 0});
+        return QTest::qWaitFor(
+            [&] {
+                const auto active = windows_.activeWindow();
+                return active && active->id == id;
+            },
+            5000);
+    }
+    void close() { widget_.hide(); }
+
+private:
+    platform::WindowSystem& windows_;
+    QWidget widget_;
+};
+
+} // namespace quillstow::test
