@@ -11,12 +11,7 @@ using namespace quillstow;
 TEST(ClipboardFallback, IsLoggedAndToldOnce)
 {
     const test::LogTail log;
-    // Everything said to the notification service on the session bus.
-    test::Program monitor(
-        QStringLiteral("dbus-monitor"),
-        {QStringLiteral("--session"),
-         QStringLiteral("interface='org.freedesktop.Notifications',member='Notify'")});
-    QTest::qWait(300); // let it subscribe
+    test::NotificationWatch monitor;
 
     const QByteArray display = qgetenv("DISPLAY");
     qunsetenv("DISPLAY");

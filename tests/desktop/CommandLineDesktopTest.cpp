@@ -1,6 +1,6 @@
 // The real program's command line on the private desktop: a running instance shown, toggled and
 // ended from a second launch, a start by --show, the mistakes, and the start-up notices.
-#include "support/TestSupport.h"
+#include "support/Desktop.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -8,6 +8,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
+
+using namespace quillstow::test;
 
 namespace {
 
@@ -36,14 +38,6 @@ Outcome launch(const QStringList& args)
     return run;
 }
 
-QString xdotool(const QStringList& args)
-{
-    QProcess p;
-    p.start(QStringLiteral("xdotool"), args);
-    p.waitForFinished(10000);
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-}
-
 // The tray icon's window is called "Quillstow" too: the picker is the visible one of its size.
 bool pickerShown()
 {
@@ -64,90 +58,26 @@ bool waitForPicker(bool shown, int timeoutMs = 5000)
     return QTest::qWaitFor([&] { return pickerShown() == shown; }, timeoutMs);
 }
 
-// Everything said to the notification service on the session bus from now on.
-class NotifyMonitor
+// The program, started for a test.
+class Instance : public Program
 {
 public:
-    NotifyMonitor()
-    {
-        monitor_.start(
-            QStringLiteral("dbus-monitor"),
-            {QStringLiteral("--session"),
-             QStringLiteral("interface='org.freedesktop.Notifications',member='Notify'")});
-        monitor_.waitForStarted(5000);
-        QTest::qWait(300); // let it subscribe
-    }
-    ~NotifyMonitor()
-    {
-        monitor_.kill();
-        monitor_.waitForFinished(3000);
-    }
-    NotifyMonitor(const NotifyMonitor&) = delete;
-    NotifyMonitor& operator=(const NotifyMonitor&) = delete;
-
-    QString seen()
-    {
-        seen_ += QString::fromUtf8(monitor_.readAllStandardOutput());
-        return seen_;
-    }
-    bool waitFor(const QString& text, int timeoutMs = 8000)
-    {
-        return QTest::qWaitFor([&] { return seen().contains(text); }, timeoutMs);
-    }
-
-private:
-    QProcess monitor_;
-    QString seen_;
-};
-
-// The program started for a test, ended by its process id if the test has not ended it.
-class Instance
-{
-public:
-    explicit Instance(const QStringList& args = {})
-    {
-        process_.start(program, args);
-        process_.waitForStarted(10000);
-    }
-    ~Instance()
-    {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.terminate();
-            if (!process_.waitForFinished(3000)) {
-                process_.kill();
-                process_.waitForFinished(3000);
-            }
-        }
-    }
-    Instance(const Instance&) = delete;
-    Instance& operator=(const Instance&) = delete;
-
-    bool running() const { return process_.state() == QProcess::Running; }
+    explicit Instance(const QStringList& args = {}) : Program(program, args) {}
     // Up and answering on the bus: a second launch finds it.
-    bool waitUntilUp()
+    static bool waitUntilUp()
     {
         return QTest::qWaitFor(
             [] {
-                QProcess p;
-                p.start(QStringLiteral("dbus-send"),
-                        {QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                         QStringLiteral("--dest=org.freedesktop.DBus"),
-                         QStringLiteral("/org/freedesktop/DBus"),
-                         QStringLiteral("org.freedesktop.DBus.NameHasOwner"),
-                         QStringLiteral("string:org.quillstow.Quillstow")});
-                p.waitForFinished(5000);
-                return p.readAllStandardOutput().contains("boolean true");
+                return runTool(QStringLiteral("dbus-send"),
+                               {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                                QStringLiteral("--dest=org.freedesktop.DBus"),
+                                QStringLiteral("/org/freedesktop/DBus"),
+                                QStringLiteral("org.freedesktop.DBus.NameHasOwner"),
+                                QStringLiteral("string:org.quillstow.Quillstow")})
+                    .contains(QStringLiteral("boolean true"));
             },
             10000);
     }
-    bool waitForExit(int timeoutMs = 5000)
-    {
-        return QTest::qWaitFor([&] { return process_.state() == QProcess::NotRunning; }, timeoutMs);
-    }
-    int exitCode() const { return process_.exitCode(); }
-
-private:
-    QProcess process_;
 };
 
 } // namespace
@@ -178,7 +108,7 @@ TEST(CommandLineDesktop, HelpVersionAndMistakesAnswerAtOnce)
 
 TEST(CommandLineDesktop, ALaterLaunchShowsTogglesAndEndsTheRunningInstance)
 {
-    NotifyMonitor notices;
+    NotificationWatch notices;
     Instance running;
     ASSERT_TRUE(running.waitUntilUp());
     ASSERT_FALSE(pickerShown());
@@ -203,11 +133,11 @@ TEST(CommandLineDesktop, ALaterLaunchShowsTogglesAndEndsTheRunningInstance)
         QTest::qWait(300); // a stray second toggle would show by now
         EXPECT_EQ(pickerShown(), step.shownAfter) << name.toStdString();
     }
-    EXPECT_TRUE(running.running());
+    EXPECT_TRUE(running.isRunning());
 
     // With the tray and the hot key in place there is nothing to tell at start-up.
-    EXPECT_FALSE(notices.seen().contains(QStringLiteral("Super+Shift+V")))
-        << notices.seen().toStdString();
+    EXPECT_FALSE(notices.output().contains(QStringLiteral("Super+Shift+V")))
+        << notices.output().toStdString();
 
     // --quit returns once the instance is gone.
     const Outcome quit = launch({QStringLiteral("--quit")});
@@ -222,7 +152,7 @@ TEST(CommandLineDesktop, ShowWithNoneRunningStartsItWithThePickerShown)
     for (const QString& option : {QStringLiteral("--show"), QStringLiteral("--toggle")}) {
         Instance started({option});
         EXPECT_TRUE(waitForPicker(true, 10000)) << option.toStdString();
-        EXPECT_TRUE(started.running()) << option.toStdString();
+        EXPECT_TRUE(started.isRunning()) << option.toStdString();
         EXPECT_EQ(launch({QStringLiteral("--quit")}).status, 0);
         EXPECT_TRUE(started.waitForExit()) << option.toStdString();
     }
@@ -239,14 +169,14 @@ TEST(CommandLineDesktop, AHotKeyHeldByAnotherProgramIsToldOnceAtStartUp)
                                               55, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)),
               nullptr);
 
-    NotifyMonitor notices;
+    NotificationWatch notices;
     Instance running;
     const QString told = QStringLiteral(
         "Super+Shift+V could not be taken: another program holds the combination. Open the "
         "picker from the tray icon");
-    EXPECT_TRUE(notices.waitFor(told)) << notices.seen().toStdString();
+    EXPECT_TRUE(notices.waitForOutput(told)) << notices.output().toStdString();
     QTest::qWait(2500);
-    EXPECT_EQ(notices.seen().count(QStringLiteral("could not be taken")), 1);
+    EXPECT_EQ(notices.output().count(QStringLiteral("could not be taken")), 1);
 
     // The way the notice names works.
     EXPECT_EQ(launch({QStringLiteral("--show")}).status, 0);
@@ -261,15 +191,16 @@ TEST(CommandLineNoTray, TheNoticeSaysHowToOpenThePickerAndTheProgramRunsOn)
 {
     if (QSystemTrayIcon::isSystemTrayAvailable())
         GTEST_SKIP() << "this desktop has a tray";
-    NotifyMonitor notices;
+    NotificationWatch notices;
     Instance running;
-    EXPECT_TRUE(notices.waitFor(QStringLiteral("no system tray"))) << notices.seen().toStdString();
-    EXPECT_TRUE(notices.seen().contains(QStringLiteral("with Super+Shift+V or by running")));
-    EXPECT_TRUE(notices.seen().contains(QStringLiteral("quillstow --show")));
+    EXPECT_TRUE(notices.waitForOutput(QStringLiteral("no system tray")))
+        << notices.output().toStdString();
+    EXPECT_TRUE(notices.output().contains(QStringLiteral("with Super+Shift+V or by running")));
+    EXPECT_TRUE(notices.output().contains(QStringLiteral("quillstow --show")));
     QTest::qWait(2500);
-    EXPECT_EQ(notices.seen().count(QStringLiteral("no system tray")), 1);
+    EXPECT_EQ(notices.output().count(QStringLiteral("no system tray")), 1);
 
-    EXPECT_TRUE(running.running());
+    EXPECT_TRUE(running.isRunning());
     xdotool({QStringLiteral("key"), QStringLiteral("super+shift+v")});
     EXPECT_TRUE(waitForPicker(true)) << "the hot key opens the picker";
     EXPECT_EQ(launch({QStringLiteral("--toggle")}).status, 0);

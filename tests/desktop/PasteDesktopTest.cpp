@@ -159,11 +159,7 @@ TEST(ManualPasteDesktop, LeavesTheTextOnTheClipboardAndNotifies)
     const auto ref = windows->activeWindow();
     ASSERT_TRUE(ref);
 
-    // Everything said to the notification service on the session bus.
-    Program monitor(QStringLiteral("dbus-monitor"),
-                    {QStringLiteral("--session"),
-                     QStringLiteral("interface='org.freedesktop.Notifications',member='Notify'")});
-    QTest::qWait(300); // let it subscribe
+    NotificationWatch monitor;
 
     const QString content = QStringLiteral("copied by hand\nsecond line");
     ASSERT_TRUE(deliverFromPicker(*windows, *sequence, content, *ref));

@@ -54,6 +54,7 @@ public:
 
     qint64 pid() const { return process_.processId(); }
     bool isRunning() const { return process_.state() == QProcess::Running; }
+    int exitCode() const { return process_.exitCode(); }
     bool waitForExit(int timeoutMs = 10000)
     {
         return QTest::qWaitFor([&] { return !isRunning(); }, timeoutMs);
@@ -81,6 +82,19 @@ private:
 
 // Runs a short helper program (xdotool, xclip, xprop, ...) to its end, fed `input`, and returns
 // what it printed, trimmed. `ok` tells whether it ended well within ten seconds.
+// Everything said to the notification service on the session bus from now on.
+class NotificationWatch : public Program
+{
+public:
+    NotificationWatch()
+        : Program(QStringLiteral("dbus-monitor"),
+                  {QStringLiteral("--session"),
+                   QStringLiteral("interface='org.freedesktop.Notifications',member='Notify'")})
+    {
+        QTest::qWait(300); // let it subscribe
+    }
+};
+
 inline QString runTool(const QString& program, const QStringList& args,
                        const QByteArray& input = {}, bool* ok = nullptr)
 {
