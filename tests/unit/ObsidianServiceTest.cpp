@@ -3,6 +3,7 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTimeZone>
 #include <csignal>
@@ -81,6 +82,8 @@ TEST_F(ObsidianServiceTest, SettingsAreStoredAsTheirRawValues)
 TEST_F(ObsidianServiceTest, NoFolderIsCreatedForAVaultThatIsNotThere)
 {
     const QString gone = vaultFile(QStringLiteral("gone/deeper"));
+    const QString file = vaultFile(QStringLiteral("a file"));
+    QFile(file).open(QIODevice::WriteOnly);
     const struct
     {
         std::optional<QString> stored;
@@ -92,6 +95,7 @@ TEST_F(ObsidianServiceTest, NoFolderIsCreatedForAVaultThatIsNotThere)
         {QStringLiteral("relative/vault"), ObsidianError::Kind::fileSystem,
          QStringLiteral("relative/vault")},
         {gone, ObsidianError::Kind::fileSystem, gone},
+        {file, ObsidianError::Kind::fileSystem, QStringLiteral("is not a folder")},
     };
     for (const auto& c : cases) {
         for (SaveMode mode : ObsidianService::allSaveModes()) {

@@ -96,8 +96,14 @@ TEST_F(ShellTest, CreationStartsCaptureAndTakesTheHotKey)
     QTest::qWait(150);
     ASSERT_EQ(store.items().size(), 1);
     EXPECT_EQ(store.items().front().content, QStringLiteral("copied after start"));
+    // Ending with the picker open takes the picker along.
+    pressHotkeyAndSettle(*hotkeyBackend);
+    const QPointer<QWidget> popup(controller->popupWindow());
+    ASSERT_FALSE(popup.isNull());
     controller.reset();
     EXPECT_EQ(StatusBarController::shared(), nullptr);
+    QTest::qWait(10);
+    EXPECT_TRUE(popup.isNull());
 }
 
 TEST_F(ShellTest, TheHotKeyTogglesANewPopupAtTheCaretThatPastesThroughTheDelivery)
