@@ -104,6 +104,10 @@ void X11GlobalHotkey::followMapping()
 void X11GlobalHotkey::regrab()
 {
     isRegrabScheduled_ = false;
+    // The server is held across the swap: a press that came between the old grabs and the new
+    // ones would go to the window in front. XTest input from a new device alone makes the
+    // server announce a new keyboard, so this runs while the user types the hot key.
+    xcb_grab_server(connection_);
     // Released with the old masks, which are the ones they were taken with.
     ungrabAll();
     followMapping();
@@ -117,6 +121,8 @@ void X11GlobalHotkey::regrab()
                                "keyboard mapping: ") +
                 error);
     }
+    xcb_ungrab_server(connection_);
+    xcb_flush(connection_);
 }
 
 std::vector<std::uint16_t> X11GlobalHotkey::lockCombinations() const
