@@ -104,17 +104,18 @@ int main(int argc, char* argv[])
     QApplication::setQuitOnLastWindowClosed(false);
     instance.listen();
 
+    const std::shared_ptr<platform::Notifier> notifier = platform::createNotifier();
     CaretLocator caret;
     AppDelegate delegate(
-        [&caret] {
+        [&caret, notifier] {
             std::shared_ptr<platform::WindowSystem> windows = platform::createWindowSystem();
             StatusBarController::Services services{
-                []() -> HistoryStore& {
-                    static HistoryStore& store = []() -> HistoryStore& {
+                [notifier]() -> HistoryStore& {
+                    static HistoryStore& store = [&notifier]() -> HistoryStore& {
                         HistoryStore& created = HistoryStore::shared();
                         QObject::connect(
                             &created, &HistoryStore::vaultExportFailed, &created,
-                            [notifier = platform::createNotifier()](const QString& reason) {
+                            [notifier](const QString& reason) {
                                 notifier->notify(
                                     QStringLiteral("Quillstow"),
                                     QStringLiteral("New copies are not being saved to the "
@@ -162,13 +163,13 @@ int main(int argc, char* argv[])
         QTimer::singleShot(0, &delegate, toggle);
 
     // Told once when the tray icon or the hot key is missing, with the way that is left.
-    QTimer::singleShot(noticeDelayMs, &delegate, [] {
+    QTimer::singleShot(noticeDelayMs, &delegate, [notifier] {
         const QString notice = startupNotice(QSystemTrayIcon::isSystemTrayAvailable(),
                                              HotkeyManager::shared().failure());
         if (notice.isEmpty())
             return;
         debuglog::write(QStringLiteral("Start-up notice: ") + notice);
-        platform::createNotifier()->notify(QStringLiteral("Quillstow"), notice);
+        notifier->notify(QStringLiteral("Quillstow"), notice);
     });
     return QApplication::exec();
 }

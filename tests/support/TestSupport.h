@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <memory>
 #include <ostream>
+#include <sys/stat.h>
 #include <vector>
 
 // Lets GoogleTest print Qt strings in failure messages.
@@ -52,6 +53,14 @@ inline QByteArray readFile(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The permission bits of `path`, or 0 when it cannot be looked at.
+inline unsigned modeOf(const QString& path)
+{
+    struct stat st
+    {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 0777 : 0;
 }
 
 inline bool writeFile(const QString& path, const QByteArray& bytes)

@@ -12,17 +12,6 @@
 
 using namespace quillstow;
 
-namespace {
-
-unsigned modeOf(const QString& path)
-{
-    struct stat st
-    {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 0777 : 0;
-}
-
-} // namespace
-
 TEST(DebugLog, CreatesPrivatelyAppendsAndNarrowsAnOwnFile)
 {
     QTemporaryDir dir;
@@ -31,7 +20,7 @@ TEST(DebugLog, CreatesPrivatelyAppendsAndNarrowsAnOwnFile)
     debuglog::write(QStringLiteral("first"));
     debuglog::write(QStringLiteral("zweite Zeile \u00FC"));
     EXPECT_EQ(test::readFile(path), QByteArray("first\nzweite Zeile \xC3\xBC\n"));
-    EXPECT_EQ(modeOf(path), 0600u);
+    EXPECT_EQ(test::modeOf(path), 0600u);
 
     // Deleted: the next line creates it again.
     QFile::remove(path);
@@ -43,7 +32,7 @@ TEST(DebugLog, CreatesPrivatelyAppendsAndNarrowsAnOwnFile)
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0644), 0);
     EXPECT_TRUE(debuglog::appendLine(QStringLiteral("raw"), path));
     EXPECT_EQ(test::readFile(path), QByteArray("again\nraw"));
-    EXPECT_EQ(modeOf(path), 0600u);
+    EXPECT_EQ(test::modeOf(path), 0600u);
 }
 
 TEST(DebugLog, RefusesWhatCouldRedirectOrExposeIt)
@@ -86,6 +75,6 @@ TEST(DebugLog, PastAMegabyteStartsAnewKeepingOneOlderFile)
     EXPECT_TRUE(debuglog::appendLine(QStringLiteral("next\n"), path));
     EXPECT_EQ(test::readFile(path), QByteArray("next\n"));
     EXPECT_EQ(test::readFile(older), almostFull + "fits\n");
-    EXPECT_EQ(modeOf(path), 0600u);
+    EXPECT_EQ(test::modeOf(path), 0600u);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
 }

@@ -15,13 +15,6 @@ using namespace quillstow;
 
 namespace {
 
-unsigned modeOf(const QString& path)
-{
-    struct stat st
-    {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 0777 : 0;
-}
-
 QStringList contents(const QList<ClipItem>& items)
 {
     QStringList out;
@@ -56,7 +49,7 @@ TEST_F(HistoryStoreTest, ARestartShowsTheSameHistoryFromAPrivateFile)
         add(100 - i, QStringLiteral("item %1").arg(i));
     store.togglePin(store.items()[2]);
     ASSERT_EQ(stored().size(), 5);
-    EXPECT_EQ(modeOf(temp.settings().fileName()), 0600u);
+    EXPECT_EQ(test::modeOf(temp.settings().fileName()), 0600u);
     HistoryStore again(temp.reopen(), vault);
     EXPECT_EQ(again.items(), store.items());
     EXPECT_TRUE(again.backupPath().isEmpty());
@@ -80,7 +73,7 @@ TEST_F(HistoryStoreTest, UnreadableHistoryIsBackedUpBeforeTheFirstSave)
         EXPECT_EQ(QFileInfo(backup).absolutePath(), local.folder());
         EXPECT_TRUE(QFileInfo(backup).fileName().contains(
             QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
-        EXPECT_EQ(modeOf(backup), 0600u);
+        EXPECT_EQ(test::modeOf(backup), 0600u);
         unreadable.add(ClipItem::create(QStringLiteral("new")));
         EXPECT_EQ(
             decodeHistory(local.settings().value(HistoryStore::storageKey).toByteArray())->size(),

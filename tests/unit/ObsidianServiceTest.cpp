@@ -23,13 +23,6 @@ double copiedAtLocal(int day, int h, int mi, int s)
            referenceDateOffset;
 }
 
-unsigned modeOf(const QString& path)
-{
-    struct stat st
-    {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 0777 : 0;
-}
-
 class ObsidianServiceTest : public ::testing::Test
 {
 protected:
@@ -153,10 +146,10 @@ TEST_F(ObsidianServiceTest, NewNoteNamesAndExactContents)
                   QByteArray("---\ncreated: 2025-03-04T05:06:07Z\nsource: Quillstow\n---\n\n") +
                       c.content.toUtf8())
             << c.name;
-        EXPECT_EQ(modeOf(result.url().toLocalFile()), 0644u) << c.name;
+        EXPECT_EQ(test::modeOf(result.url().toLocalFile()), 0644u) << c.name;
     }
     ::umask(oldMask);
-    EXPECT_EQ(modeOf(vaultFile(QStringLiteral("Quillstow"))), 0755u);
+    EXPECT_EQ(test::modeOf(vaultFile(QStringLiteral("Quillstow"))), 0755u);
 }
 
 TEST_F(ObsidianServiceTest, NewNoteNeverReplacesADifferentNote)

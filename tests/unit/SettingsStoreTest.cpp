@@ -7,17 +7,6 @@
 
 using namespace quillstow;
 
-namespace {
-
-unsigned modeOf(const QString& path)
-{
-    struct stat st
-    {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 0777 : 0;
-}
-
-} // namespace
-
 TEST(SettingsStore, SettingsFileAndItsFolderArePrivate)
 {
     QTemporaryDir dir;
@@ -26,14 +15,14 @@ TEST(SettingsStore, SettingsFileAndItsFolderArePrivate)
     QSettings settings(path, QSettings::IniFormat);
     settings.setValue(QStringLiteral("k"), 1);
     platform::syncPrivately(settings);
-    EXPECT_EQ(modeOf(path), 0600u);
-    EXPECT_EQ(modeOf(dir.filePath(QStringLiteral("new"))), 0700u);
+    EXPECT_EQ(test::modeOf(path), 0600u);
+    EXPECT_EQ(test::modeOf(dir.filePath(QStringLiteral("new"))), 0700u);
 
     // A file left readable by an older run is narrowed on the next write.
     ::chmod(QFile::encodeName(path).constData(), 0644);
     settings.setValue(QStringLiteral("k"), 2);
     platform::syncPrivately(settings);
-    EXPECT_EQ(modeOf(path), 0600u);
+    EXPECT_EQ(test::modeOf(path), 0600u);
     ::umask(old);
 }
 
@@ -43,7 +32,7 @@ TEST(SettingsStore, PrivateFilesAreWrittenWholeAndPrivately)
     const QString path = dir.filePath(QStringLiteral("backup.json"));
     ASSERT_TRUE(platform::writePrivateFile(path, "[1]"));
     EXPECT_EQ(test::readFile(path), QByteArray("[1]"));
-    EXPECT_EQ(modeOf(path), 0600u);
+    EXPECT_EQ(test::modeOf(path), 0600u);
     QString error;
     EXPECT_FALSE(
         platform::writePrivateFile(dir.filePath(QStringLiteral("no/such/dir/x")), "x", &error));

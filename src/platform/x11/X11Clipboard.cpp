@@ -102,14 +102,8 @@ X11Clipboard::X11Clipboard(xcb_connection_t* connection, std::uint32_t root,
     watchWindow_ = xcb_generate_id(connection_);
     xcb_create_window(connection_, XCB_COPY_FROM_PARENT, watchWindow_, root_, -1, -1, 1, 1, 0,
                       XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
-    // Never mapped; they only receive the owners' answers as properties.
-    const std::uint32_t eventMask = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    for (std::uint32_t& window : windows_) {
-        window = xcb_generate_id(connection_);
-        xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window, root_, -1, -1, 1, 1, 0,
-                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK,
-                          &eventMask);
-    }
+    for (std::uint32_t& window : windows_)
+        window = createReadWindow();
 
     deadline_.setSingleShot(true);
     deadline_.setInterval(answerTimeout);
@@ -389,12 +383,19 @@ void X11Clipboard::retireWindow(std::uint32_t window)
     if (slot == windows_.end())
         return;
     xcb_destroy_window(connection_, window);
-    *slot = xcb_generate_id(connection_);
+    *slot = createReadWindow();
+    xcb_flush(connection_);
+}
+
+std::uint32_t X11Clipboard::createReadWindow()
+{
+    // Never mapped; it only receives an owner's answers as properties.
+    const std::uint32_t window = xcb_generate_id(connection_);
     const std::uint32_t eventMask = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_create_window(connection_, XCB_COPY_FROM_PARENT, *slot, root_, -1, -1, 1, 1, 0,
+    xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window, root_, -1, -1, 1, 1, 0,
                       XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK,
                       &eventMask);
-    xcb_flush(connection_);
+    return window;
 }
 
 } // namespace quillstow::platform

@@ -92,6 +92,7 @@ private:
     // Swaps the read's window for a fresh one: an owner still sending to the old one (INCR
     // chunks, a late answer) then sends into nothing.
     void retireWindow(std::uint32_t window);
+    std::uint32_t createReadWindow();
 
     xcb_connection_t* connection_;
     std::uint8_t xfixesFirstEvent_;
