@@ -11,6 +11,7 @@
 #include "platform/DebugLog.h"
 #include "platform/Desktop.h"
 #include "platform/Notifier.h"
+#include "platform/SettingsStore.h"
 #include "vault/ObsidianService.h"
 
 #include <QApplication>
@@ -105,6 +106,10 @@ int main(int argc, char* argv[])
     instance.listen();
 
     const std::shared_ptr<platform::Notifier> notifier = platform::createNotifier();
+    platform::setWriteFailureHandler([notifier](const QString& reason) {
+        notifier->notify(QStringLiteral("Quillstow"),
+                         QStringLiteral("Settings are not being saved: ") + reason);
+    });
     CaretLocator caret;
     AppDelegate delegate(
         [&caret, notifier] {
@@ -164,6 +169,8 @@ int main(int argc, char* argv[])
 
     // Told once when the tray icon or the hot key is missing, with the way that is left.
     QTimer::singleShot(noticeDelayMs, &delegate, [notifier] {
+        if (const QString problem = platform::userSettingsProblem(); !problem.isEmpty())
+            notifier->notify(QStringLiteral("Quillstow"), problem);
         const QString notice = startupNotice(QSystemTrayIcon::isSystemTrayAvailable(),
                                              HotkeyManager::shared().failure());
         if (notice.isEmpty())

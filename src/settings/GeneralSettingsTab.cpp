@@ -82,8 +82,7 @@ void GeneralSettingsTab::storeMaxItems(int value)
         stepper_->setValue(capacity); // comes back here with the grid value
         return;
     }
-    defaults_.setValue(HistoryStore::maxItemsKey, capacity);
-    platform::syncPrivately(defaults_);
+    platform::storeSetting(defaults_, HistoryStore::maxItemsKey, capacity);
 }
 
 void GeneralSettingsTab::setLaunchAtLogin(bool enabled)
@@ -91,8 +90,7 @@ void GeneralSettingsTab::setLaunchAtLogin(bool enabled)
     const std::optional<QString> error = autostart_.setEnabled(enabled);
     // The stored flag follows the entry, whatever became of the change.
     const bool isEnabled = error ? autostart_.isEnabled() : enabled;
-    defaults_.setValue(launchAtLoginKey, isEnabled);
-    platform::syncPrivately(defaults_);
+    platform::storeSetting(defaults_, launchAtLoginKey, isEnabled);
     {
         const QSignalBlocker blocker(launchToggle_);
         launchToggle_->setChecked(isEnabled);
