@@ -171,8 +171,10 @@ int main(int argc, char* argv[])
     QTimer::singleShot(noticeDelayMs, &delegate, [notifier] {
         if (const QString problem = platform::userSettingsProblem(); !problem.isEmpty())
             notifier->notify(QStringLiteral("Quillstow"), problem);
-        const QString notice = startupNotice(QSystemTrayIcon::isSystemTrayAvailable(),
-                                             HotkeyManager::shared().failure());
+        const HotkeyManager& hotkey = HotkeyManager::shared();
+        const QString notice =
+            startupNotice(QSystemTrayIcon::isSystemTrayAvailable(), hotkey.failure(),
+                          HotkeyManager::displayText(hotkey.combination()));
         if (notice.isEmpty())
             return;
         debuglog::write(QStringLiteral("Start-up notice: ") + notice);

@@ -34,6 +34,7 @@ struct PressableHotkey : platform::GlobalHotkey
         press = std::move(onPress);
         return true;
     }
+    void release(Qt::Key, Qt::KeyboardModifiers) override {}
 };
 
 struct NoWindows : platform::WindowSystem
