@@ -42,7 +42,8 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(
         QStringLiteral("Clipboard history: every copied text is kept, and a picker opened\n"
-                       "by Super+Shift+V, the tray icon or the options below pastes it again.\n"
+                       "by the hot key (Super+Shift+V unless changed in the settings), the\n"
+                       "tray icon or the options below pastes it again.\n"
                        "Without an option, Quillstow starts; if it is already running, its\n"
                        "picker opens. --quit exits with 1 when none is running."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
@@ -51,7 +52,7 @@ CommandLine CommandLine::parse(const QStringList& arguments)
                                      QStringLiteral("Show the version and exit."));
     const QCommandLineOption show(
         QStringLiteral("show"),
-        QStringLiteral("Open the picker at the text caret, as Super+Shift+V does. Starts "
+        QStringLiteral("Open the picker at the text caret, as the hot key does. Starts "
                        "Quillstow if it is not running."));
     const QCommandLineOption toggle(
         QStringLiteral("toggle"),

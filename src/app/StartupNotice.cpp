@@ -2,18 +2,19 @@
 
 namespace quillstow {
 
-QString startupNotice(bool trayAvailable, const QString& hotkeyFailure)
+QString startupNotice(bool trayAvailable, const QString& hotkeyFailure, const QString& hotkey)
 {
-    const bool hotkey = hotkeyFailure.isEmpty();
-    if (trayAvailable && hotkey)
+    const bool hotkeyTaken = hotkeyFailure.isEmpty();
+    if (trayAvailable && hotkeyTaken)
         return {};
     const QString noTray = QStringLiteral("This desktop has no system tray, so Quillstow shows "
                                           "no icon. It keeps running.");
     const QString noHotkey =
-        QStringLiteral("Super+Shift+V could not be taken: %1.").arg(hotkeyFailure);
-    if (!trayAvailable && hotkey)
-        return noTray + QStringLiteral(" Open the picker with Super+Shift+V or by running "
-                                       "\"quillstow --show\".");
+        QStringLiteral("%1 could not be taken: %2.").arg(hotkey, hotkeyFailure);
+    if (!trayAvailable && hotkeyTaken)
+        return noTray + QStringLiteral(" Open the picker with %1 or by running "
+                                       "\"quillstow --show\".")
+                            .arg(hotkey);
     if (trayAvailable)
         return noHotkey + QStringLiteral(" Open the picker from the tray icon or by running "
                                          "\"quillstow --show\".");

@@ -7,11 +7,13 @@
 #include "history/HistoryStore.h"
 #include "picker/PasteDelivery.h"
 #include "picker/PopupView.h"
+#include "settings/SettingsIcons.h"
 #include "settings/SettingsView.h"
 #include "vault/ObsidianService.h"
 
 #include <QApplication>
 #include <QCursor>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QMenu>
@@ -48,6 +50,11 @@ bool isShown(const QWidget* window)
     return window != nullptr && window->isVisible();
 }
 
+QColor panelTextColour()
+{
+    return QGuiApplication::palette().color(QPalette::WindowText);
+}
+
 void bringForward(QWidget* window)
 {
     window->show();
@@ -62,8 +69,11 @@ StatusBarController::StatusBarController(Services services, QObject* parent)
 {
     theController = this;
 
-    trayIcon_ =
-        std::make_unique<QSystemTrayIcon>(QIcon(QStringLiteral(":/quillstow/quillstow.svg")));
+    // The launcher's icon for every window (picker, settings, alerts); the tray gets a
+    // monochrome one in the desktop's text colour, redrawn when the palette changes.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/quillstow/quillstow.svg")));
+    trayIcon_ = std::make_unique<QSystemTrayIcon>(settings::trayIcon(panelTextColour()));
+    qApp->installEventFilter(this);
     trayIcon_->setToolTip(QStringLiteral("Quillstow"));
     trayMenu_ = std::make_unique<QMenu>();
     trayMenu_->addAction(QStringLiteral("Open Quillstow"), this, [this] { showPopup(false); });
@@ -102,6 +112,13 @@ StatusBarController::~StatusBarController()
         settingsWindow_->close();
     if (theController == this)
         theController = nullptr;
+}
+
+bool StatusBarController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == qApp && event->type() == QEvent::ApplicationPaletteChange)
+        trayIcon_->setIcon(settings::trayIcon(panelTextColour()));
+    return QObject::eventFilter(watched, event);
 }
 
 StatusBarController* StatusBarController::shared()

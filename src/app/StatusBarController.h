@@ -64,6 +64,9 @@ public:
     QWidget* settingsWindow() const;
     QSystemTrayIcon* trayIcon() const { return trayIcon_.get(); }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void toggle(bool nearCursor);
     void showPopup(bool nearCursor);

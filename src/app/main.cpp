@@ -11,6 +11,7 @@
 #include "platform/DebugLog.h"
 #include "platform/Desktop.h"
 #include "platform/Notifier.h"
+#include "platform/SettingsStore.h"
 #include "vault/ObsidianService.h"
 
 #include <QApplication>
@@ -105,6 +106,10 @@ int main(int argc, char* argv[])
     instance.listen();
 
     const std::shared_ptr<platform::Notifier> notifier = platform::createNotifier();
+    platform::setWriteFailureHandler([notifier](const QString& reason) {
+        notifier->notify(QStringLiteral("Quillstow"),
+                         QStringLiteral("Settings are not being saved: ") + reason);
+    });
     CaretLocator caret;
     AppDelegate delegate(
         [&caret, notifier] {
@@ -164,8 +169,12 @@ int main(int argc, char* argv[])
 
     // Told once when the tray icon or the hot key is missing, with the way that is left.
     QTimer::singleShot(noticeDelayMs, &delegate, [notifier] {
-        const QString notice = startupNotice(QSystemTrayIcon::isSystemTrayAvailable(),
-                                             HotkeyManager::shared().failure());
+        if (const QString problem = platform::userSettingsProblem(); !problem.isEmpty())
+            notifier->notify(QStringLiteral("Quillstow"), problem);
+        const HotkeyManager& hotkey = HotkeyManager::shared();
+        const QString notice =
+            startupNotice(QSystemTrayIcon::isSystemTrayAvailable(), hotkey.failure(),
+                          HotkeyManager::displayText(hotkey.combination()));
         if (notice.isEmpty())
             return;
         debuglog::write(QStringLiteral("Start-up notice: ") + notice);

@@ -1,5 +1,6 @@
 #include "settings/GeneralSettingsTab.h"
 
+#include "app/HotkeyManager.h"
 #include "history/HistoryStore.h"
 #include "picker/ClearConfirmation.h"
 #include "platform/Autostart.h"
@@ -9,6 +10,7 @@
 #include <QCheckBox>
 #include <QEvent>
 #include <QGroupBox>
+#include <QKeySequenceEdit>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -19,12 +21,14 @@
 namespace quillstow {
 
 GeneralSettingsTab::GeneralSettingsTab(QSettings& defaults, HistoryStore& history,
-                                       platform::Autostart& autostart, QWidget* parent)
+                                       platform::Autostart& autostart, HotkeyManager& hotkey,
+                                       QWidget* parent)
     : QWidget(parent), defaults_(defaults), history_(history), autostart_(autostart),
       stepper_(new QSpinBox),
       clearButton_(new QPushButton(QStringLiteral("Clear All History Now"))),
-      launchToggle_(new QCheckBox(QStringLiteral("Launch at login"))),
-      hotkeyLabel_(new QLabel(hotkeyReminder))
+      launchToggle_(new QCheckBox(QStringLiteral("Launch at login"))), hotkey_(hotkey),
+      hotkeyRecorder_(new QKeySequenceEdit(QKeySequence(hotkey.combination()))),
+      hotkeyState_(new QLabel)
 {
     stepper_->setObjectName(QStringLiteral("historyStepper"));
     stepper_->setRange(HistoryStore::minMaxItems, HistoryStore::maxMaxItems);
@@ -46,8 +50,14 @@ GeneralSettingsTab::GeneralSettingsTab(QSettings& defaults, HistoryStore& histor
     launchToggle_->setChecked(autostart_.isEnabled());
     connect(launchToggle_, &QCheckBox::clicked, this, &GeneralSettingsTab::setLaunchAtLogin);
 
-    hotkeyLabel_->setObjectName(QStringLiteral("hotkeyReminder"));
-    hotkeyLabel_->setForegroundRole(QPalette::PlaceholderText);
+    hotkeyRecorder_->setObjectName(QStringLiteral("hotkeyRecorder"));
+    hotkeyRecorder_->setAccessibleName(QStringLiteral("Open Quillstow"));
+    // Taken when the recorder has seen the whole combination.
+    connect(hotkeyRecorder_, &QKeySequenceEdit::editingFinished, this,
+            &GeneralSettingsTab::takeRecordedHotkey);
+    hotkeyState_->setObjectName(QStringLiteral("hotkeyState"));
+    hotkeyState_->setWordWrap(true);
+    showHotkeyState({});
 
     auto* historyLayout = new QVBoxLayout;
     auto* stepperRow = new QHBoxLayout;
@@ -63,7 +73,14 @@ GeneralSettingsTab::GeneralSettingsTab(QSettings& defaults, HistoryStore& histor
     startupLayout->addWidget(launchToggle_);
 
     auto* hotkeyLayout = new QVBoxLayout;
-    hotkeyLayout->addWidget(hotkeyLabel_);
+    auto* recorderRow = new QHBoxLayout;
+    auto* recorderLabel = new QLabel(QStringLiteral("Open Quillstow:"));
+    recorderLabel->setBuddy(hotkeyRecorder_);
+    recorderRow->addWidget(recorderLabel);
+    recorderRow->addWidget(hotkeyRecorder_);
+    recorderRow->addStretch();
+    hotkeyLayout->addLayout(recorderRow);
+    hotkeyLayout->addWidget(hotkeyState_);
 
     QVBoxLayout* layout = settings::sectionsPage(this);
     layout->addWidget(settings::section(QStringLiteral("History"), historyLayout));
@@ -82,8 +99,7 @@ void GeneralSettingsTab::storeMaxItems(int value)
         stepper_->setValue(capacity); // comes back here with the grid value
         return;
     }
-    defaults_.setValue(HistoryStore::maxItemsKey, capacity);
-    platform::syncPrivately(defaults_);
+    platform::storeSetting(defaults_, HistoryStore::maxItemsKey, capacity);
 }
 
 void GeneralSettingsTab::setLaunchAtLogin(bool enabled)
@@ -91,8 +107,7 @@ void GeneralSettingsTab::setLaunchAtLogin(bool enabled)
     const std::optional<QString> error = autostart_.setEnabled(enabled);
     // The stored flag follows the entry, whatever became of the change.
     const bool isEnabled = error ? autostart_.isEnabled() : enabled;
-    defaults_.setValue(launchAtLoginKey, isEnabled);
-    platform::syncPrivately(defaults_);
+    platform::storeSetting(defaults_, launchAtLoginKey, isEnabled);
     {
         const QSignalBlocker blocker(launchToggle_);
         launchToggle_->setChecked(isEnabled);
@@ -111,6 +126,45 @@ void GeneralSettingsTab::setLaunchAtLogin(bool enabled)
     box->open();
 }
 
+void GeneralSettingsTab::takeRecordedHotkey()
+{
+    const QKeySequence recorded = hotkeyRecorder_->keySequence();
+    if (recorded.isEmpty())
+        return;
+    // One combination, the first the user pressed; the keypad is the same key to us.
+    const QKeyCombination combination(recorded[0].keyboardModifiers() & ~Qt::KeypadModifier,
+                                      recorded[0].key());
+    const QString unusable = HotkeyManager::unusableBecause(combination);
+    {
+        const QSignalBlocker blocker(hotkeyRecorder_);
+        hotkeyRecorder_->setKeySequence(
+            QKeySequence(unusable.isEmpty() ? combination : hotkey_.combination()));
+    }
+    if (!unusable.isEmpty()) {
+        showHotkeyState(HotkeyManager::displayText(combination) +
+                        QStringLiteral(" cannot be used: ") + unusable + QLatin1Char('.'));
+        return;
+    }
+    platform::storeSetting(defaults_, HotkeyManager::settingsKey,
+                           QKeySequence(combination).toString(QKeySequence::PortableText));
+    hotkey_.setCombination(combination);
+    showHotkeyState({});
+}
+
+void GeneralSettingsTab::showHotkeyState(const QString& problem)
+{
+    const QString name = HotkeyManager::displayText(hotkey_.combination());
+    QString text = problem;
+    if (text.isEmpty() && !hotkey_.failure().isEmpty())
+        text = QStringLiteral("%1 could not be taken: %2.").arg(name, hotkey_.failure());
+    const bool isProblem = !text.isEmpty();
+    if (!isProblem)
+        text = QStringLiteral("%1 opens the picker in any program.").arg(name);
+    hotkeyState_->setText(text);
+    hotkeyState_->setProperty("problem", isProblem);
+    applyColours();
+}
+
 void GeneralSettingsTab::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
@@ -124,6 +178,13 @@ void GeneralSettingsTab::applyColours()
     const bool isDark = palette().color(QPalette::Button).lightness() < 128;
     QPalette clearPalette = clearButton_->palette();
     const QColor red = isDark ? QColor(0xff, 0x6b, 0x6b) : QColor(0xc6, 0x28, 0x28);
+    // The hot key's trouble is said in the same red.
+    QPalette statePalette = palette();
+    if (hotkeyState_->property("problem").toBool())
+        statePalette.setColor(QPalette::WindowText, red);
+    else
+        statePalette.setColor(QPalette::WindowText, palette().color(QPalette::PlaceholderText));
+    hotkeyState_->setPalette(statePalette);
     if (clearPalette.color(QPalette::ButtonText) == red)
         return;
     clearPalette.setColor(QPalette::ButtonText, red);

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class QCheckBox;
+class QKeySequenceEdit;
 class QLabel;
 class QPushButton;
 class QSpinBox;
@@ -12,23 +13,23 @@ class QSpinBox;
 namespace quillstow {
 
 class HistoryStore;
+class HotkeyManager;
 
 namespace platform {
 class Autostart;
 }
 
-// History size, clearing the history, launch at login and the hot key reminder. Every change is
-// stored at once.
+// History size, clearing the history, launch at login and the hot key. Every change is stored
+// and applied at once.
 class GeneralSettingsTab : public QWidget
 {
     Q_OBJECT
 
 public:
     static inline const QString launchAtLoginKey = QStringLiteral("launch_at_login");
-    static inline const QString hotkeyReminder = QStringLiteral("Open Quillstow: Super+Shift+V");
 
     GeneralSettingsTab(QSettings& defaults, HistoryStore& history, platform::Autostart& autostart,
-                       QWidget* parent = nullptr);
+                       HotkeyManager& hotkey, QWidget* parent = nullptr);
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -36,6 +37,8 @@ protected:
 private:
     void storeMaxItems(int value);
     void setLaunchAtLogin(bool enabled);
+    void takeRecordedHotkey();
+    void showHotkeyState(const QString& problem);
     void applyColours();
 
     QSettings& defaults_;
@@ -44,7 +47,9 @@ private:
     QSpinBox* stepper_;
     QPushButton* clearButton_;
     QCheckBox* launchToggle_;
-    QLabel* hotkeyLabel_;
+    HotkeyManager& hotkey_;
+    QKeySequenceEdit* hotkeyRecorder_;
+    QLabel* hotkeyState_;
 };
 
 } // namespace quillstow

@@ -47,4 +47,11 @@ QIcon obsidianTabIcon(const QColor& colour)
     return tinted(QStringLiteral(":/settings/icons/note.svg"), colour);
 }
 
+QIcon trayIcon(const QColor& colour)
+{
+    QIcon icon = tinted(QStringLiteral(":/quillstow/quillstow-symbolic.svg"), colour);
+    icon.setIsMask(true);
+    return icon;
+}
+
 } // namespace quillstow::settings

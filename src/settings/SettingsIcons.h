@@ -6,8 +6,12 @@
 
 namespace quillstow::settings {
 
-// Our own tab icons, drawn from their SVG in `colour` so that they follow the desktop's palette.
+// Our own monochrome icons, drawn from their SVG in `colour` so that they follow the desktop's
+// palette.
 QIcon generalTabIcon(const QColor& colour);
 QIcon obsidianTabIcon(const QColor& colour);
+// The tray's monochrome clipboard in `colour`, the panel's text colour as far as the desktop's
+// palette tells it. Marked as a mask, so that trays which recolour icons themselves may.
+QIcon trayIcon(const QColor& colour);
 
 } // namespace quillstow::settings

@@ -1,5 +1,6 @@
 #include "settings/SettingsView.h"
 
+#include "app/HotkeyManager.h"
 #include "history/HistoryStore.h"
 #include "platform/Autostart.h"
 #include "platform/FolderChooser.h"
@@ -34,10 +35,10 @@ QScrollArea* scrollable(QWidget* content)
 
 SettingsView::SettingsView(QSettings& defaults, HistoryStore& history, ObsidianService& vault,
                            platform::FolderChooser& chooser, platform::Autostart& autostart,
-                           const QString& homePath, QWidget* parent)
+                           HotkeyManager& hotkey, const QString& homePath, QWidget* parent)
     : QWidget(parent)
 {
-    build(defaults, history, vault, chooser, autostart, homePath);
+    build(defaults, history, vault, chooser, autostart, hotkey, homePath);
 }
 
 SettingsView::SettingsView(QWidget* parent)
@@ -45,14 +46,14 @@ SettingsView::SettingsView(QWidget* parent)
       ownAutostart_(std::make_unique<platform::XdgAutostart>())
 {
     build(platform::userSettings(), HistoryStore::shared(), ObsidianService::shared(), *ownChooser_,
-          *ownAutostart_, {});
+          *ownAutostart_, HotkeyManager::shared(), {});
 }
 
 SettingsView::~SettingsView() = default;
 
 void SettingsView::build(QSettings& defaults, HistoryStore& history, ObsidianService& vault,
                          platform::FolderChooser& chooser, platform::Autostart& autostart,
-                         const QString& homePath)
+                         HotkeyManager& hotkey, const QString& homePath)
 {
     obsidian_ = new ObsidianSettings(vault, chooser, homePath, this);
 
@@ -60,7 +61,7 @@ void SettingsView::build(QSettings& defaults, HistoryStore& history, ObsidianSer
     tabs_->setObjectName(QStringLiteral("settingsTabs"));
     tabs_->setFixedSize(tabViewSize);
     tabs_->setDocumentMode(false);
-    tabs_->addTab(scrollable(new GeneralSettingsTab(defaults, history, autostart)),
+    tabs_->addTab(scrollable(new GeneralSettingsTab(defaults, history, autostart, hotkey)),
                   QStringLiteral("General"));
     tabs_->addTab(scrollable(new ObsidianSettingsTab(*obsidian_)), QStringLiteral("Obsidian"));
     tabs_->setCurrentIndex(0);

@@ -11,6 +11,7 @@ class QTabWidget;
 namespace quillstow {
 
 class HistoryStore;
+class HotkeyManager;
 class ObsidianService;
 class ObsidianSettings;
 
@@ -32,9 +33,9 @@ public:
     // `homePath` is where the iCloud Obsidian folder is looked for; the user's home by default.
     SettingsView(QSettings& defaults, HistoryStore& history, ObsidianService& vault,
                  platform::FolderChooser& chooser, platform::Autostart& autostart,
-                 const QString& homePath = {}, QWidget* parent = nullptr);
-    // The program's own settings, history and vault, the desktop's folder dialog and the XDG
-    // autostart entry.
+                 HotkeyManager& hotkey, const QString& homePath = {}, QWidget* parent = nullptr);
+    // The program's own settings, history, vault and hot key, the desktop's folder dialog and the
+    // XDG autostart entry.
     explicit SettingsView(QWidget* parent = nullptr);
     ~SettingsView() override;
 
@@ -47,7 +48,7 @@ protected:
 private:
     void build(QSettings& defaults, HistoryStore& history, ObsidianService& vault,
                platform::FolderChooser& chooser, platform::Autostart& autostart,
-               const QString& homePath);
+               HotkeyManager& hotkey, const QString& homePath);
     void applyIcons();
 
     std::unique_ptr<platform::FolderChooser> ownChooser_;

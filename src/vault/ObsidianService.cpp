@@ -302,11 +302,10 @@ void ObsidianService::setVaultURL(const std::optional<QUrl>& url)
 {
     if (url) {
         QString path = QDir::cleanPath(url->toLocalFile());
-        defaults_.setValue(vaultPathKey, path);
+        platform::storeSetting(defaults_, vaultPathKey, path);
     } else {
-        defaults_.remove(vaultPathKey);
+        platform::removeSetting(defaults_, vaultPathKey);
     }
-    platform::syncPrivately(defaults_);
 }
 
 ObsidianService::SaveMode ObsidianService::saveMode() const
@@ -317,8 +316,7 @@ ObsidianService::SaveMode ObsidianService::saveMode() const
 
 void ObsidianService::setSaveMode(SaveMode mode)
 {
-    defaults_.setValue(saveModeKey, rawValue(mode));
-    platform::syncPrivately(defaults_);
+    platform::storeSetting(defaults_, saveModeKey, rawValue(mode));
 }
 
 bool ObsidianService::savesEveryCopy() const
@@ -329,8 +327,7 @@ bool ObsidianService::savesEveryCopy() const
 
 void ObsidianService::setSavesEveryCopy(bool enabled)
 {
-    defaults_.setValue(saveEveryCopyKey, enabled);
-    platform::syncPrivately(defaults_);
+    platform::storeSetting(defaults_, saveEveryCopyKey, enabled);
 }
 
 std::optional<QUrl> ObsidianService::iCloudVaultBase()

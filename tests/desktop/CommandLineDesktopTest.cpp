@@ -2,11 +2,15 @@
 // ended from a second launch, a start by --show, the mistakes, and the start-up notices.
 #include "support/Desktop.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <xcb/xcb.h>
 
 using namespace quillstow::test;
@@ -184,6 +188,42 @@ TEST(CommandLineDesktop, AHotKeyHeldByAnotherProgramIsToldOnceAtStartUp)
     EXPECT_EQ(launch({QStringLiteral("--quit")}).status, 0);
     EXPECT_TRUE(running.waitForExit());
     xcb_disconnect(other);
+}
+
+TEST(CommandLineDesktop, TheStoredHotKeyIsTakenAndAnUnusableSettingsFileIsLeftAndTold)
+{
+    // The test desktop's own config folder (this test program's QStandardPaths are in test mode).
+    const QString folder =
+        QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + QStringLiteral("/Quillstow");
+    const QString path = folder + QStringLiteral("/Quillstow.conf");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QByteArray stored("[General]\nhotkey=Ctrl+Alt+J\n");
+    ASSERT_TRUE(writeFile(path, stored));
+    {
+        Instance running;
+        // Taken before the tray is up; xdotool is at most a moment later.
+        QTest::qWait(1000);
+        xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+j")});
+        EXPECT_TRUE(waitForPicker(true)) << "the stored hot key opens the picker";
+        EXPECT_EQ(launch({QStringLiteral("--quit")}).status, 0);
+        EXPECT_TRUE(running.waitForExit());
+    }
+    EXPECT_EQ(readFile(path), stored) << "nothing changed, so nothing was written";
+
+    // A named pipe would block a reader for good.
+    QFile::remove(path);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    NotificationWatch notices;
+    Instance running;
+    EXPECT_TRUE(notices.waitForOutput(QStringLiteral("because it is a named pipe")))
+        << notices.output().toStdString();
+    EXPECT_EQ(launch({QStringLiteral("--show")}).status, 0);
+    EXPECT_TRUE(waitForPicker(true));
+    EXPECT_EQ(launch({QStringLiteral("--quit")}).status, 0);
+    EXPECT_TRUE(running.waitForExit());
+    EXPECT_EQ(QFileInfo(path).isFile(), false);
+    EXPECT_TRUE(QFileInfo::exists(path));
+    QFile::remove(path);
 }
 
 // Run on a desktop without a tray (TESTBED_TRAY=0), as on stock GNOME.

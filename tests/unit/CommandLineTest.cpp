@@ -88,22 +88,22 @@ TEST(StartupNotice, NamesTheWaysIntoThePickerThatAreLeft)
         {true, {}, {}, {}},
         {false,
          {},
-         {QStringLiteral("no system tray"), QStringLiteral("with Super+Shift+V"),
+         {QStringLiteral("no system tray"), QStringLiteral("with Ctrl+Alt+H"),
           QStringLiteral("quillstow --show")},
          {QStringLiteral("could not be taken")}},
         {true,
          held,
-         {QStringLiteral("Super+Shift+V could not be taken: ") + held,
+         {QStringLiteral("Ctrl+Alt+H could not be taken: ") + held,
           QStringLiteral("from the tray icon"), QStringLiteral("quillstow --show")},
          {QStringLiteral("no system tray")}},
         {false,
          held,
          {QStringLiteral("no system tray"), QStringLiteral("could not be taken"),
           QStringLiteral("quillstow --show")},
-         {QStringLiteral("tray icon or"), QStringLiteral("with Super+Shift+V")}},
+         {QStringLiteral("tray icon or"), QStringLiteral("with Ctrl+Alt+H")}},
     };
     for (const auto& c : cases) {
-        const QString notice = startupNotice(c.tray, c.hotkeyFailure);
+        const QString notice = startupNotice(c.tray, c.hotkeyFailure, QStringLiteral("Ctrl+Alt+H"));
         const std::string name = (c.tray ? "tray, " : "no tray, ") + c.hotkeyFailure.toStdString();
         EXPECT_EQ(notice.isEmpty(), c.said.isEmpty()) << name;
         for (const QString& piece : c.said)

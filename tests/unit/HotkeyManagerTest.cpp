@@ -1,46 +1,28 @@
 #include "app/HotkeyManager.h"
 
+#include "SettingsFakes.h"
 #include "platform/DebugLog.h"
-#include "platform/GlobalHotkey.h"
 #include "support/TestSupport.h"
 
+#include <QKeySequence>
 #include <gtest/gtest.h>
 
 using namespace quillstow;
 
 namespace {
 
-struct FakeHotkey : platform::GlobalHotkey
-{
-    bool available = true;
-    Qt::Key key{};
-    Qt::KeyboardModifiers modifiers;
-    std::function<void()> press;
-    int grabs = 0;
-
-    bool grab(Qt::Key k, Qt::KeyboardModifiers m, std::function<void()> onPress,
-              QString* error) override
-    {
-        ++grabs;
-        if (!available)
-            *error = QStringLiteral("another program holds the combination");
-        key = k;
-        modifiers = m;
-        press = std::move(onPress);
-        return available;
-    }
-};
+constexpr QKeyCombination superShiftV{Qt::MetaModifier | Qt::ShiftModifier, Qt::Key_V};
+constexpr QKeyCombination ctrlAltH{Qt::ControlModifier | Qt::AltModifier, Qt::Key_H};
 
 } // namespace
 
 TEST(HotkeyManager, GrabsSuperShiftVOnceAndCallsTheCurrentCallbackPerPress)
 {
-    auto backend = std::make_unique<FakeHotkey>();
-    FakeHotkey& fake = *backend;
+    auto backend = std::make_unique<test::FakeHotkey>();
+    test::FakeHotkey& fake = *backend;
     HotkeyManager manager(std::move(backend));
     ASSERT_TRUE(manager.registerHotKey());
-    EXPECT_EQ(fake.key, Qt::Key_V);
-    EXPECT_EQ(fake.modifiers, Qt::MetaModifier | Qt::ShiftModifier);
+    EXPECT_EQ(fake.taken, superShiftV);
 
     fake.press(); // no callback yet: nothing happens
     QString calls;
@@ -61,9 +43,9 @@ TEST(HotkeyManager, AFailedGrabIsLoggedAndTheProgramRunsOn)
 {
     QTemporaryDir dir;
     debuglog::setPath(dir.filePath(QStringLiteral("log")));
-    auto backend = std::make_unique<FakeHotkey>();
-    backend->available = false;
-    HotkeyManager manager(std::move(backend));
+    auto backend = std::make_unique<test::FakeHotkey>();
+    backend->held = {ctrlAltH};
+    HotkeyManager manager(std::move(backend), ctrlAltH);
     EXPECT_FALSE(manager.registerHotKey());
     EXPECT_EQ(manager.failure(), QStringLiteral("another program holds the combination"));
     HotkeyManager none(nullptr);
@@ -71,7 +53,63 @@ TEST(HotkeyManager, AFailedGrabIsLoggedAndTheProgramRunsOn)
     EXPECT_EQ(none.failure(), QStringLiteral("this session offers no global shortcuts"));
     EXPECT_EQ(
         test::readFile(dir.filePath(QStringLiteral("log"))),
-        QByteArray("HotkeyManager: Super+Shift+V not registered: another program holds the "
+        QByteArray("HotkeyManager: Ctrl+Alt+H not registered: another program holds the "
                    "combination\nHotkeyManager: no global shortcut service in this session\n"));
     debuglog::setPath(debuglog::defaultPath);
+}
+
+TEST(HotkeyManager, ANewCombinationReplacesTheOldAtOnce)
+{
+    auto backend = std::make_unique<test::FakeHotkey>();
+    test::FakeHotkey& fake = *backend;
+    fake.held = {ctrlAltH};
+    HotkeyManager manager(std::move(backend));
+    // Before the first grab only the choice is kept.
+    EXPECT_TRUE(manager.setCombination(QKeyCombination(Qt::MetaModifier, Qt::Key_C)));
+    EXPECT_FALSE(fake.taken);
+    ASSERT_TRUE(manager.registerHotKey());
+    EXPECT_EQ(fake.taken, QKeyCombination(Qt::MetaModifier, Qt::Key_C));
+
+    EXPECT_FALSE(manager.setCombination(ctrlAltH));
+    EXPECT_FALSE(fake.taken); // the old one is let go all the same: the user chose another
+    EXPECT_EQ(manager.failure(), QStringLiteral("another program holds the combination"));
+    EXPECT_TRUE(manager.setCombination(QKeyCombination(Qt::Key_F9)));
+    EXPECT_EQ(fake.taken, QKeyCombination(Qt::Key_F9));
+    EXPECT_TRUE(manager.failure().isEmpty());
+}
+
+TEST(HotkeyManager, StoredCombinationsAndWhatCannotBeAHotKey)
+{
+    const struct
+    {
+        const char* stored;
+        QKeyCombination read;
+        const char* display;
+        const char* unusable;
+    } cases[] = {
+        {"Meta+Shift+V", superShiftV, "Super+Shift+V", ""},
+        {"Ctrl+Alt+H", ctrlAltH, "Ctrl+Alt+H", ""},
+        {"F9", QKeyCombination(Qt::Key_F9), "F9", ""},
+        {"", superShiftV, "", "needs a key besides"},
+        {"Shift+V", superShiftV, "Shift+V", "needs Super, Ctrl or Alt"},
+        {"V", superShiftV, "V", "needs Super, Ctrl or Alt"},
+        {"Ctrl+V, Ctrl+C", superShiftV, "Ctrl+V, Ctrl+C", ""},
+        {"nonsense+", superShiftV, "", "needs a key besides"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored);
+        const QString stored = QString::fromLatin1(c.stored);
+        EXPECT_EQ(HotkeyManager::fromSetting(stored), c.read);
+        const QKeySequence sequence = QKeySequence::fromString(stored);
+        if (sequence.count() != 1)
+            continue;
+        EXPECT_EQ(HotkeyManager::displayText(sequence[0]), QString::fromLatin1(c.display));
+        EXPECT_TRUE(
+            HotkeyManager::unusableBecause(sequence[0]).contains(QString::fromLatin1(c.unusable)));
+        EXPECT_EQ(HotkeyManager::unusableBecause(sequence[0]).isEmpty(), !*c.unusable);
+    }
+    EXPECT_FALSE(
+        HotkeyManager::unusableBecause(QKeyCombination(Qt::ControlModifier, Qt::Key_Control))
+            .isEmpty());
+    EXPECT_EQ(HotkeyManager::fromSetting(QVariant()), superShiftV);
 }

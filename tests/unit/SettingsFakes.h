@@ -2,6 +2,7 @@
 
 #include "platform/Autostart.h"
 #include "platform/FolderChooser.h"
+#include "platform/GlobalHotkey.h"
 
 #include <QString>
 #include <QUrl>
@@ -41,6 +42,34 @@ public:
 
     bool enabled = false;
     std::optional<QString> failure;
+};
+
+// Hands out every combination but those in `held`, which another program holds; remembers the
+// one taken and its press handler.
+struct FakeHotkey : platform::GlobalHotkey
+{
+    QList<QKeyCombination> held;
+    std::optional<QKeyCombination> taken;
+    std::function<void()> press;
+    int grabs = 0;
+
+    bool grab(Qt::Key key, Qt::KeyboardModifiers modifiers, std::function<void()> onPress,
+              QString* error) override
+    {
+        ++grabs;
+        if (held.contains(QKeyCombination(modifiers, key))) {
+            *error = QStringLiteral("another program holds the combination");
+            return false;
+        }
+        taken = QKeyCombination(modifiers, key);
+        press = std::move(onPress);
+        return true;
+    }
+    void release(Qt::Key key, Qt::KeyboardModifiers modifiers) override
+    {
+        if (taken == QKeyCombination(modifiers, key))
+            taken.reset();
+    }
 };
 
 } // namespace quillstow::test

@@ -1,6 +1,7 @@
 #include "settings/SettingsView.h"
 
 #include "SettingsFakes.h"
+#include "app/HotkeyManager.h"
 #include "history/HistoryStore.h"
 #include "settings/ElidedLabel.h"
 #include "settings/GeneralSettingsTab.h"
@@ -12,12 +13,15 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QKeySequenceEdit>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
@@ -39,11 +43,13 @@ protected:
     HistoryStore history{temp.settings(), vault};
     test::FakeFolderChooser chooser;
     test::FakeAutostart autostart;
+    test::FakeHotkey* hotkeyBackend = new test::FakeHotkey;
+    HotkeyManager hotkey{std::unique_ptr<platform::GlobalHotkey>(hotkeyBackend)};
 
     std::unique_ptr<SettingsView> makeView(platform::Autostart* otherAutostart = nullptr)
     {
         return std::make_unique<SettingsView>(temp.settings(), history, vault, chooser,
-                                              otherAutostart ? *otherAutostart : autostart,
+                                              otherAutostart ? *otherAutostart : autostart, hotkey,
                                               home.path());
     }
     QVariant storedOnDisk(const QString& key)
@@ -167,6 +173,48 @@ TEST_F(SettingsViewTest, LaunchAtLoginFollowsTheAutostartEntry)
         EXPECT_TRUE(box->isVisible());
         EXPECT_EQ(box->informativeText(), QStringLiteral("Permission denied"));
         box->accept();
+    }
+}
+
+TEST_F(SettingsViewTest, TheRecordedHotKeyIsStoredAndTakenAtOnceOrSaysWhyNotInRed)
+{
+    hotkeyBackend->held = {QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_H)};
+    ASSERT_TRUE(hotkey.registerHotKey());
+    const auto view = makeView();
+    auto* recorder = find<QKeySequenceEdit>(*view, "hotkeyRecorder");
+    auto* state = find<QLabel>(*view, "hotkeyState");
+    EXPECT_EQ(recorder->keySequence(), QKeySequence(QStringLiteral("Meta+Shift+V")));
+    const QColor normal = state->palette().color(QPalette::WindowText);
+    const struct
+    {
+        Qt::KeyboardModifiers modifiers;
+        Qt::Key key;
+        const char* stored; // and taken
+        const char* said;
+        bool red;
+    } cases[] = {
+        {Qt::MetaModifier | Qt::AltModifier, Qt::Key_C, "Meta+Alt+C", "Super+Alt+C opens", false},
+        {Qt::ControlModifier | Qt::AltModifier, Qt::Key_H, "Ctrl+Alt+H",
+         "Ctrl+Alt+H could not be taken: another program holds", true},
+        // Refused before anything is stored or let go.
+        {Qt::ShiftModifier, Qt::Key_X, "Ctrl+Alt+H", "Shift+X cannot be used", true},
+        {Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_5, "Ctrl+5", "Ctrl+5 opens", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.said);
+        recorder->setFocus();
+        QTest::keyClick(recorder, c.key, c.modifiers);
+        // The recorder ends a moment after the last key.
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return state->text().contains(QString::fromLatin1(c.said)); }, 3000))
+            << state->text().toStdString();
+        const QKeySequence stored(QString::fromLatin1(c.stored));
+        EXPECT_EQ(storedOnDisk(HotkeyManager::settingsKey).toString(),
+                  QString::fromLatin1(c.stored));
+        EXPECT_EQ(hotkey.combination(), stored[0]);
+        EXPECT_EQ(hotkeyBackend->taken.has_value(), !c.red);
+        EXPECT_EQ(state->palette().color(QPalette::WindowText) != normal, c.red);
+        EXPECT_EQ(recorder->keySequence(), stored);
     }
 }
 

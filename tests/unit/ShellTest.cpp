@@ -18,6 +18,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QSignalSpy>
+#include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -34,6 +35,7 @@ struct PressableHotkey : platform::GlobalHotkey
         press = std::move(onPress);
         return true;
     }
+    void release(Qt::Key, Qt::KeyboardModifiers) override {}
 };
 
 struct NoWindows : platform::WindowSystem
@@ -104,6 +106,40 @@ TEST_F(ShellTest, CreationStartsCaptureAndTakesTheHotKey)
     EXPECT_EQ(StatusBarController::shared(), nullptr);
     QTest::qWait(10);
     EXPECT_TRUE(popup.isNull());
+}
+
+TEST_F(ShellTest, WindowsCarryTheAppIconAndTheTrayAMaskInTheDesktopsTextColour)
+{
+    const QPalette original = QGuiApplication::palette();
+    auto controller = makeController();
+    controller->openSettings();
+    ASSERT_NE(controller->settingsWindow(), nullptr);
+    EXPECT_FALSE(controller->settingsWindow()->windowIcon().isNull());
+    EXPECT_NE(controller->settingsWindow()->windowIcon().cacheKey(),
+              controller->trayIcon()->icon().cacheKey());
+    for (const QColor& text : {QColor(Qt::black), QColor(0xee, 0xee, 0xee)}) {
+        QPalette palette = original;
+        palette.setColor(QPalette::WindowText, text);
+        QApplication::setPalette(palette);
+        QCoreApplication::processEvents();
+        const QIcon tray = controller->trayIcon()->icon();
+        EXPECT_TRUE(tray.isMask());
+        // Every drawn pixel is the text colour; only its coverage varies.
+        const QImage image = tray.pixmap(QSize(22, 22)).toImage();
+        int drawn = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                if (pixel.alpha() < 255)
+                    continue;
+                ++drawn;
+                EXPECT_EQ(pixel.rgb(), text.rgb());
+            }
+        }
+        EXPECT_GT(drawn, 20);
+    }
+    QApplication::setPalette(original);
+    controller->settingsWindow()->close();
 }
 
 TEST_F(ShellTest, TheHotKeyTogglesANewPopupAtTheCaretThatPastesThroughTheDelivery)

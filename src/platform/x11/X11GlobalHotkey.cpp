@@ -32,6 +32,58 @@ constexpr std::uint8_t xkbNewKeyboardNotify = 0;
 constexpr std::uint8_t xkbMapNotify = 1;
 constexpr const char* xkbName = "XKEYBOARD";
 
+// The X keysym of a key Qt names, or none for keys a hot key cannot use.
+xcb_keysym_t keysymFor(Qt::Key key)
+{
+    // Printable Latin-1 keys share their codes with X; letters in lower case.
+    if (key >= Qt::Key_A && key <= Qt::Key_Z)
+        return static_cast<xcb_keysym_t>(key - Qt::Key_A + 'a');
+    if (key >= Qt::Key_Space && key <= Qt::Key_AsciiTilde)
+        return static_cast<xcb_keysym_t>(key);
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F35)
+        return static_cast<xcb_keysym_t>(0xffbe + (key - Qt::Key_F1));
+    switch (key) {
+    case Qt::Key_Escape:
+        return 0xff1b;
+    case Qt::Key_Tab:
+        return 0xff09;
+    case Qt::Key_Backspace:
+        return 0xff08;
+    case Qt::Key_Return:
+        return 0xff0d;
+    case Qt::Key_Enter:
+        return 0xff8d;
+    case Qt::Key_Insert:
+        return 0xff63;
+    case Qt::Key_Delete:
+        return 0xffff;
+    case Qt::Key_Pause:
+        return 0xff13;
+    case Qt::Key_Print:
+        return 0xff61;
+    case Qt::Key_Home:
+        return 0xff50;
+    case Qt::Key_End:
+        return 0xff57;
+    case Qt::Key_Left:
+        return 0xff51;
+    case Qt::Key_Up:
+        return 0xff52;
+    case Qt::Key_Right:
+        return 0xff53;
+    case Qt::Key_Down:
+        return 0xff54;
+    case Qt::Key_PageUp:
+        return 0xff55;
+    case Qt::Key_PageDown:
+        return 0xff56;
+    case Qt::Key_Menu:
+        return 0xff67;
+    default:
+        return XCB_NO_SYMBOL;
+    }
+}
+
 using xcb::FreeDeleter;
 template <typename T> using XcbReply = xcb::Reply<T>;
 
@@ -182,19 +234,21 @@ std::uint8_t X11GlobalHotkey::keycodeFor(Qt::Key key) const
         38, 56, 54, 40, 26, 41, 42, 43, 31, 44, 45, 46, 58, // A..M
         57, 32, 33, 24, 27, 39, 28, 30, 55, 25, 53, 29, 52, // N..Z
     };
-    if (key < Qt::Key_A || key > Qt::Key_Z)
+    const xcb_keysym_t keysym = keysymFor(key);
+    if (keysym == XCB_NO_SYMBOL)
         return 0;
-    const std::uint8_t position = letterPositions[static_cast<size_t>(key - Qt::Key_A)];
     xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(connection_);
+    const bool isLetter = key >= Qt::Key_A && key <= Qt::Key_Z;
+    const std::uint8_t position =
+        isLetter ? letterPositions[static_cast<size_t>(key - Qt::Key_A)] : 0;
     if (!symbols)
         return position;
     std::uint8_t code = position;
-    // A server with another keycode scheme leaves that position empty: fall back to the key
-    // that types the letter.
-    if (xcb_key_symbols_get_keysym(symbols, position, 0) == XCB_NO_SYMBOL) {
-        const auto lower = static_cast<xcb_keysym_t>('a' + (key - Qt::Key_A));
+    // A server with another keycode scheme leaves a letter's position empty; every other key is
+    // found by what it types.
+    if (!isLetter || xcb_key_symbols_get_keysym(symbols, position, 0) == XCB_NO_SYMBOL) {
         std::unique_ptr<xcb_keycode_t, FreeDeleter> codes(
-            xcb_key_symbols_get_keycode(symbols, lower));
+            xcb_key_symbols_get_keycode(symbols, keysym));
         code = codes && codes.get()[0] != XCB_NO_SYMBOL ? codes.get()[0] : 0;
     }
     xcb_key_symbols_free(symbols);
@@ -225,6 +279,20 @@ bool X11GlobalHotkey::grab(Qt::Key key, Qt::KeyboardModifiers modifiers,
         return false;
     grabs_.push_back(Grab{key, modifiers, keycode, wanted, std::move(onPress)});
     return true;
+}
+
+void X11GlobalHotkey::release(Qt::Key key, Qt::KeyboardModifiers modifiers)
+{
+    for (auto it = grabs_.begin(); it != grabs_.end(); ++it) {
+        if (it->key != key || it->wanted != modifiers)
+            continue;
+        for (std::uint16_t lock : lockCombinations())
+            xcb_ungrab_key(connection_, it->keycode, root_,
+                           static_cast<std::uint16_t>(it->modifiers | lock));
+        xcb_flush(connection_);
+        grabs_.erase(it);
+        return;
+    }
 }
 
 bool X11GlobalHotkey::grabKey(std::uint8_t keycode, std::uint16_t wanted, QString* error)

@@ -25,6 +25,7 @@ public:
 
     bool grab(Qt::Key key, Qt::KeyboardModifiers modifiers, std::function<void()> onPress,
               QString* error) override;
+    void release(Qt::Key key, Qt::KeyboardModifiers modifiers) override;
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
