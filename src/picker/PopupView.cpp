@@ -25,6 +25,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QToolTip>
 
@@ -100,7 +101,7 @@ public:
         selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
         // The view itself tells of its current row only while it has the focus; while the user
         // types in the search field, the selected row is still what a screen reader should say.
-        if (index.isValid() && !hasFocus())
+        if (index.isValid() && !hasFocus() && isActiveWindow())
             announce(index);
     }
 
@@ -174,8 +175,12 @@ protected:
     void focusInEvent(QFocusEvent* event) override
     {
         QListView::focusInEvent(event);
-        if (currentIndex().isValid())
-            announce(currentIndex());
+        // After the list's own focus event, which Qt sends once this returns: the row is what
+        // has the focus in the end.
+        QTimer::singleShot(0, this, [this] {
+            if (hasFocus() && currentIndex().isValid())
+                announce(currentIndex());
+        });
     }
 
     bool viewportEvent(QEvent* event) override
