@@ -60,6 +60,12 @@ void CaretLocator::followFocus()
 
 std::optional<QPointF> CaretLocator::caretScreenOrigin()
 {
+    const std::optional<QRectF> rect = caretScreenRect();
+    return rect ? std::optional(rect->bottomLeft()) : std::nullopt;
+}
+
+std::optional<QRectF> CaretLocator::caretScreenRect()
+{
     LookupScope scope(*query_);
 
     platform::CaretStep found = query_->findFocusedElement();
@@ -96,7 +102,7 @@ std::optional<QPointF> CaretLocator::caretScreenOrigin()
                     formatLogNumber(rect->height) + QStringLiteral(") -> origin=(") +
                     formatLogNumber(origin.x()) + QStringLiteral(", ") +
                     formatLogNumber(origin.y()) + u')');
-    return origin;
+    return QRectF(rect->x, rect->y, rect->width, rect->height);
 }
 
 } // namespace quillstow

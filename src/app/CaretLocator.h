@@ -3,6 +3,7 @@
 #include "platform/CaretQuery.h"
 
 #include <QPointF>
+#include <QRectF>
 #include <QString>
 #include <optional>
 
@@ -18,8 +19,10 @@ public:
     explicit CaretLocator(std::unique_ptr<platform::CaretQuery> query);
     ~CaretLocator();
 
-    // The caret's lower-left corner in screen coordinates (top-left origin), where the popup's
-    // top-left corner goes; nothing when no caret was found.
+    // The caret's rectangle in screen coordinates (top-left origin); the popup goes below it,
+    // or above it where there is no room below. Nothing when no caret was found.
+    std::optional<QRectF> caretScreenRect();
+    // The rectangle's lower-left corner, where the popup's top-left corner goes below the caret.
     std::optional<QPointF> caretScreenOrigin();
 
     // Starts noting where the focus goes, so that a lookup made while the application in front

@@ -32,35 +32,46 @@ int screenIndexFor(QPoint point, const QList<QRect>& screens, int fallback)
     return screens.isEmpty() ? -1 : 0;
 }
 
-QPoint nearAnchor(QPoint anchor, const QList<QRect>& screens, int mainScreen)
+QSize fittedSize(QSize available)
 {
-    const int index = screenIndexFor(anchor, screens, mainScreen);
-    if (index < 0)
-        return anchor;
-    const QRect& f = screens[index];
-    const int x = clampInto(anchor.x(), f.x(), f.x() + f.width() - popupSize.width());
-    const int y = clampInto(anchor.y(), f.y(), f.y() + f.height() - popupSize.height());
-    return {x, y};
+    if (available.isEmpty())
+        return popupSize;
+    return popupSize.boundedTo(available);
 }
 
-QPoint underTrayIcon(const QRect& icon, const QList<QRect>& screens, int mainScreen)
+QPoint nearAnchor(const QRect& anchor, QSize popup, const QList<QRect>& screens, int mainScreen)
+{
+    const QPoint below(anchor.x(), anchor.y() + anchor.height());
+    const int index = screenIndexFor(below, screens, mainScreen);
+    if (index < 0)
+        return below;
+    const QRect& f = screens[index];
+    const int bottom = f.y() + f.height();
+    const int x = clampInto(below.x(), f.x(), f.x() + f.width() - popup.width());
+    int y = below.y();
+    if (y + popup.height() > bottom && anchor.y() - popup.height() >= f.y())
+        y = anchor.y() - popup.height();
+    return {x, clampInto(y, f.y(), bottom - popup.height())};
+}
+
+QPoint underTrayIcon(const QRect& icon, QSize popup, const QList<QRect>& screens, int mainScreen)
 {
     const QPoint centre(icon.x() + icon.width() / 2, icon.y() + icon.height() / 2);
     const int index = screenIndexFor(centre, screens, mainScreen);
     const int midX = centre.x();
     int x =
-        std::max(midX - trayHorizontalOffset, (index >= 0 ? screens[index].x() : 0) + screenMargin);
+        std::max(midX - popup.width() / 2, (index >= 0 ? screens[index].x() : 0) + screenMargin);
     int y = icon.y() + icon.height() + trayGap;
     if (index < 0)
         return {x, y};
     const QRect& f = screens[index];
-    x = clampInto(x, f.x() + screenMargin, f.x() + f.width() - popupSize.width() - screenMargin);
+    x = clampInto(x, f.x() + screenMargin, f.x() + f.width() - popup.width() - screenMargin);
     const int bottom = f.y() + f.height();
-    if (y + popupSize.height() > bottom) {
-        const int above = icon.y() - trayGap - popupSize.height();
-        y = above >= f.y() ? above : bottom - popupSize.height();
+    if (y + popup.height() > bottom) {
+        const int above = icon.y() - trayGap - popup.height();
+        y = above >= f.y() ? above : bottom - popup.height();
     }
-    y = clampInto(y, f.y(), bottom - popupSize.height());
+    y = clampInto(y, f.y(), bottom - popup.height());
     return {x, y};
 }
 

@@ -9,7 +9,8 @@
 namespace quillstow {
 
 PopupWindow::PopupWindow(QWidget* content)
-    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      content_(content)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Quillstow"));
@@ -18,6 +19,12 @@ PopupWindow::PopupWindow(QWidget* content)
     layout->addWidget(content);
     setFixedSize(content->sizeHint().expandedTo(content->minimumSize()));
     platform::keepOffTaskbarAndPager(*this);
+}
+
+void PopupWindow::setPanelSize(QSize size)
+{
+    content_->setFixedSize(size);
+    setFixedSize(size);
 }
 
 bool PopupWindow::event(QEvent* event)

@@ -14,6 +14,9 @@ class PopupWindow : public QWidget
 public:
     explicit PopupWindow(QWidget* content);
 
+    // Gives the window and its content this size instead of the content's own.
+    void setPanelSize(QSize size);
+
     // Called once when the window closes, however that happens.
     std::function<void(bool lostFocus)> onClosed;
 
@@ -22,6 +25,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    QWidget* content_;
     bool wasActive_ = false;
     bool closingForFocus_ = false;
     bool reported_ = false;

@@ -199,33 +199,37 @@ void StatusBarController::showPopup(bool nearCursor)
         if (popupWindow_ == guard)
             popupWindow_.clear();
     };
-    window->move(nearCursor ? caretAnchorOrigin() : trayAnchorOrigin());
+    place(*window, nearCursor);
     popupWindow_ = window;
     bringForward(window);
 }
 
-QPoint StatusBarController::caretAnchorOrigin() const
+void StatusBarController::place(PopupWindow& window, bool nearCursor) const
 {
-    std::optional<QPointF> caret =
-        services_.caretScreenOrigin ? services_.caretScreenOrigin() : std::nullopt;
-    const QPoint anchor = caret ? caret->toPoint() : QCursor::pos();
-    int primary = 0;
-    const QList<QRect> screens = screenGeometries(&primary);
-    return placement::nearAnchor(anchor, screens, primary);
-}
-
-QPoint StatusBarController::trayAnchorOrigin() const
-{
-    // Trays that report no geometry (StatusNotifierItem) leave the pointer at the click as the
-    // best stand-in for the icon.
-    QRect icon = trayIcon_->geometry();
-    if (!icon.isValid() || icon.isEmpty()) {
-        const QPoint pointer = lastTrayClick_.isNull() ? QCursor::pos() : lastTrayClick_;
-        icon = QRect(pointer, QSize(1, 1));
+    QRect anchor;
+    if (nearCursor) {
+        const std::optional<QRectF> caret =
+            services_.caretScreenRect ? services_.caretScreenRect() : std::nullopt;
+        anchor = caret ? caret->toRect() : QRect(QCursor::pos(), QSize(0, 0));
+    } else {
+        // Trays that report no geometry (StatusNotifierItem) leave the pointer at the click as
+        // the best stand-in for the icon.
+        anchor = trayIcon_->geometry();
+        if (!anchor.isValid() || anchor.isEmpty()) {
+            const QPoint pointer = lastTrayClick_.isNull() ? QCursor::pos() : lastTrayClick_;
+            anchor = QRect(pointer, QSize(1, 1));
+        }
     }
+    const QScreen* screen = QGuiApplication::screenAt(anchor.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const QSize size = placement::fittedSize(screen ? screen->availableGeometry().size() : QSize());
+    window.setPanelSize(size);
+
     int primary = 0;
     const QList<QRect> screens = screenGeometries(&primary);
-    return placement::underTrayIcon(icon, screens, primary);
+    window.move(nearCursor ? placement::nearAnchor(anchor, size, screens, primary)
+                           : placement::underTrayIcon(anchor, size, screens, primary));
 }
 
 void StatusBarController::openSettings()

@@ -5,9 +5,9 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPoint>
-#include <QPointF>
 #include <QPointer>
 #include <QRect>
+#include <QRectF>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -42,8 +42,8 @@ public:
         HotkeyManager& hotkey;
         std::shared_ptr<platform::WindowSystem> windows;
         std::shared_ptr<PasteDelivery> delivery;
-        // The caret's lower-left corner on screen, when one can be found.
-        std::function<std::optional<QPointF>()> caretScreenOrigin;
+        // The caret's rectangle on screen, when one can be found.
+        std::function<std::optional<QRectF>()> caretScreenRect;
     };
 
     explicit StatusBarController(Services services, QObject* parent = nullptr);
@@ -71,8 +71,8 @@ private:
     void toggle(bool nearCursor);
     void showPopup(bool nearCursor);
     void dismissPopup();
-    QPoint trayAnchorOrigin() const;
-    QPoint caretAnchorOrigin() const;
+    // Sizes the picker for the anchor's screen and moves it next to the anchor.
+    void place(PopupWindow& window, bool nearCursor) const;
 
     Services services_;
     std::unique_ptr<QSystemTrayIcon> trayIcon_;

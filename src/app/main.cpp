@@ -136,7 +136,7 @@ int main(int argc, char* argv[])
                 HotkeyManager::shared(),
                 windows,
                 PasteSequence::forDesktop(windows),
-                [&caret] { return caret.caretScreenOrigin(); },
+                [&caret] { return caret.caretScreenRect(); },
             };
             return std::make_unique<StatusBarController>(std::move(services));
         },

@@ -11,6 +11,8 @@
 #include "platform/DebugLog.h"
 #include "vault/ObsidianService.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QBoxLayout>
 #include <QContextMenuEvent>
 #include <QFrame>
@@ -23,10 +25,26 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QToolTip>
 
 namespace quillstow {
+
+QKeySequence PopupView::shortcutFor(RowAction action)
+{
+    switch (action) {
+    case RowAction::pin:
+        return QKeySequence(Qt::CTRL | Qt::Key_P);
+    case RowAction::saveToObsidian:
+        return QKeySequence(Qt::CTRL | Qt::Key_S);
+    case RowAction::remove:
+        return QKeySequence(Qt::Key_Delete);
+    case RowAction::tap:
+        break;
+    }
+    return {};
+}
 
 // The results list: rows laid out by the delegate as they are needed, hover tracked on real
 // pointer movement, clicks and the context menu turned into row actions.
@@ -39,9 +57,13 @@ public:
     ClipListView(ClipListModel* model, ClipRowDelegate* delegate, QWidget* parent)
         : QListView(parent), model_(model), delegate_(delegate)
     {
-        setSelectionMode(NoSelection);
+        // The selection model mirrors the picker's selection, for assistive technology; the
+        // picker itself moves it, so the view's own keys and clicks stay out of it.
+        setSelectionMode(SingleSelection);
         setEditTriggers(NoEditTriggers);
-        setFocusPolicy(Qt::NoFocus);
+        setFocusPolicy(Qt::TabFocus);
+        // A new current row would otherwise scroll itself into view, and a hovered row must not.
+        setAutoScroll(false);
         setFrameShape(QFrame::NoFrame);
         setMouseTracking(true);
         setVerticalScrollMode(ScrollPerPixel);
@@ -70,6 +92,47 @@ public:
         return std::pair{row.item, button ? button->action : RowAction::tap};
     }
 
+    // Makes `row` the view's current and only selected row (-1: none).
+    void setCurrentRow(int row)
+    {
+        const QModelIndex index = row >= 0 ? model_->index(row) : QModelIndex();
+        if (index == currentIndex())
+            return;
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        // The view itself tells of its current row only while it has the focus; while the user
+        // types in the search field, the selected row is still what a screen reader should say.
+        if (index.isValid() && !hasFocus() && isActiveWindow())
+            announce(index);
+    }
+
+    // Opens the row's menu at `globalPos` (not exec(): the picker may close while the menu is
+    // open, by the hot key or a lost focus, and a menu must not be deleted under its own loop).
+    void openMenu(const QModelIndex& index, const QPoint& globalPos)
+    {
+        const ClipRowView row = ClipRowDelegate::rowFor(index);
+        auto* menu = new QMenu(this);
+        menu->setObjectName(QStringLiteral("rowMenu"));
+        connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
+        for (const ClipRowView::MenuItem& entry : row.contextMenuItems()) {
+            if (!entry.action) {
+                menu->addSeparator();
+                continue;
+            }
+            QAction* action = menu->addAction(entry.text);
+            action->setData(static_cast<int>(*entry.action));
+            // Shown next to the entry; the picker's own keys do the work outside the menu.
+            action->setShortcut(PopupView::shortcutFor(*entry.action));
+            action->setShortcutContext(Qt::WidgetShortcut);
+            if (entry.isDestructive)
+                action->setIcon(style::icon(style::icons::trash, style::red(palette())));
+        }
+        connect(menu, &QMenu::triggered, this, [this, item = row.item](QAction* chosen) {
+            if (onAction)
+                onAction(item, static_cast<RowAction>(chosen->data().toInt()));
+        });
+        menu->popup(globalPos);
+    }
+
 protected:
     void mouseMoveEvent(QMouseEvent* event) override { updateHover(event->position().toPoint()); }
 
@@ -92,6 +155,9 @@ protected:
 
     void mouseDoubleClickEvent(QMouseEvent* event) override { event->accept(); }
 
+    // The picker handles every key; the view's own moves would leave the picker's selection.
+    void keyPressEvent(QKeyEvent* event) override { event->ignore(); }
+
     void wheelEvent(QWheelEvent* event) override
     {
         QListView::wheelEvent(event);
@@ -102,29 +168,19 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override
     {
         const QModelIndex index = indexAt(event->pos());
-        if (!index.isValid())
-            return;
-        const ClipRowView row = ClipRowDelegate::rowFor(index);
-        // Not exec(): the picker may close while the menu is open (the hot key, a lost focus),
-        // and a menu must not be deleted under its own event loop.
-        auto* menu = new QMenu(this);
-        menu->setObjectName(QStringLiteral("rowMenu"));
-        connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
-        for (const ClipRowView::MenuItem& entry : row.contextMenuItems()) {
-            if (!entry.action) {
-                menu->addSeparator();
-                continue;
-            }
-            QAction* action = menu->addAction(entry.text);
-            action->setData(static_cast<int>(*entry.action));
-            if (entry.isDestructive)
-                action->setIcon(style::icon(style::icons::trash, style::red(palette())));
-        }
-        connect(menu, &QMenu::triggered, this, [this, item = row.item](QAction* chosen) {
-            if (onAction)
-                onAction(item, static_cast<RowAction>(chosen->data().toInt()));
+        if (index.isValid())
+            openMenu(index, event->globalPos());
+    }
+
+    void focusInEvent(QFocusEvent* event) override
+    {
+        QListView::focusInEvent(event);
+        // After the list's own focus event, which Qt sends once this returns: the row is what
+        // has the focus in the end.
+        QTimer::singleShot(0, this, [this] {
+            if (hasFocus() && currentIndex().isValid())
+                announce(currentIndex());
         });
-        menu->popup(event->globalPos());
     }
 
     bool viewportEvent(QEvent* event) override
@@ -157,6 +213,15 @@ protected:
     }
 
 private:
+    void announce(const QModelIndex& index)
+    {
+        if (!QAccessible::isActive())
+            return;
+        QAccessibleEvent event(this, QAccessible::Focus);
+        event.setChild(index.row());
+        QAccessible::updateAccessibility(&event);
+    }
+
     void updateHover(const QPoint& pos)
     {
         const QModelIndex index = indexAt(pos);
@@ -210,6 +275,7 @@ PopupView::PopupView(std::optional<platform::WindowRef> previousApp,
     auto* delegate = new ClipRowDelegate(c_.now, this);
     list_ = new ClipListView(model_, delegate, this);
     list_->setObjectName(QStringLiteral("resultsList"));
+    list_->setAccessibleName(QStringLiteral("Clipboard history"));
     list_->onHover = [this](const std::optional<QUuid>& id) {
         onRowHovered(id);
     };
@@ -255,6 +321,7 @@ QWidget* PopupView::buildSearchBar()
     searchField_->setObjectName(QStringLiteral("searchField"));
     searchField_->setFrame(false);
     searchField_->setPlaceholderText(placeholderText);
+    searchField_->setAccessibleName(QStringLiteral("Search clipboard history"));
     searchField_->setFont(style::font(15));
     connect(searchField_, &QLineEdit::textChanged, this, &PopupView::setQuery);
     layout->addWidget(searchField_, 1);
@@ -262,6 +329,7 @@ QWidget* PopupView::buildSearchBar()
     clearButton_ = new QToolButton(bar);
     clearButton_->setObjectName(QStringLiteral("clearButton"));
     clearButton_->setAutoRaise(true);
+    clearButton_->setAccessibleName(QStringLiteral("Clear search"));
     clearButton_->setFocusPolicy(Qt::NoFocus);
     clearButton_->setCursor(Qt::PointingHandCursor);
     clearButton_->setIconSize(QSize(16, 16));
@@ -303,16 +371,19 @@ QWidget* PopupView::buildFooter()
 
     itemCount_ = new QLabel(footer);
     itemCount_->setObjectName(QStringLiteral("itemCount"));
+    itemCount_->setAccessibleName(QStringLiteral("History size"));
     itemCount_->setFont(style::font(style::captionSize));
     layout->addWidget(itemCount_);
     layout->addStretch(1);
 
     // The question is a window of its own: taking the focus closes the picker, and the answer
     // still reaches the store.
-    layout->addWidget(new FooterButton(
+    auto* clear = new FooterButton(
         QStringLiteral("Clear"), FooterButton::Role::destructive,
-        [this] { askToClearHistory(c_.store, true, nullptr); }, footer));
-    layout->addWidget(new FooterButton(
+        [this] { askToClearHistory(c_.store, true, nullptr); }, footer);
+    clear->setAccessibleName(QStringLiteral("Clear history"));
+    layout->addWidget(clear);
+    auto* settings = new FooterButton(
         QStringLiteral("Settings"), FooterButton::Role::normal,
         [this] {
             // Dismissing may end the picker; keep what is needed afterwards.
@@ -323,14 +394,18 @@ QWidget* PopupView::buildFooter()
             if (openSettings)
                 openSettings();
         },
-        footer));
-    layout->addWidget(new FooterButton(
+        footer);
+    settings->setAccessibleName(QStringLiteral("Open settings"));
+    layout->addWidget(settings);
+    auto* quit = new FooterButton(
         QStringLiteral("Quit"), FooterButton::Role::destructive,
         [this] {
             if (c_.onQuit)
                 c_.onQuit();
         },
-        footer));
+        footer);
+    quit->setAccessibleName(QStringLiteral("Quit Quillstow"));
+    layout->addWidget(quit);
     return footer;
 }
 
@@ -399,6 +474,7 @@ void PopupView::setQuery(const QString& query)
     model_->setItems(c_.store.filtered(query_));
     refreshEmptyStateAndCount();
     selectFirst();
+    syncCurrentRow();
 }
 
 void PopupView::selectFirst()
@@ -407,15 +483,63 @@ void PopupView::selectFirst()
     select(first ? std::optional(first->id) : std::nullopt);
 }
 
+void PopupView::selectRow(int row)
+{
+    if (const ClipItem* item = model_->itemAt(row))
+        select(item->id);
+}
+
 void PopupView::select(const std::optional<QUuid>& id, bool scroll)
 {
     if (id == model_->selectedID())
         return;
     model_->setSelectedID(id);
+    syncCurrentRow();
     const int row = model_->rowOf(id);
     if (!scroll || row < 0)
         return;
     list_->scrollTo(model_->index(row), QAbstractItemView::PositionAtCenter);
+}
+
+void PopupView::syncCurrentRow()
+{
+    list_->setCurrentRow(model_->rowOf(model_->selectedID()));
+}
+
+int PopupView::pageStep() const
+{
+    const int row = std::max(model_->rowOf(model_->selectedID()), 0);
+    const int rowHeight = list_->visualRect(model_->index(row)).height();
+    return std::max(1, list_->viewport()->height() / std::max(1, rowHeight));
+}
+
+const ClipItem* PopupView::selectedItem() const
+{
+    return model_->itemAt(model_->rowOf(model_->selectedID()));
+}
+
+void PopupView::actOnSelected(RowAction action)
+{
+    const ClipItem* selected = selectedItem();
+    if (!selected)
+        return;
+    const ClipItem item = *selected;
+    const int row = model_->rowOf(item.id);
+    onRowAction(item, action);
+    // The row that takes a deleted row's place is selected, so a second press goes on.
+    if (action == RowAction::remove)
+        selectRow(std::min(row, model_->rowCount() - 1));
+}
+
+void PopupView::openSelectedRowMenu()
+{
+    const int row = model_->rowOf(model_->selectedID());
+    if (row < 0 || !list_->isVisible())
+        return;
+    const QModelIndex index = model_->index(row);
+    list_->scrollTo(index);
+    const QRect rect = list_->visualRect(index);
+    list_->openMenu(index, list_->viewport()->mapToGlobal(QPoint(rect.x() + 12, rect.bottom())));
 }
 
 void PopupView::moveSelection(int step)
@@ -513,6 +637,7 @@ void PopupView::refreshFromStore()
     model_->setItems(c_.store.filtered(query_));
     list_->doItemsLayout();
     list_->verticalScrollBar()->setValue(offset);
+    syncCurrentRow();
     refreshEmptyStateAndCount();
 }
 
@@ -528,6 +653,11 @@ void PopupView::refreshEmptyStateAndCount()
 
 bool PopupView::handleKey(QKeyEvent* event)
 {
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const bool plain = modifiers == Qt::NoModifier;
+    const bool inField = searchField_->hasFocus();
+    // Keys that also edit text belong to the search field while it has some.
+    const bool fieldTakesEditing = inField && !query_.isEmpty();
     switch (event->key()) {
     case Qt::Key_Escape: {
         const auto dismiss = onDismiss_;
@@ -545,14 +675,65 @@ bool PopupView::handleKey(QKeyEvent* event)
     case Qt::Key_Down:
         moveSelection(1);
         return true;
-    default:
+    case Qt::Key_PageUp:
+        moveSelection(-pageStep());
+        return true;
+    case Qt::Key_PageDown:
+        moveSelection(pageStep());
+        return true;
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        if (modifiers != Qt::ControlModifier && !(plain && !fieldTakesEditing))
+            return false;
+        selectRow(event->key() == Qt::Key_Home ? 0 : model_->rowCount() - 1);
+        return true;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        if (modifiers & ~Qt::ShiftModifier)
+            return false;
+        if (inField && list_->isVisible())
+            list_->setFocus(Qt::TabFocusReason);
+        else
+            searchField_->setFocus(Qt::TabFocusReason);
+        return true;
+    case Qt::Key_Menu:
+        openSelectedRowMenu();
+        return true;
+    case Qt::Key_F10:
+        if (modifiers != Qt::ShiftModifier)
+            return false;
+        openSelectedRowMenu();
+        return true;
+    case Qt::Key_Delete:
+        if (modifiers == Qt::ShiftModifier || (plain && !fieldTakesEditing)) {
+            actOnSelected(RowAction::remove);
+            return true;
+        }
         return false;
+    default:
+        break;
     }
+    for (const RowAction action : {RowAction::pin, RowAction::saveToObsidian}) {
+        if (QKeySequence(event->keyCombination()) == shortcutFor(action)) {
+            actOnSelected(action);
+            return true;
+        }
+    }
+    // Typing while the list has the focus goes on in the search field.
+    if (!inField && (modifiers & ~Qt::ShiftModifier) == Qt::NoModifier &&
+        (event->key() == Qt::Key_Backspace || !event->text().trimmed().isEmpty() ||
+         event->key() == Qt::Key_Space)) {
+        searchField_->setFocus(Qt::OtherFocusReason);
+        QKeyEvent forwarded(event->type(), event->key(), event->modifiers(), event->text());
+        QApplication::sendEvent(searchField_, &forwarded);
+        return true;
+    }
+    return false;
 }
 
 bool PopupView::eventFilter(QObject* watched, QEvent* event)
 {
-    // The four keys act whichever control has the focus.
+    // The picker's keys act whichever control has the focus.
     if (event->type() == QEvent::KeyPress && handleKey(static_cast<QKeyEvent*>(event)))
         return true;
     return QWidget::eventFilter(watched, event);

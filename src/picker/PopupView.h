@@ -3,6 +3,7 @@
 #include "history/ClipItem.h"
 #include "platform/WindowSystem.h"
 
+#include <QKeySequence>
 #include <QList>
 #include <QString>
 #include <QUuid>
@@ -26,8 +27,9 @@ class PasteDelivery;
 enum class RowAction;
 
 // The picker: a search field over the clipboard history, the matching entries, and a footer.
-// Typing filters, the arrow keys or the pointer move the selection, Return or a click pastes into
-// the application that was in front before the picker opened.
+// Typing filters, the arrow and page keys or the pointer move the selection, Return or a click
+// pastes into the application that was in front before the picker opened. Tab moves the focus
+// between the search field and the list; the Menu key opens the selected row's menu.
 class PopupView : public QWidget
 {
     Q_OBJECT
@@ -67,6 +69,9 @@ public:
     // The entries shown: the store's items for the current query.
     QList<ClipItem> visibleItems() const;
 
+    // The key that acts on the selected row, as its menu shows it; none for a tap.
+    static QKeySequence shortcutFor(RowAction action);
+
     // Moves the selection by `step` rows, stopping at either end.
     void moveSelection(int step);
     // Pastes the selected entry, or the first one when the selection is not visible.
@@ -92,6 +97,14 @@ private:
     // Selects `id`; a change to a shown row scrolls it to the middle when `scroll` is set.
     void select(const std::optional<QUuid>& id, bool scroll = true);
     void selectFirst();
+    void selectRow(int row);
+    // About a screenful of rows, for Page Up and Page Down.
+    int pageStep() const;
+    const ClipItem* selectedItem() const;
+    void actOnSelected(RowAction action);
+    void openSelectedRowMenu();
+    // Tells the list which row is selected, after the selection or the rows changed.
+    void syncCurrentRow();
     void onRowHovered(const std::optional<QUuid>& id);
     void onRowAction(const ClipItem& item, RowAction action);
     void refreshFromStore();

@@ -12,6 +12,7 @@
 #include "vault/ObsidianSettings.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QScrollArea>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -77,6 +78,15 @@ void SettingsView::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
     if (event->type() == QEvent::PaletteChange)
         applyIcons();
+}
+
+void SettingsView::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        window()->close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void SettingsView::applyIcons()

@@ -44,6 +44,8 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    // Escape closes the window, unless a control (a recorder, an open list) used it.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void build(QSettings& defaults, HistoryStore& history, ObsidianService& vault,

@@ -382,6 +382,126 @@ TEST_F(PopupViewTest, RowButtonsContextMenuAndClicksActOnTheirRow)
     EXPECT_TRUE(logLines().isEmpty());
 }
 
+TEST_F(PopupViewTest, KeysMoveTheSelectionAndTheFocusAndActOnTheSelectedRow)
+{
+    const QString vaultDir = temp.filePath(QStringLiteral("vault"));
+    QDir().mkpath(vaultDir);
+    vault.setVaultURL(QUrl::fromLocalFile(vaultDir));
+    vault.setSavesEveryCopy(false);
+    QStringList texts;
+    for (int i = 0; i < 30; ++i)
+        texts << QStringLiteral("entry %1").arg(i);
+    fill(texts);
+    show();
+    const int page = list()->viewport()->height() / rowRect(0).height();
+    ASSERT_GT(page, 2);
+    const auto entry = [](int i) {
+        return QStringLiteral("entry %1").arg(i).toStdString();
+    };
+    enum Start
+    {
+        inField,
+        inList,
+    };
+    const struct
+    {
+        const char* name;
+        const char* query;
+        int downs; // Down presses before the key
+        Start focus;
+        QKeyCombination key;
+        std::string selected;
+        const char* focusAfter; // "field" or "list"
+        const char* effect;     // on the store or the picker
+    } cases[] = {
+        {"Page Down: a screenful", "", 0, inField, Qt::Key_PageDown, entry(page), "field", ""},
+        {"Page Up", "", page + 2, inField, Qt::Key_PageUp, entry(2), "field", ""},
+        {"Page Down stops at the end", "", 28, inList, Qt::Key_PageDown, entry(29), "list", ""},
+        {"End, the field empty", "", 0, inField, Qt::Key_End, entry(29), "field", ""},
+        {"Home in the list", "", 5, inList, Qt::Key_Home, entry(0), "list", ""},
+        {"Home with text is the field's", "entry 1", 3, inField, Qt::Key_Home, entry(12), "field",
+         "cursor 0"},
+        {"Control+End with text", "entry 1", 0, inField, Qt::CTRL | Qt::Key_End, entry(19), "field",
+         ""},
+        {"Tab to the list", "", 1, inField, Qt::Key_Tab, entry(1), "list", ""},
+        {"Shift+Tab back to the field", "", 1, inList, Qt::SHIFT | Qt::Key_Backtab, entry(1),
+         "field", ""},
+        {"typing in the list goes to the field", "", 0, inList, Qt::Key_7, entry(7), "field", ""},
+        {"Control+P pins", "", 2, inList, Qt::CTRL | Qt::Key_P, entry(2), "list", "pinned entry 2"},
+        {"Control+S saves", "", 3, inField, Qt::CTRL | Qt::Key_S, entry(3), "field",
+         "saved entry 3"},
+        {"Delete, the field empty", "", 2, inField, Qt::Key_Delete, entry(3), "field",
+         "gone entry 2"},
+        {"Delete with text is the field's", "entry 2", 1, inField, Qt::Key_Delete, entry(20),
+         "field", ""},
+        {"Shift+Delete always", "entry 2", 1, inField, Qt::SHIFT | Qt::Key_Delete, entry(21),
+         "field", "gone entry 20"},
+        {"Delete in the list", "entry 2", 0, inList, Qt::Key_Delete, entry(20), "list",
+         "gone entry 2"},
+        {"the Menu key", "", 4, inField, Qt::Key_Menu, entry(4), "field", "menu at entry 4"},
+        {"Shift+F10", "", 1, inList, Qt::SHIFT | Qt::Key_F10, entry(1), "list", "menu at entry 1"},
+        {"Escape in the list", "", 0, inList, Qt::Key_Escape, entry(0), "list", "dismiss"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        store.clearAll(false);
+        fill(texts);
+        events.clear();
+        show();
+        popup->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(popup.get()));
+        type(QString::fromUtf8(c.query));
+        key(Qt::Key_Down, c.downs);
+        if (c.focus == inList)
+            list()->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), c.key.key(), c.key.keyboardModifiers());
+
+        EXPECT_EQ(selectedText().toStdString(), c.selected);
+        EXPECT_STREQ(QApplication::focusWidget() == list() ? "list" : "field", c.focusAfter);
+        QStringList effects;
+        if (field()->cursorPosition() != field()->text().size())
+            effects << QStringLiteral("cursor %1").arg(field()->cursorPosition());
+        for (const QString& text : texts)
+            if (std::none_of(store.items().cbegin(), store.items().cend(),
+                             [&](const ClipItem& item) { return item.content == text; }))
+                effects << QStringLiteral("gone ") + text;
+        for (const ClipItem& item : store.items()) {
+            if (item.isPinned)
+                effects << QStringLiteral("pinned ") + item.content;
+            if (item.savedToObsidian)
+                effects << QStringLiteral("saved ") + item.content;
+        }
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            const int row = list()->indexAt(list()->viewport()->mapFromGlobal(menu->pos())).row();
+            effects << QStringLiteral("menu at ") + selectedText();
+            EXPECT_EQ(row, rowOf(selectedText()));
+            QStringList keys;
+            for (QAction* action : menu->actions())
+                if (!action->shortcut().isEmpty())
+                    keys << action->text() + u' ' + action->shortcut().toString();
+            EXPECT_EQ(keys, (QStringList{QStringLiteral("Pin Ctrl+P"),
+                                         QStringLiteral("Save to Obsidian Ctrl+S"),
+                                         QStringLiteral("Delete Del")}));
+            menu->close();
+        }
+        for (const QString& event : events)
+            effects << event;
+        EXPECT_EQ(effects.join(QStringLiteral(", ")).toStdString(), c.effect);
+    }
+}
+
+TEST_F(PopupViewTest, ControlsHaveAccessibleNames)
+{
+    show();
+    QStringList names{field()->accessibleName(), list()->accessibleName()};
+    for (auto* button : popup->findChildren<FooterButton*>())
+        names << button->accessibleName();
+    EXPECT_EQ(names,
+              (QStringList{QStringLiteral("Search clipboard history"),
+                           QStringLiteral("Clipboard history"), QStringLiteral("Clear history"),
+                           QStringLiteral("Open settings"), QStringLiteral("Quit Quillstow")}));
+}
+
 TEST_F(PopupViewTest, FooterSettingsDismissesFirstAndQuitQuits)
 {
     show();

@@ -318,3 +318,22 @@ TEST_F(SettingsViewTest, EveryControlFitsAPlainWindowAndALongPathKeepsBothEnds)
 }
 
 } // namespace
+
+TEST_F(SettingsViewTest, EscapeClosesTheWindowFromAnyControl)
+{
+    for (const auto& tab : {0, 1}) {
+        SCOPED_TRACE(tab);
+        QWidget window;
+        auto* layout = new QVBoxLayout(&window);
+        auto view = makeView();
+        SettingsView* shown = view.get();
+        layout->addWidget(view.release());
+        window.show();
+        shown->tabs()->setCurrentIndex(tab);
+        // A control inside the tab, as the user leaves it after a change.
+        QWidget* control = shown->tabs()->currentWidget()->findChild<QAbstractButton*>();
+        ASSERT_NE(control, nullptr);
+        QTest::keyClick(control, Qt::Key_Escape);
+        EXPECT_FALSE(window.isVisible());
+    }
+}

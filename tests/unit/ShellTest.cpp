@@ -67,7 +67,7 @@ protected:
     PressableHotkey* hotkeyBackend = new PressableHotkey;
     HotkeyManager hotkey{std::unique_ptr<platform::GlobalHotkey>(hotkeyBackend)};
     std::shared_ptr<RecordingDelivery> delivery = std::make_shared<RecordingDelivery>();
-    std::optional<QPointF> caret = QPointF(200, 168);
+    std::optional<QRectF> caret = QRectF(200, 150, 2, 18);
 
     std::unique_ptr<StatusBarController> makeController()
     {
