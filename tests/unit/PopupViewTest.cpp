@@ -52,7 +52,7 @@ class PopupViewTest : public ::testing::Test
 public:
     test::TempSettings temp;
     ObsidianService vault{temp.settings()};
-    HistoryStore store{temp.settings(), vault};
+    HistoryStore store{temp.settings(), vault, temp.databasePath()};
     RecordingDelivery delivery;
     std::vector<QString> events; // dismiss, settings and quit, in order
     std::unique_ptr<PopupView> popup;

@@ -59,7 +59,7 @@ class ShellTest : public ::testing::Test
 protected:
     test::TempSettings temp;
     ObsidianService vault{temp.settings()};
-    HistoryStore store{temp.settings(), vault};
+    HistoryStore store{temp.settings(), vault, temp.databasePath()};
     test::FakeClipboard clipboard;
     ClipboardMonitor monitor{clipboard, store, std::chrono::milliseconds(20)};
     PressableHotkey* hotkeyBackend = new PressableHotkey;
