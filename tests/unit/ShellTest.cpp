@@ -106,6 +106,23 @@ TEST_F(ShellTest, CreationStartsCaptureAndTakesTheHotKey)
     EXPECT_TRUE(popup.isNull());
 }
 
+TEST_F(ShellTest, TheHotKeyIsTakenBeforeTheHistoryLoads)
+{
+    // Asking for the capture is what loads the history at start.
+    bool takenFirst = false;
+    StatusBarController controller(StatusBarController::Services{
+        [this]() -> HistoryStore& { return store; }, [this]() -> ObsidianService& { return vault; },
+        [this, &takenFirst]() -> ClipboardMonitor& {
+            takenFirst = bool(hotkeyBackend->press);
+            return monitor;
+        },
+        hotkey, std::make_shared<NoWindows>(), delivery,
+        [this] {
+            return caret;
+        }});
+    EXPECT_TRUE(takenFirst);
+}
+
 TEST_F(ShellTest, TheHotKeyTogglesANewPopupAtTheCaretThatPastesThroughTheDelivery)
 {
     store.add(ClipItem::create(QStringLiteral("older")));
