@@ -122,6 +122,23 @@ int main(int argc, char* argv[])
                                                    "Obsidian vault: ") +
                                         reason);
                             });
+                        const auto tellSaveState = [notifier, &created] {
+                            if (!created.saveFailure().isEmpty())
+                                notifier->notify(QStringLiteral("Quillstow"),
+                                                 historyNotSavedMessage(created.saveFailure()));
+                        };
+                        const auto tellMovedAside = [notifier](const QString& path) {
+                            notifier->notify(QStringLiteral("Quillstow"),
+                                             historyMovedAsideMessage(path));
+                        };
+                        QObject::connect(&created, &HistoryStore::saveStateChanged, &created,
+                                         tellSaveState);
+                        QObject::connect(&created, &HistoryStore::movedAside, &created,
+                                         tellMovedAside);
+                        // What happened while the history loaded.
+                        if (!created.movedAsidePath().isEmpty())
+                            tellMovedAside(created.movedAsidePath());
+                        tellSaveState();
                         return created;
                     }();
                     return store;
