@@ -150,6 +150,12 @@ int main(int argc, char* argv[])
                 PasteSequence::forDesktop(windows),
                 [&caret] { return caret.caretScreenOrigin(); },
             };
+            // The capture loads the history at start: the history's notices are connected first.
+            services.monitor = [store = services.store,
+                                monitor = services.monitor]() -> ClipboardMonitor& {
+                store();
+                return monitor();
+            };
             return std::make_unique<StatusBarController>(std::move(services));
         },
         [] { return platform::isSyntheticInputAvailable(); });
