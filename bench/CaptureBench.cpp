@@ -117,7 +117,8 @@ struct Bed
                                encodeHistory(bench::realisticHistory(storedItems)));
         settings->sync();
         vault = std::make_unique<ObsidianService>(*settings);
-        store = std::make_unique<HistoryStore>(*settings, *vault);
+        store = std::make_unique<HistoryStore>(*settings, *vault,
+                                               dir.filePath(QStringLiteral("history.sqlite3")));
         clipboard = std::make_unique<TimedClipboard>(x11);
         monitor = std::make_unique<ClipboardMonitor>(*clipboard, *store);
         monitor->start();

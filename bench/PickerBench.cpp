@@ -48,7 +48,8 @@ struct Fixture
         settings.setValue(HistoryStore::maxItemsKey, HistoryStore::maxMaxItems);
         settings.setValue(HistoryStore::storageKey, encodeHistory(items));
         settings.sync();
-        store = std::make_unique<HistoryStore>(settings, vault);
+        store = std::make_unique<HistoryStore>(settings, vault,
+                                               dir.filePath(QStringLiteral("history.sqlite3")));
     }
 
     std::unique_ptr<PopupView> makePopup()

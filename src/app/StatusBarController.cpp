@@ -91,8 +91,6 @@ StatusBarController::StatusBarController(Services services, QObject* parent)
             });
     trayIcon_->show();
 
-    services_.monitor().start();
-
     // The press only schedules the toggle: the window work happens on a later turn of the loop.
     services_.hotkey.onActivate = [guard = QPointer<StatusBarController>(this)] {
         QTimer::singleShot(0, guard.data(), [guard] {
@@ -101,6 +99,9 @@ StatusBarController::StatusBarController(Services services, QObject* parent)
         });
     };
     services_.hotkey.registerHotKey();
+
+    // Loads the history: after the hot key, which then works however long that takes.
+    services_.monitor().start();
 }
 
 StatusBarController::~StatusBarController()

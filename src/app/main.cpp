@@ -127,6 +127,23 @@ int main(int argc, char* argv[])
                                                    "Obsidian vault: ") +
                                         reason);
                             });
+                        const auto tellSaveState = [notifier, &created] {
+                            if (!created.saveFailure().isEmpty())
+                                notifier->notify(QStringLiteral("Quillstow"),
+                                                 historyNotSavedMessage(created.saveFailure()));
+                        };
+                        const auto tellMovedAside = [notifier](const QString& path) {
+                            notifier->notify(QStringLiteral("Quillstow"),
+                                             historyMovedAsideMessage(path));
+                        };
+                        QObject::connect(&created, &HistoryStore::saveStateChanged, &created,
+                                         tellSaveState);
+                        QObject::connect(&created, &HistoryStore::movedAside, &created,
+                                         tellMovedAside);
+                        // What happened while the history loaded.
+                        if (!created.movedAsidePath().isEmpty())
+                            tellMovedAside(created.movedAsidePath());
+                        tellSaveState();
                         return created;
                     }();
                     return store;
@@ -137,6 +154,12 @@ int main(int argc, char* argv[])
                 windows,
                 PasteSequence::forDesktop(windows),
                 [&caret] { return caret.caretScreenRect(); },
+            };
+            // The capture loads the history at start: the history's notices are connected first.
+            services.monitor = [store = services.store,
+                                monitor = services.monitor]() -> ClipboardMonitor& {
+                store();
+                return monitor();
             };
             return std::make_unique<StatusBarController>(std::move(services));
         },

@@ -374,6 +374,19 @@ QWidget* PopupView::buildFooter()
     itemCount_->setAccessibleName(QStringLiteral("History size"));
     itemCount_->setFont(style::font(style::captionSize));
     layout->addWidget(itemCount_);
+    auto* saveState = new QLabel(footer);
+    saveState->setObjectName(QStringLiteral("saveState"));
+    saveState->setFont(style::font(style::captionSize));
+    saveState->setTextFormat(Qt::PlainText);
+    saveState->setWordWrap(true);
+    const auto showSaveState = [this, saveState] {
+        const QString reason = c_.store.saveFailure();
+        saveState->setText(reason.isEmpty() ? QString() : historyNotSavedMessage(reason));
+        saveState->setVisible(!reason.isEmpty());
+    };
+    showSaveState();
+    connect(&c_.store, &HistoryStore::saveStateChanged, saveState, showSaveState);
+    layout->addWidget(saveState, 1);
     layout->addStretch(1);
 
     // The question is a window of its own: taking the focus closes the picker, and the answer

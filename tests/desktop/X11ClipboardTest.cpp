@@ -293,7 +293,7 @@ protected:
 
     test::TempSettings temp;
     ObsidianService vault{temp.settings()};
-    HistoryStore store{temp.settings(), vault};
+    HistoryStore store{temp.settings(), vault, temp.databasePath()};
     std::unique_ptr<X11Clipboard> x11 = X11Clipboard::connect();
     std::unique_ptr<ClipboardMonitor> monitor;
 };
@@ -310,9 +310,10 @@ TEST_F(CaptureTest, ACopyEntersTheHistoryWithinAPollAndIsStored)
     // One poll interval, and room for a loaded machine to answer.
     EXPECT_LT(sinceCopy.elapsed(), ClipboardMonitor::pollingInterval.count() + 500);
     QSettings fresh(temp.filePath(QStringLiteral("Quillstow.conf")), QSettings::IniFormat);
-    const auto stored = decodeHistory(fresh.value(HistoryStore::storageKey).toByteArray());
-    ASSERT_TRUE(stored && stored->size() == 1);
-    EXPECT_EQ(stored->first().content, text);
+    ObsidianService freshVault(fresh);
+    const HistoryStore stored(fresh, freshVault, temp.databasePath());
+    ASSERT_EQ(stored.items().size(), 1);
+    EXPECT_EQ(stored.items().first().content, text);
 }
 
 TEST_F(CaptureTest, CopiesAreCapturedWhileAModalDialogOrAMenuIsOpen)

@@ -9,7 +9,7 @@ set -uo pipefail
 . "$(dirname "$0")/../support/desktop.sh"
 quillstow=$1
 shots=${2:-}
-config="$XDG_CONFIG_HOME/Quillstow/Quillstow.conf"
+history_db="$XDG_DATA_HOME/quillstow/history.sqlite3"
 # The tray icon's window is named "Quillstow" too: the popup is the visible one of the popup's size.
 popup_id() {
     local id
@@ -31,7 +31,10 @@ geometry() { # x y w h of a window; zeros when there is none (xwininfo would wai
     xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4}
         /Width:/{w=$2} /Height:/{h=$2} END{print x, y, w, h}'
 }
-stored_count() { grep -o '\\"id\\"' "$config" 2>/dev/null | wc -l; }
+stored_count() { # read-only: a missing file is not made
+    [ -f "$history_db" ] && sqlite3 -readonly "$history_db" 'SELECT count(*) FROM items' 2>/dev/null || echo 0
+}
+three_stored() { [ "$(stored_count)" -eq 3 ]; }
 click_in_popup() { # click_in_popup X Y, relative to the popup
     local id g
     id=$(popup_id)
@@ -65,7 +68,7 @@ for text in "alpha first copy" "bravo: ssh deploy@example.org" "charlie third co
     printf %s "$text" | xclip -selection clipboard
     sleep 0.7
 done
-check "three copies are stored" wait_until 5 sh -c "[ \$(grep -o '\\\\\"id\\\\\"' '$config' | wc -l) -eq 3 ]"
+check "three copies are stored" wait_until 5 three_stored
 
 zenity --entry --title=Target >"$TESTBED_DIR/zenity.out" &
 pids+=($!)

@@ -32,6 +32,8 @@ public:
     QSettings& settings() { return *settings_; }
     QString folder() const { return dir_.path(); }
     QString filePath(const QString& name) const { return dir_.filePath(name); }
+    // Where a history store in this folder keeps its database.
+    QString databasePath() const { return dir_.filePath(QStringLiteral("data/history.sqlite3")); }
     // A new object on the same file, as a restart would make; the old one stays valid for
     // whoever still holds it.
     QSettings& reopen()

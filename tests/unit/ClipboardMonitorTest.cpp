@@ -33,7 +33,7 @@ class ClipboardMonitorTest : public ::testing::Test
 protected:
     test::TempSettings temp;
     ObsidianService vault{temp.settings()};
-    HistoryStore store{temp.settings(), vault};
+    HistoryStore store{temp.settings(), vault, temp.databasePath()};
     test::FakeClipboard clipboard;
     std::unique_ptr<ClipboardMonitor> monitor;
 

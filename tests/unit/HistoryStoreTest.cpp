@@ -7,8 +7,10 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QProcess>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 using namespace quillstow;
@@ -28,13 +30,14 @@ class HistoryStoreTest : public ::testing::Test
 protected:
     test::TempSettings temp;
     ObsidianService vault{temp.settings()};
-    HistoryStore store{temp.settings(), vault};
+    HistoryStore store{temp.settings(), vault, temp.databasePath()};
 
-    QJsonArray stored()
+    // The history a restart finds.
+    QList<ClipItem> stored()
     {
-        return QJsonDocument::fromJson(
-                   temp.settings().value(HistoryStore::storageKey).toByteArray())
-            .array();
+        QSettings settings(temp.settings().fileName(), QSettings::IniFormat);
+        ObsidianService restartedVault(settings);
+        return HistoryStore(settings, restartedVault, temp.databasePath()).items();
     }
     void add(double copiedAt, const QString& text) { store.add(ClipItem::create(text, copiedAt)); }
 };
@@ -44,18 +47,71 @@ protected:
 TEST_F(HistoryStoreTest, ARestartShowsTheSameHistoryFromAPrivateFile)
 {
     EXPECT_TRUE(store.items().isEmpty());
-    EXPECT_FALSE(temp.settings().contains(HistoryStore::storageKey));
     for (int i = 0; i < 5; ++i)
         add(100 - i, QStringLiteral("item %1").arg(i));
     store.togglePin(store.items()[2]);
-    ASSERT_EQ(stored().size(), 5);
-    EXPECT_EQ(test::modeOf(temp.settings().fileName()), 0600u);
-    HistoryStore again(temp.reopen(), vault);
-    EXPECT_EQ(again.items(), store.items());
-    EXPECT_TRUE(again.backupPath().isEmpty());
+    store.markSavedToObsidian(store.items()[3]);
+    EXPECT_EQ(stored(), store.items());
+    EXPECT_FALSE(temp.settings().contains(HistoryStore::storageKey));
+    EXPECT_EQ(test::modeOf(temp.databasePath()), 0600u);
+    EXPECT_EQ(test::modeOf(QFileInfo(temp.databasePath()).absolutePath()), 0700u);
+    EXPECT_TRUE(store.saveFailure().isEmpty());
 }
 
-TEST_F(HistoryStoreTest, UnreadableHistoryIsBackedUpBeforeTheFirstSave)
+TEST_F(HistoryStoreTest, TheSettingsFileHistoryIsImportedOnceAndExactly)
+{
+    QList<ClipItem> old;
+    for (int i = 0; i < 30; ++i)
+        old.append(
+            ClipItem::create(QStringLiteral("old \u00e9 \U0001F600 %1\n").arg(i), 1000.25 - i));
+    old[3].isPinned = true;
+    old[4].savedToObsidian = true;
+    old.swapItemsAt(0, 7); // an order no rule would give
+    old[9].id = old[8].id; // an id stored twice
+    const auto seed = [&](QSettings& settings, const QList<ClipItem>& items) {
+        settings.setValue(HistoryStore::storageKey, encodeHistory(items));
+        settings.sync();
+    };
+    const QList<ClipItem> later{ClipItem::create(QStringLiteral("added after the import"), 2000)};
+    enum class Before
+    {
+        nothing,
+        databaseMade,
+        importCommitted
+    };
+    const struct
+    {
+        const char* name;
+        Before before;
+        QList<ClipItem> expected;
+    } cases[] = {
+        {"first start", Before::nothing, old},
+        // Killed before the import's commit: the database lacks the mark, and it is done again.
+        {"import rolled back", Before::databaseMade, old},
+        // Killed between the commit and the removal of the key: not imported twice.
+        {"key left behind", Before::importCommitted, later + old},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempSettings local;
+        ObsidianService localVault(local.settings());
+        if (c.before != Before::nothing) {
+            if (c.before == Before::importCommitted)
+                seed(local.settings(), old);
+            HistoryStore first(local.reopen(), localVault, local.databasePath());
+            if (c.before == Before::importCommitted)
+                first.add(later[0]);
+        }
+        seed(local.settings(), old);
+        HistoryStore imported(local.reopen(), localVault, local.databasePath());
+        EXPECT_EQ(imported.items(), c.expected);
+        EXPECT_FALSE(local.reopen().contains(HistoryStore::storageKey));
+        HistoryStore restarted(local.reopen(), localVault, local.databasePath());
+        EXPECT_EQ(restarted.items(), c.expected);
+    }
+}
+
+TEST_F(HistoryStoreTest, UnreadableHistoryIsBackedUpBeforeItsKeyGoes)
 {
     QJsonObject noPin{{QStringLiteral("id"), QUuid::createUuid().toString(QUuid::WithoutBraces)},
                       {QStringLiteral("content"), QStringLiteral("x")},
@@ -67,18 +123,15 @@ TEST_F(HistoryStoreTest, UnreadableHistoryIsBackedUpBeforeTheFirstSave)
         local.settings().setValue(HistoryStore::storageKey, bytes);
         local.settings().sync();
         ObsidianService localVault(local.settings());
-        HistoryStore unreadable(local.reopen(), localVault);
+        HistoryStore unreadable(local.reopen(), localVault, local.databasePath());
         EXPECT_TRUE(unreadable.items().isEmpty());
         const QString backup = unreadable.backupPath();
         EXPECT_EQ(QFileInfo(backup).absolutePath(), local.folder());
         EXPECT_TRUE(QFileInfo(backup).fileName().contains(
             QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
         EXPECT_EQ(test::modeOf(backup), 0600u);
-        unreadable.add(ClipItem::create(QStringLiteral("new")));
-        EXPECT_EQ(
-            decodeHistory(local.settings().value(HistoryStore::storageKey).toByteArray())->size(),
-            1);
         EXPECT_EQ(test::readFile(backup), bytes);
+        EXPECT_FALSE(local.reopen().contains(HistoryStore::storageKey));
     }
 }
 
@@ -113,7 +166,7 @@ TEST_F(HistoryStoreTest, AddInsertsOnTopAndTrimsTheTailWhateverItsPin)
     EXPECT_EQ(store.items().size(), 50);
     EXPECT_EQ(store.items().front().content, QStringLiteral("newest"));
     EXPECT_EQ(store.items().back().content, QStringLiteral("later 0"));
-    EXPECT_EQ(stored().size(), 50);
+    EXPECT_EQ(stored(), store.items());
 
     // The setting is read at every add.
     temp.settings().setValue(HistoryStore::maxItemsKey, 2000);
@@ -133,6 +186,7 @@ TEST_F(HistoryStoreTest, PinningSortsPinnedFirstThenNewestAndAddStillGoesOnTop)
     // Un-pinning the only pinned item re-sorts the whole list by time.
     store.togglePin(store.items()[1]);
     EXPECT_EQ(contents(store.items()), QString::fromLatin1("newer middle old latest").split(u' '));
+    EXPECT_EQ(stored(), store.items());
 
     // Equal times keep their order.
     store.clearAll(false);
@@ -141,17 +195,32 @@ TEST_F(HistoryStoreTest, PinningSortsPinnedFirstThenNewestAndAddStillGoesOnTop)
     add(1, QStringLiteral("x"));
     store.togglePin(store.items()[0]);
     EXPECT_EQ(contents(store.items()), QString::fromLatin1("x a b c").split(u' '));
+    EXPECT_EQ(stored(), store.items());
+}
+
+TEST_F(HistoryStoreTest, ManyPinsInAnyOrderAreStoredInTheOrderShown)
+{
+    temp.settings().setValue(HistoryStore::maxItemsKey, 100);
+    // Copy times out of order, as after a clock change, so that a sort moves rows both ways.
+    for (int i = 0; i < 120; ++i)
+        add((i * 37) % 101, QStringLiteral("item %1").arg(i));
+    for (int i = 0; i < 200; ++i) {
+        store.togglePin(store.items()[(i * 53) % store.items().size()]);
+        if (i % 7 == 0)
+            add(50, QStringLiteral("between %1").arg(i));
+    }
+    EXPECT_EQ(stored(), store.items());
 }
 
 TEST_F(HistoryStoreTest, ItemsAreFoundByIdAlone)
 {
     add(1, QStringLiteral("a"));
-    const QByteArray before = temp.settings().value(HistoryStore::storageKey).toByteArray();
+    const QList<ClipItem> before = store.items();
     const ClipItem stranger = ClipItem::create(QStringLiteral("a"), 1);
     store.togglePin(stranger);
     store.markSavedToObsidian(stranger);
     store.remove(stranger);
-    EXPECT_EQ(temp.settings().value(HistoryStore::storageKey).toByteArray(), before);
+    EXPECT_EQ(stored(), before);
 
     ClipItem stale = store.items().front();
     stale.isPinned = true; // a copy held elsewhere, out of date
@@ -171,6 +240,7 @@ TEST_F(HistoryStoreTest, ClearAllKeepsPinnedOnlyWhenAsked)
     store.togglePin(store.items()[3]);
     store.clearAll(true);
     EXPECT_EQ(contents(store.items()), (QStringList{QStringLiteral("1"), QStringLiteral("0")}));
+    EXPECT_EQ(stored(), store.items());
     store.clearAll(false);
     EXPECT_EQ(stored().size(), 0);
 }
@@ -220,10 +290,168 @@ TEST_F(HistoryStoreTest, AddExportsWhenAskedAndMarksSuccessOnly)
         store.add(ClipItem::create(text));
         EXPECT_EQ(store.items().front().content, text);
         EXPECT_EQ(store.items().front().savedToObsidian, c.saved) << text.toStdString();
-        EXPECT_EQ(stored()[0][QStringLiteral("savedToObsidian")].toBool(), c.saved);
+        EXPECT_EQ(stored().front().savedToObsidian, c.saved);
         EXPECT_EQ(told.count(), c.told) << text.toStdString();
     }
     EXPECT_EQ(QDir(vaultDir.filePath(QStringLiteral("Quillstow"))).entryList(QDir::Files).size(),
               2);
     EXPECT_FALSE(told[0][0].toString().isEmpty());
+}
+
+namespace {
+
+// Another program's connection to the history file.
+struct OtherConnection
+{
+    sqlite3* db = nullptr;
+    explicit OtherConnection(const QString& path)
+    {
+        sqlite3_open(QFile::encodeName(path).constData(), &db);
+    }
+    ~OtherConnection() { sqlite3_close(db); }
+    bool exec(const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == 0; }
+    QString firstValue(const char* sql)
+    {
+        sqlite3_stmt* stmt = nullptr;
+        QString value;
+        if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK &&
+            sqlite3_step(stmt) == SQLITE_ROW)
+            value = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+        sqlite3_finalize(stmt);
+        return value;
+    }
+};
+
+} // namespace
+
+TEST_F(HistoryStoreTest, AFailedWriteKeepsTheItemTellsOnceAndIsStoredByTheNextWrite)
+{
+    add(1, QStringLiteral("before"));
+    QSignalSpy told(&store, &HistoryStore::saveStateChanged);
+    OtherConnection other(temp.databasePath());
+    // Another program holds the write lock; the store waits a bounded time, then gives up.
+    ASSERT_TRUE(other.exec("BEGIN IMMEDIATE"));
+    add(2, QStringLiteral("while locked"));
+    store.togglePin(store.items()[1]);
+    store.remove(store.items()[0]);
+    add(3, QStringLiteral("still locked"));
+    EXPECT_EQ(contents(store.items()),
+              (QStringList{QStringLiteral("still locked"), QStringLiteral("while locked")}));
+    EXPECT_EQ(told.count(), 1);
+    EXPECT_EQ(store.saveFailure(), QStringLiteral("another program holds the history file locked"));
+    ASSERT_TRUE(other.exec("COMMIT"));
+
+    add(4, QStringLiteral("after"));
+    EXPECT_EQ(told.count(), 2);
+    EXPECT_TRUE(store.saveFailure().isEmpty());
+    EXPECT_EQ(stored(), store.items());
+    EXPECT_EQ(stored().size(), 3);
+}
+
+TEST_F(HistoryStoreTest, AHistoryThatCannotBeOpenedIsKeptInMemoryUntilItCan)
+{
+    // A file where the history's folder should be.
+    test::TempSettings local;
+    const QString folder = local.filePath(QStringLiteral("data"));
+    ASSERT_TRUE(test::writeFile(folder, "in the way"));
+    ObsidianService localVault(local.settings());
+    HistoryStore blocked(local.settings(), localVault, local.databasePath());
+    EXPECT_FALSE(blocked.saveFailure().isEmpty());
+    QSignalSpy told(&blocked, &HistoryStore::saveStateChanged);
+    blocked.add(ClipItem::create(QStringLiteral("kept in memory"), 1));
+    EXPECT_EQ(told.count(), 0);
+    ASSERT_TRUE(QFile::remove(folder));
+    blocked.add(ClipItem::create(QStringLiteral("stored with the first"), 2));
+    EXPECT_EQ(told.count(), 1);
+    EXPECT_TRUE(blocked.saveFailure().isEmpty());
+    QSettings settings(local.settings().fileName(), QSettings::IniFormat);
+    HistoryStore restarted(settings, localVault, local.databasePath());
+    EXPECT_EQ(restarted.items(), blocked.items());
+    EXPECT_EQ(restarted.items().size(), 2);
+}
+
+TEST_F(HistoryStoreTest, AnUnreadableDatabaseIsMovedAsideWholeAndANewOneBegun)
+{
+    const struct
+    {
+        const char* name;
+        std::function<void(const QString&)> spoil;
+        bool journal = false;
+    } cases[] = {
+        {"not a database with its journal",
+         [](const QString& path) {
+             test::writeFile(path, QByteArray(8192, 'x'));
+             test::writeFile(path + QStringLiteral("-wal"), "journal");
+         },
+         true},
+        {"a damaged page",
+         [](const QString& path) {
+             {
+                 OtherConnection made(path);
+                 made.exec("CREATE TABLE items(x); PRAGMA user_version = 1;");
+             }
+             QFile file(path);
+             file.open(QIODevice::ReadWrite);
+             file.seek(100);
+             file.write(QByteArray(4000, '\xff'));
+         }},
+        {"a folder",
+         [](const QString& path) {
+             QDir().mkpath(path);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempSettings local;
+        QDir().mkpath(QFileInfo(local.databasePath()).absolutePath());
+        c.spoil(local.databasePath());
+        ObsidianService localVault(local.settings());
+        HistoryStore fresh(local.settings(), localVault, local.databasePath());
+        const QString aside = fresh.movedAsidePath();
+        EXPECT_EQ(QFileInfo(aside).absolutePath(), QFileInfo(local.databasePath()).absolutePath());
+        EXPECT_TRUE(QFileInfo(aside).fileName().contains(
+            QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
+        EXPECT_TRUE(QFileInfo::exists(aside));
+        if (c.journal) {
+            EXPECT_EQ(test::readFile(aside + QStringLiteral("-wal")), "journal");
+        }
+        EXPECT_TRUE(fresh.saveFailure().isEmpty());
+        fresh.add(ClipItem::create(QStringLiteral("new")));
+        QSettings settings(local.settings().fileName(), QSettings::IniFormat);
+        EXPECT_EQ(HistoryStore(settings, localVault, local.databasePath()).items(), fresh.items());
+    }
+}
+
+TEST(HistoryDurability, KillingTheWriterLosesNoCommittedItem)
+{
+    test::TempSettings temp;
+    QProcess writer;
+    writer.start(QStringLiteral(HISTORY_WRITER), {temp.settings().fileName(), temp.databasePath()});
+    ASSERT_TRUE(writer.waitForStarted());
+    QList<int> printed;
+    QByteArray pending;
+    while (printed.size() < 300 && writer.waitForReadyRead(10000)) {
+        pending += writer.readAllStandardOutput();
+        while (pending.contains('\n')) {
+            const qsizetype end = pending.indexOf('\n');
+            printed.append(pending.left(end).toInt());
+            pending.remove(0, end + 1);
+        }
+    }
+    writer.kill(); // SIGKILL, wherever it is in a transaction
+    writer.waitForFinished();
+    ASSERT_GE(printed.size(), 300);
+
+    OtherConnection check(temp.databasePath());
+    EXPECT_EQ(check.firstValue("PRAGMA integrity_check"), QStringLiteral("ok"));
+    ObsidianService vault(temp.settings());
+    HistoryStore reopened(temp.reopen(), vault, temp.databasePath());
+    EXPECT_TRUE(reopened.saveFailure().isEmpty());
+    EXPECT_TRUE(reopened.movedAsidePath().isEmpty());
+    // Every item printed was committed; the one being written at the kill may be there too.
+    ASSERT_GE(reopened.items().size(), printed.size());
+    for (const int i : printed) {
+        const QString text = QStringLiteral("copy %1 ").arg(i).repeated(1 + i % 50);
+        EXPECT_EQ(reopened.items()[reopened.items().size() - 1 - i].content, text) << i;
+    }
 }

@@ -24,6 +24,7 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 using namespace quillstow;
 
@@ -52,7 +53,7 @@ class PopupViewTest : public ::testing::Test
 public:
     test::TempSettings temp;
     ObsidianService vault{temp.settings()};
-    HistoryStore store{temp.settings(), vault};
+    HistoryStore store{temp.settings(), vault, temp.databasePath()};
     RecordingDelivery delivery;
     std::vector<QString> events; // dismiss, settings and quit, in order
     std::unique_ptr<PopupView> popup;
@@ -562,6 +563,27 @@ TEST_F(PopupViewTest, FooterClearAsksFirstAndKeepsEverythingUnlessConfirmed)
         EXPECT_TRUE(itemNamed(QStringLiteral("two")).isPinned);
         EXPECT_TRUE(test::deletedAfterClosing(watch));
     }
+}
+
+TEST_F(PopupViewTest, TheFooterSaysSoWhileTheHistoryIsNotSaved)
+{
+    fill({QStringLiteral("stored")});
+    show();
+    auto* notice = popup->findChild<QLabel*>(QStringLiteral("saveState"));
+    ASSERT_NE(notice, nullptr);
+    EXPECT_FALSE(notice->isVisibleTo(popup.get()));
+    // Another program holds the history file's write lock.
+    sqlite3* other = nullptr;
+    sqlite3_open(QFile::encodeName(temp.databasePath()).constData(), &other);
+    sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    fill({QStringLiteral("kept in memory")});
+    EXPECT_TRUE(notice->isVisibleTo(popup.get()));
+    EXPECT_EQ(notice->text(), QStringLiteral("History is not being saved: another program holds "
+                                             "the history file locked"));
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    fill({QStringLiteral("stored again")});
+    EXPECT_FALSE(notice->isVisibleTo(popup.get()));
 }
 
 TEST(ClearQuestion, SaysHowManyGoAndWhatBecomesOfThePinned)

@@ -40,7 +40,7 @@ protected:
     test::TempSettings temp;
     QTemporaryDir home;
     ObsidianService vault{temp.settings()};
-    HistoryStore history{temp.settings(), vault};
+    HistoryStore history{temp.settings(), vault, temp.databasePath()};
     test::FakeFolderChooser chooser;
     test::FakeAutostart autostart;
     test::FakeHotkey* hotkeyBackend = new test::FakeHotkey;

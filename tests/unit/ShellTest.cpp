@@ -61,7 +61,7 @@ class ShellTest : public ::testing::Test
 protected:
     test::TempSettings temp;
     ObsidianService vault{temp.settings()};
-    HistoryStore store{temp.settings(), vault};
+    HistoryStore store{temp.settings(), vault, temp.databasePath()};
     test::FakeClipboard clipboard;
     ClipboardMonitor monitor{clipboard, store, std::chrono::milliseconds(20)};
     PressableHotkey* hotkeyBackend = new PressableHotkey;
@@ -140,6 +140,23 @@ TEST_F(ShellTest, WindowsCarryTheAppIconAndTheTrayAMaskInTheDesktopsTextColour)
     }
     QApplication::setPalette(original);
     controller->settingsWindow()->close();
+}
+
+TEST_F(ShellTest, TheHotKeyIsTakenBeforeTheHistoryLoads)
+{
+    // Asking for the capture is what loads the history at start.
+    bool takenFirst = false;
+    StatusBarController controller(StatusBarController::Services{
+        [this]() -> HistoryStore& { return store; }, [this]() -> ObsidianService& { return vault; },
+        [this, &takenFirst]() -> ClipboardMonitor& {
+            takenFirst = bool(hotkeyBackend->press);
+            return monitor;
+        },
+        hotkey, std::make_shared<NoWindows>(), delivery,
+        [this] {
+            return caret;
+        }});
+    EXPECT_TRUE(takenFirst);
 }
 
 TEST_F(ShellTest, TheHotKeyTogglesANewPopupAtTheCaretThatPastesThroughTheDelivery)

@@ -64,7 +64,7 @@ TEST(TextSearch, StoreFiltersInListOrderAndKeepsTheStoreUnchanged)
 {
     test::TempSettings temp;
     ObsidianService vault(temp.settings());
-    HistoryStore store(temp.settings(), vault);
+    HistoryStore store(temp.settings(), vault, temp.databasePath());
     for (const char* text : {"alpha", "Beta", "alphabet", "gamma"})
         store.add(ClipItem::create(QString::fromUtf8(text)));
     const QList<ClipItem> before = store.items();
