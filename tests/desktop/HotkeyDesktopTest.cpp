@@ -159,7 +159,7 @@ TEST(HotkeyDesktopConflict, TheSettingsSayInRedWhenTheRecordedCombinationIsHeldA
 
     test::TempSettings temp;
     ObsidianService vault(temp.settings());
-    HistoryStore history(temp.settings(), vault);
+    HistoryStore history(temp.settings(), vault, temp.databasePath());
     test::FakeFolderChooser chooser;
     test::FakeAutostart autostart;
     HotkeyManager manager(platform::createGlobalHotkey());
