@@ -1,5 +1,7 @@
 #include "picker/ClipRowView.h"
 
+#include "picker/ClipListModel.h"
+#include "picker/CountText.h"
 #include "picker/FooterButton.h"
 #include "picker/PickerStyle.h"
 #include "support/TestSupport.h"
@@ -7,6 +9,8 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QFontMetrics>
+#include <QImage>
+#include <QPainter>
 #include <gtest/gtest.h>
 
 using namespace quillstow;
@@ -27,7 +31,143 @@ QPalette lightPalette()
     return p;
 }
 
+// The part of the row's picture that differs from `other`'s.
+QRect changedArea(const QImage& a, const QImage& b)
+{
+    QRect area;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y))
+                area |= QRect(x, y, 1, 1);
+    return area;
+}
+
+QImage picture(const ClipRowView& row, const QRect& rect, const QPalette& palette)
+{
+    QImage image(rect.size(), QImage::Format_ARGB32);
+    image.fill(palette.color(QPalette::Window));
+    QPainter painter(&image);
+    row.paint(painter, rect, palette, 1, 1000.0);
+    return image;
+}
+
 } // namespace
+
+TEST(Counts, SayOneInTheSingularAndEveryOtherNumberInThePlural)
+{
+    const struct
+    {
+        QString text;
+        const char* expected;
+    } cases[] = {
+        {wordCountText(0), "0 words"},
+        {wordCountText(1), "1 word"},
+        {wordCountText(2), "2 words"},
+        {itemCountText(1), "1 item"},
+        {itemCountText(12), "12 items"},
+        {filteredCountText(3, 12), "3 of 12 items"},
+        {filteredCountText(1, 1), "1 of 1 item"},
+        {filteredCountText(0, 4), "0 of 4 items"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.text, QString::fromUtf8(c.expected));
+}
+
+TEST(ClipRow, TheFirstStrongCharacterSetsTheDirectionAndAnRtlRowIsMirrored)
+{
+    const struct
+    {
+        const char* text;
+        Qt::LayoutDirection direction;
+    } cases[] = {
+        {"\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC\u05DD", Qt::RightToLeft},
+        {"\u0645\u0631\u062D\u0628\u0627 world", Qt::RightToLeft},
+        {"2026 \u05E9\u05E0\u05D4", Qt::RightToLeft},
+        {"hello \u05E9\u05DC\u05D5\u05DD", Qt::LeftToRight},
+        {"\u6771\u4EAC\u90FD", Qt::LeftToRight},
+        {"\n\n\u05D0 then a later line", Qt::RightToLeft},
+    };
+    const QRect rect(0, 100, 460, ClipRowView::height(1));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const ClipRowView row{item(QString::fromUtf8(c.text), true), true, false};
+        EXPECT_EQ(row.text.direction(), c.direction);
+        // The same row left to right, whose geometry the rtl one mirrors.
+        const ClipRowView ltr{row.item, true, false, RowText(item(QStringLiteral("x"), true))};
+        const auto g = row.geometry(rect, 1);
+        const auto l = ltr.geometry(rect, 1);
+        const auto mirrored = [&](const QRect& r) {
+            return c.direction == Qt::LeftToRight ? r
+                                                  : QRect(rect.left() + rect.right() - r.right(),
+                                                          r.top(), r.width(), r.height());
+        };
+        EXPECT_EQ(g.preview, mirrored(l.preview));
+        EXPECT_EQ(*g.pinMark, mirrored(*l.pinMark));
+        for (std::size_t i = 0; i < 3; ++i)
+            EXPECT_EQ(g.buttons[i], mirrored(l.buttons[i]));
+        // Clicks follow the drawing.
+        EXPECT_EQ(row.buttonAt(rect, 1, g.buttons[2].center())->action, RowAction::remove);
+    }
+}
+
+TEST(ClipRow, MatchesArePaintedBehindTheirCharactersOnEitherSide)
+{
+    const QPalette p = lightPalette();
+    const QRect rect(0, 0, 460, ClipRowView::height(1));
+    const QFontMetrics metrics(ClipRowView::previewFont());
+    const struct
+    {
+        QString text;
+        TextRange match;
+    } cases[] = {
+        {QStringLiteral("find the needle here"), {9, 6}},
+        // Hebrew: right aligned, the second word left of the first.
+        {QStringLiteral("\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC\u05DD"), {5, 4}},
+    };
+    for (const auto& c : cases)
+        for (const bool selected : {false, true}) {
+            SCOPED_TRACE(c.text.toStdString() + (selected ? " selected" : ""));
+            const ClipRowView plain{item(c.text), selected, false};
+            ClipRowView marked = plain;
+            marked.matches = {c.match};
+            const QRect preview = plain.geometry(rect, 1).preview;
+            const QRect changed = changedArea(picture(plain, rect, p), picture(marked, rect, p));
+            ASSERT_FALSE(changed.isEmpty());
+            EXPECT_TRUE(preview.contains(changed));
+            const int before = metrics.horizontalAdvance(c.text.first(c.match.start));
+            const int width =
+                metrics.horizontalAdvance(c.text.sliced(c.match.start, c.match.length));
+            const int left = plain.isRightToLeft()
+                                 ? preview.right() + 1 - metrics.horizontalAdvance(c.text)
+                                 : preview.left() + before;
+            EXPECT_NEAR(changed.left(), left, 2);
+            EXPECT_NEAR(changed.width(), width, 3);
+        }
+}
+
+TEST(ClipListModel, RowsShowTheQuerysMatchesInThePreviewAndShareTheirTextAcrossShowings)
+{
+    const QList<ClipItem> items{item(QStringLiteral("alpha beta")),
+                                item(QString(100, u'x') + QStringLiteral(" beta")),
+                                item(QString(100, u'b'))};
+    ClipListModel model;
+    model.setItems(items, QStringLiteral("BETA"));
+    EXPECT_EQ(model.rowView(0).matches, (std::vector<TextRange>{{6, 4}}));
+    EXPECT_TRUE(model.rowView(1).matches.empty()); // past the preview's end
+    model.setItems(items, QStringLiteral("bb\u2026"));
+    EXPECT_TRUE(model.rowView(2).matches.empty()); // the ellipsis is not the text's
+    model.setItems(items);
+    EXPECT_TRUE(model.rowView(0).matches.empty());
+
+    // A new showing reuses what the last worked out, unless the item's text is another.
+    ClipListModel next;
+    next.setItems(items);
+    EXPECT_EQ(next.rowText(1).preview().constData(), model.rowText(1).preview().constData());
+    ClipItem changed = items[0];
+    changed.content = QStringLiteral("gamma");
+    next.setItems({changed});
+    EXPECT_EQ(next.index(0).data(Qt::DisplayRole).toString(), QStringLiteral("gamma"));
+}
 
 TEST(ShortLabel, CountsWholeUnitsBackFromNowAndAWeekOrMoreShowsTheLocalShortDate)
 {
@@ -57,7 +197,7 @@ TEST(ClipRow, MetadataLineNamesAgeWordsAndTheSavedMark)
     EXPECT_EQ(saved.metadataTexts(now).join(u' '),
               QStringLiteral("2m ago \u00B7 3 words \u00B7 Obsidian"));
     EXPECT_EQ(ClipRowView{item(QStringLiteral("word"))}.metadataTexts(now).join(u' '),
-              QStringLiteral("2m ago \u00B7 1 words"));
+              QStringLiteral("2m ago \u00B7 1 word"));
 }
 
 TEST(ClipRow, ButtonsAndBackgroundFollowSelectionAndHover)

@@ -5,6 +5,7 @@
 #include "picker/ClipListModel.h"
 #include "picker/ClipRowDelegate.h"
 #include "picker/ClipRowView.h"
+#include "picker/CountText.h"
 #include "picker/FooterButton.h"
 #include "picker/PasteDelivery.h"
 #include "platform/DebugLog.h"
@@ -207,7 +208,7 @@ TEST_F(PopupViewTest, OpensOnTheFirstEntryAndQueryEditsSelectTheFirstMatch)
     type(QStringLiteral("zz"));
     EXPECT_EQ(popup->selectedID(), std::nullopt);
     EXPECT_EQ(emptyText(), QStringLiteral("No results for \"BANana szz\""));
-    EXPECT_EQ(countText(), QStringLiteral("4 items"));
+    EXPECT_EQ(countText(), QStringLiteral("0 of 4 items"));
     key(Qt::Key_Down);
     EXPECT_EQ(popup->selectedID(), std::nullopt);
 
@@ -216,6 +217,43 @@ TEST_F(PopupViewTest, OpensOnTheFirstEntryAndQueryEditsSelectTheFirstMatch)
     EXPECT_FALSE(clear->isVisibleTo(popup.get()));
     EXPECT_EQ(model()->rowCount(), 4);
     EXPECT_EQ(selectedText(), QStringLiteral("apple pie"));
+}
+
+TEST_F(PopupViewTest, FooterCountsTheHistoryOrTheMatchesAndRowsMarkWhereTheQueryMatches)
+{
+    QStringList texts;
+    for (int i = 0; i < 12; ++i)
+        texts << (i % 4 == 1 ? QStringLiteral("pick %1 Picked").arg(i)
+                             : QStringLiteral("row %1").arg(i));
+    const struct
+    {
+        qsizetype items;
+        const char* query;
+        const char* count;
+    } cases[] = {
+        {12, "", "12 items"},
+        {12, "PICK", "3 of 12 items"},
+        {12, "row 1", "2 of 12 items"},
+        {2, "pick", "1 of 2 items"},
+        {1, "", "1 item"},
+        {1, "row", "1 of 1 item"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.query);
+        store.clearAll(false);
+        fill(texts.first(c.items));
+        show();
+        type(QString::fromUtf8(c.query));
+        EXPECT_EQ(countText(), QString::fromUtf8(c.count));
+        for (int row = 0; row < model()->rowCount(); ++row) {
+            const ClipRowView view = ClipRowDelegate::rowFor(model()->index(row, 0));
+            ASSERT_FALSE(view.matches.empty() && *c.query);
+            for (const TextRange& match : view.matches)
+                EXPECT_TRUE(view.text.preview()
+                                .sliced(match.start, match.length)
+                                .startsWith(QString::fromUtf8(c.query), Qt::CaseInsensitive));
+        }
+    }
 }
 
 TEST_F(PopupViewTest, EmptyHistoryShowsTheEmptyStateAndEscapeDismisses)
@@ -438,7 +476,7 @@ TEST_F(PopupViewTest, FooterClearAsksFirstAndKeepsEverythingUnlessConfirmed)
         EXPECT_EQ(store.items().size(), 3); // nothing before the answer
         c.answer(*box);
         EXPECT_EQ(store.items().size(), c.left);
-        EXPECT_EQ(countText(), QString::number(c.left) + QStringLiteral(" items"));
+        EXPECT_EQ(countText(), itemCountText(c.left));
         EXPECT_TRUE(itemNamed(QStringLiteral("two")).isPinned);
         EXPECT_TRUE(test::deletedAfterClosing(watch));
     }
