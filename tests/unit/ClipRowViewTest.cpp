@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
@@ -71,6 +72,32 @@ TEST(Counts, SayOneInTheSingularAndEveryOtherNumberInThePlural)
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.text, QString::fromUtf8(c.expected));
+}
+
+TEST(PickerFonts, FollowTheDesktopsFontSize)
+{
+    const QFont desktop = QApplication::font();
+    for (const bool inPixels : {false, true}) {
+        int rowHeight = 0;
+        for (const int size : {9, 16}) {
+            SCOPED_TRACE(size);
+            QFont f = desktop;
+            if (inPixels)
+                f.setPixelSize(size);
+            else
+                f.setPointSize(size);
+            QApplication::setFont(f);
+            const QFont body = ClipRowView::previewFont();
+            EXPECT_EQ(inPixels ? body.pixelSize() : body.pointSizeF(), size);
+            const int bodyPixels = QFontInfo(body).pixelSize();
+            EXPECT_LT(QFontInfo(ClipRowView::captionFont()).pixelSize(), bodyPixels);
+            EXPECT_GT(QFontInfo(style::font(style::searchSize)).pixelSize(), bodyPixels);
+            // Rows grow with the text.
+            EXPECT_GT(ClipRowView::height(1), rowHeight);
+            rowHeight = ClipRowView::height(1);
+        }
+    }
+    QApplication::setFont(desktop);
 }
 
 TEST(ClipRow, TheFirstStrongCharacterSetsTheDirectionAndAnRtlRowIsMirrored)
