@@ -1,7 +1,6 @@
 #include "picker/ClipRowView.h"
 
 #include "picker/ClipListModel.h"
-#include "picker/CountText.h"
 #include "picker/FooterButton.h"
 #include "picker/PickerStyle.h"
 #include "support/TestSupport.h"
@@ -32,107 +31,48 @@ QPalette lightPalette()
     return p;
 }
 
-// The part of the row's picture that differs from `other`'s.
-QRect changedArea(const QImage& a, const QImage& b)
-{
-    QRect area;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            if (a.pixel(x, y) != b.pixel(x, y))
-                area |= QRect(x, y, 1, 1);
-    return area;
-}
-
-QImage picture(const ClipRowView& row, const QRect& rect, const QPalette& palette)
-{
-    QImage image(rect.size(), QImage::Format_ARGB32);
-    image.fill(palette.color(QPalette::Window));
-    QPainter painter(&image);
-    row.paint(painter, rect, palette, 1, 1000.0);
-    return image;
-}
-
 } // namespace
-
-TEST(Counts, SayOneInTheSingularAndEveryOtherNumberInThePlural)
-{
-    const struct
-    {
-        QString text;
-        const char* expected;
-    } cases[] = {
-        {wordCountText(0), "0 words"},
-        {wordCountText(1), "1 word"},
-        {wordCountText(2), "2 words"},
-        {itemCountText(1), "1 item"},
-        {itemCountText(12), "12 items"},
-        {filteredCountText(3, 12), "3 of 12 items"},
-        {filteredCountText(1, 1), "1 of 1 item"},
-        {filteredCountText(0, 4), "0 of 4 items"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.text, QString::fromUtf8(c.expected));
-}
 
 TEST(PickerFonts, FollowTheDesktopsFontSize)
 {
     const QFont desktop = QApplication::font();
-    for (const bool inPixels : {false, true}) {
-        int rowHeight = 0;
-        for (const int size : {9, 16}) {
-            SCOPED_TRACE(size);
-            QFont f = desktop;
-            if (inPixels)
-                f.setPixelSize(size);
-            else
-                f.setPointSize(size);
-            QApplication::setFont(f);
-            const QFont body = ClipRowView::previewFont();
-            EXPECT_EQ(inPixels ? body.pixelSize() : body.pointSizeF(), size);
-            const int bodyPixels = QFontInfo(body).pixelSize();
-            EXPECT_LT(QFontInfo(ClipRowView::captionFont()).pixelSize(), bodyPixels);
-            EXPECT_GT(QFontInfo(style::font(style::searchSize)).pixelSize(), bodyPixels);
-            // Rows grow with the text.
-            EXPECT_GT(ClipRowView::height(1), rowHeight);
-            rowHeight = ClipRowView::height(1);
-        }
+    int rowHeight = 0;
+    for (const auto& [size, inPixels] : {std::pair{9, false}, {16, true}, {16, false}}) {
+        QFont f = desktop;
+        inPixels ? f.setPixelSize(size) : f.setPointSize(size);
+        QApplication::setFont(f);
+        const QFont body = ClipRowView::previewFont();
+        EXPECT_EQ(inPixels ? body.pixelSize() : body.pointSizeF(), size);
+        const int bodyPixels = QFontInfo(body).pixelSize();
+        EXPECT_LT(QFontInfo(ClipRowView::captionFont()).pixelSize(), bodyPixels);
+        EXPECT_GT(QFontInfo(style::font(style::searchSize)).pixelSize(), bodyPixels);
+        EXPECT_GT(ClipRowView::height(1), rowHeight) << size; // 12, 16 and 21 pixels
+        rowHeight = ClipRowView::height(1);
     }
     QApplication::setFont(desktop);
 }
 
 TEST(ClipRow, TheFirstStrongCharacterSetsTheDirectionAndAnRtlRowIsMirrored)
 {
-    const struct
-    {
-        const char* text;
-        Qt::LayoutDirection direction;
-    } cases[] = {
-        {"\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC\u05DD", Qt::RightToLeft},
-        {"\u0645\u0631\u062D\u0628\u0627 world", Qt::RightToLeft},
-        {"2026 \u05E9\u05E0\u05D4", Qt::RightToLeft},
-        {"hello \u05E9\u05DC\u05D5\u05DD", Qt::LeftToRight},
-        {"\u6771\u4EAC\u90FD", Qt::LeftToRight},
-        {"\n\n\u05D0 then a later line", Qt::RightToLeft},
-    };
     const QRect rect(0, 100, 460, ClipRowView::height(1));
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        const ClipRowView row{item(QString::fromUtf8(c.text), true), true, false};
-        EXPECT_EQ(row.text.direction(), c.direction);
-        // The same row left to right, whose geometry the rtl one mirrors.
-        const ClipRowView ltr{row.item, true, false, RowText(item(QStringLiteral("x"), true))};
+    // A left-to-right row, which a right-to-left one mirrors.
+    const auto l = ClipRowView{item(QStringLiteral("x"), true), true}.geometry(rect, 1);
+    for (const auto& [text, rtl] : {std::pair{u"\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5", true},
+                                    {u"\n2026 \u0645\u0631\u062D\u0628\u0627 world", true},
+                                    {u"hello \u05E9\u05DC\u05D5\u05DD", false},
+                                    {u"\u6771\u4EAC\u90FD", false}}) {
+        const ClipRowView row{item(QString::fromUtf16(text), true), true};
+        EXPECT_EQ(row.isRightToLeft(), rtl);
         const auto g = row.geometry(rect, 1);
-        const auto l = ltr.geometry(rect, 1);
-        const auto mirrored = [&](const QRect& r) {
-            return c.direction == Qt::LeftToRight ? r
-                                                  : QRect(rect.left() + rect.right() - r.right(),
-                                                          r.top(), r.width(), r.height());
+        const auto mirrored = [&](QRect r) {
+            if (rtl)
+                r.moveLeft(rect.left() + rect.right() - r.right());
+            return r;
         };
         EXPECT_EQ(g.preview, mirrored(l.preview));
         EXPECT_EQ(*g.pinMark, mirrored(*l.pinMark));
-        for (std::size_t i = 0; i < 3; ++i)
-            EXPECT_EQ(g.buttons[i], mirrored(l.buttons[i]));
-        // Clicks follow the drawing.
+        EXPECT_EQ(g.buttons, (std::array{mirrored(l.buttons[0]), mirrored(l.buttons[1]),
+                                         mirrored(l.buttons[2])}));
         EXPECT_EQ(row.buttonAt(rect, 1, g.buttons[2].center())->action, RowAction::remove);
     }
 }
@@ -142,33 +82,34 @@ TEST(ClipRow, MatchesArePaintedBehindTheirCharactersOnEitherSide)
     const QPalette p = lightPalette();
     const QRect rect(0, 0, 460, ClipRowView::height(1));
     const QFontMetrics metrics(ClipRowView::previewFont());
-    const struct
-    {
-        QString text;
-        TextRange match;
-    } cases[] = {
-        {QStringLiteral("find the needle here"), {9, 6}},
-        // Hebrew: right aligned, the second word left of the first.
-        {QStringLiteral("\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC\u05DD"), {5, 4}},
-    };
-    for (const auto& c : cases)
+    // Hebrew is right aligned, its second word left of the first.
+    for (const auto& [text, match] :
+         {std::pair{QStringLiteral("find the needle here"), TextRange{9, 6}},
+          {QStringLiteral("\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC\u05DD"), {5, 4}}})
         for (const bool selected : {false, true}) {
-            SCOPED_TRACE(c.text.toStdString() + (selected ? " selected" : ""));
-            const ClipRowView plain{item(c.text), selected, false};
-            ClipRowView marked = plain;
-            marked.matches = {c.match};
-            const QRect preview = plain.geometry(rect, 1).preview;
-            const QRect changed = changedArea(picture(plain, rect, p), picture(marked, rect, p));
-            ASSERT_FALSE(changed.isEmpty());
-            EXPECT_TRUE(preview.contains(changed));
-            const int before = metrics.horizontalAdvance(c.text.first(c.match.start));
-            const int width =
-                metrics.horizontalAdvance(c.text.sliced(c.match.start, c.match.length));
-            const int left = plain.isRightToLeft()
-                                 ? preview.right() + 1 - metrics.horizontalAdvance(c.text)
-                                 : preview.left() + before;
+            ClipRowView row{item(text), selected};
+            QImage pictures[2];
+            for (QImage& picture : pictures) {
+                picture = QImage(rect.size(), QImage::Format_ARGB32);
+                picture.fill(Qt::white);
+                QPainter painter(&picture);
+                row.paint(painter, rect, p, 1, 1000.0);
+                row.matches = {match};
+            }
+            QRect changed;
+            for (int y = 0; y < rect.height(); ++y)
+                for (int x = 0; x < rect.width(); ++x)
+                    if (pictures[0].pixel(x, y) != pictures[1].pixel(x, y))
+                        changed |= QRect(x, y, 1, 1);
+            const QRect preview = row.geometry(rect, 1).preview;
+            EXPECT_TRUE(preview.contains(changed) && !changed.isEmpty());
+            const int left =
+                row.isRightToLeft()
+                    ? preview.right() + 1 - metrics.horizontalAdvance(text)
+                    : preview.left() + metrics.horizontalAdvance(text.first(match.start));
             EXPECT_NEAR(changed.left(), left, 2);
-            EXPECT_NEAR(changed.width(), width, 3);
+            EXPECT_NEAR(changed.width(),
+                        metrics.horizontalAdvance(text.sliced(match.start, match.length)), 3);
         }
 }
 

@@ -97,38 +97,25 @@ TEST(TextSearch, MatchRangesAreWhereSearchMatchesInTheTextAsGiven)
     using R = std::vector<TextRange>;
     const struct
     {
-        const char* name;
         QString text;
         QString query;
         R ranges;
     } cases[] = {
-        {"every occurrence", QStringLiteral("abcabc"), QStringLiteral("bc"), R{{1, 2}, {4, 2}}},
-        {"case folded", QStringLiteral("Hello HELLO"), QStringLiteral("hello"), R{{0, 5}, {6, 5}}},
-        {"never overlapping", QStringLiteral("aaaaa"), QStringLiteral("aa"), R{{0, 2}, {2, 2}}},
-        {"precomposed query, decomposed text", QStringLiteral("xcafe\u0301!"),
-         QStringLiteral("CAF\u00C9"), R{{1, 5}}},
-        {"decomposed query, precomposed text", QStringLiteral("caf\u00E9 ok"),
-         QStringLiteral("e\u0301"), R{{3, 1}}},
-        {"a decomposed character before the match", QStringLiteral("e\u0301 cafe"),
-         QStringLiteral("CAFE"), R{{3, 4}}},
-        {"accent significant", QStringLiteral("caf\u00E9"), QStringLiteral("cafe"), R{}},
-        {"emoji", QStringLiteral("a\U0001F600b\U0001F600"), QStringLiteral("\U0001F600"),
-         R{{1, 2}, {4, 2}}},
-        {"not inside a skin-toned emoji", QStringLiteral("\U0001F44D\U0001F3FD \U0001F44D"),
-         QStringLiteral("\U0001F44D"), R{{5, 2}}},
-        {"cjk", QStringLiteral("\u6771\u4EAC\u90FD\u6E0B\u8C37\u533A"),
-         QStringLiteral("\u6E0B\u8C37"), R{{3, 2}}},
-        {"hebrew", QStringLiteral("\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC\u05DD"),
-         QStringLiteral("\u05E2\u05D5\u05DC\u05DD"), R{{5, 4}}},
-        {"empty query", QStringLiteral("abc"), QString(), R{}},
-        {"empty text", QString(), QStringLiteral("a"), R{}},
+        {QStringLiteral("Hello HELLO"), QStringLiteral("hello"), R{{0, 5}, {6, 5}}},
+        {QStringLiteral("aaaaa"), QStringLiteral("aa"), R{{0, 2}, {2, 2}}},
+        {QStringLiteral("xcafe\u0301!"), QStringLiteral("CAF\u00C9"), R{{1, 5}}},
+        {QStringLiteral("caf\u00E9 ok"), QStringLiteral("e\u0301"), R{{3, 1}}},
+        {QStringLiteral("e\u0301 cafe"), QStringLiteral("CAFE"), R{{3, 4}}},
+        {QStringLiteral("caf\u00E9"), QStringLiteral("cafe"), R{}},
+        {QStringLiteral("\U0001F44D\U0001F3FD \U0001F44D"), QStringLiteral("\U0001F44D"),
+         R{{5, 2}}},
+        {QStringLiteral("\u6771\u4EAC\u90FD\u6E0B\u8C37"), QStringLiteral("\u6E0B\u8C37"),
+         R{{3, 2}}},
+        {QStringLiteral("abc"), QString(), R{}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
         const R ranges = matchRanges(c.text, c.query, english);
-        EXPECT_EQ(ranges, c.ranges);
-        if (!c.query.isEmpty()) {
-            EXPECT_EQ(!ranges.empty(), searchMatches(c.text, c.query, english));
-        }
+        EXPECT_EQ(ranges, c.ranges) << c.text.toStdString();
+        EXPECT_EQ(!ranges.empty(), !c.query.isEmpty() && searchMatches(c.text, c.query, english));
     }
 }
