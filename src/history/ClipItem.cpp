@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <algorithm>
 #include <chrono>
 
 namespace quillstow {
@@ -67,22 +68,44 @@ ClipItem ClipItem::create(const QString& text, double copiedAt)
 
 QString ClipItem::preview() const
 {
-    QString chosen = content;
-    qsizetype start = 0;
+    bool isCut = false;
+    const QString head = previewHead(&isCut);
+    return isCut ? head + ellipsis : head;
+}
+
+QString ClipItem::previewHead(bool* isCut) const
+{
     const qsizetype n = content.size();
-    while (start <= n) {
-        qsizetype end = start;
-        while (end < n && !text::isNewline(content[end].unicode()))
-            ++end;
-        const QStringView line = QStringView(content).sliced(start, end - start);
-        if (!text::trimmedWhitespace(line).isEmpty()) {
-            chosen = line.toString();
-            break;
-        }
-        start = end + 1;
+    // The line of the first visible character; with none, the whole content.
+    qsizetype start = 0;
+    bool hasLine = false;
+    for (qsizetype i = 0; i < n && !hasLine; ++i) {
+        const char16_t c = content[i].unicode();
+        if (text::isNewline(c))
+            start = i + 1;
+        else
+            hasLine = !text::isWhitespace(c);
     }
-    const QString head = text::graphemePrefix(chosen, previewLength);
-    return head.size() == chosen.size() ? chosen : head + ellipsis;
+    if (!hasLine)
+        start = 0;
+    // A window of the line that grows until it holds the preview's clusters: a clip of one
+    // long line is neither walked to its end nor copied.
+    for (qsizetype window = 4 * previewLength;; window *= 2) {
+        const qsizetype stop = std::min(n, start + window);
+        qsizetype end = start;
+        while (end < stop && !(hasLine && text::isNewline(content[end].unicode())))
+            ++end;
+        const bool wholeLine = end < stop || stop == n;
+        const QString part = content.sliced(start, end - start);
+        const QString head = text::graphemePrefix(part, previewLength);
+        // Short of the window's end, the last cluster boundary is final: what follows the
+        // window cannot move it.
+        if (wholeLine || head.size() < part.size()) {
+            if (isCut)
+                *isCut = head.size() < part.size() || !wholeLine;
+            return head;
+        }
+    }
 }
 
 int ClipItem::wordCount() const

@@ -27,6 +27,9 @@ struct ClipItem
 
     // The first line with a visible character, at most 80 characters plus "…".
     QString preview() const;
+    // The preview without the "…" it may end in, and whether text was left out. Reads only as
+    // far into the content as the preview needs.
+    QString previewHead(bool* isCut = nullptr) const;
     // Pieces between whitespace and newline characters.
     int wordCount() const;
 

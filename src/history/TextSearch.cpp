@@ -3,6 +3,7 @@
 #include "history/TextRules.h"
 
 #include <algorithm>
+#include <optional>
 #include <unicode/uchar.h>
 
 namespace quillstow {
@@ -95,6 +96,48 @@ bool SearchText::contains(const SearchText& query) const
 bool searchMatches(const QString& text, const QString& query, const QLocale& locale)
 {
     return SearchText(text, locale).contains(SearchText(query, locale));
+}
+
+std::vector<TextRange> matchRanges(const QString& text, const QString& query, const QLocale& locale)
+{
+    const QString needle = fold(text::composed(query), locale);
+    if (needle.isEmpty() || text.isEmpty())
+        return {};
+    // Each cluster is composed on its own, so that a cluster boundary in the folded text maps
+    // back to one in `text`; matches may only start and end on those.
+    QString composed;
+    composed.reserve(text.size());
+    std::vector<std::pair<qsizetype, qsizetype>> boundaries{{0, 0}}; // folded, original
+    qsizetype previous = 0;
+    for (const qsizetype end : text::graphemeBoundaries(text)) {
+        composed += text::composed(text.sliced(previous, end - previous));
+        boundaries.emplace_back(composed.size(), end);
+        previous = end;
+    }
+    const QString folded = fold(composed, locale);
+    auto original = [&](qsizetype position) -> std::optional<qsizetype> {
+        const auto found = std::lower_bound(
+            boundaries.begin(), boundaries.end(), position,
+            [](const std::pair<qsizetype, qsizetype>& b, qsizetype p) { return b.first < p; });
+        if (found == boundaries.end() || found->first != position)
+            return std::nullopt;
+        return found->second;
+    };
+    std::vector<TextRange> ranges;
+    qsizetype from = 0;
+    while (true) {
+        const qsizetype hit = folded.indexOf(needle, from, Qt::CaseSensitive);
+        if (hit < 0)
+            return ranges;
+        const auto start = original(hit);
+        const auto end = original(hit + needle.size());
+        if (start && end) {
+            ranges.push_back({*start, *end - *start});
+            from = hit + needle.size();
+        } else {
+            from = hit + 1;
+        }
+    }
 }
 
 } // namespace quillstow

@@ -28,4 +28,18 @@ private:
 // never matching part of a user-perceived character.
 bool searchMatches(const QString& text, const QString& query, const QLocale& locale);
 
+// A run of a text, in UTF-16 code units.
+struct TextRange
+{
+    qsizetype start = 0;
+    qsizetype length = 0;
+    friend bool operator==(const TextRange&, const TextRange&) = default;
+};
+
+// Where `query` matches in `text` by the rules of searchMatches, in positions of `text` as given
+// (composed or not), left to right and not overlapping; none for an empty query. Meant for short
+// texts such as a row's preview: it walks the text cluster by cluster.
+std::vector<TextRange> matchRanges(const QString& text, const QString& query,
+                                   const QLocale& locale);
+
 } // namespace quillstow

@@ -15,6 +15,8 @@ ClipRowDelegate::ClipRowDelegate(Clock now, QObject* parent)
 
 ClipRowView ClipRowDelegate::rowFor(const QModelIndex& index)
 {
+    if (const auto* model = qobject_cast<const ClipListModel*>(index.model()))
+        return model->rowView(index.row());
     return ClipRowView{index.data(ClipListModel::ItemRole).value<ClipItem>(),
                        index.data(ClipListModel::IsSelectedRole).toBool(),
                        index.data(ClipListModel::IsHoveredRole).toBool()};
@@ -65,7 +67,8 @@ QSize ClipRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModel
     const auto* model = qobject_cast<const ClipListModel*>(index.model());
     const ClipItem* item = model ? model->itemAt(index.row()) : nullptr;
     const int width = rowWidth(option);
-    const ClipRowView row = item ? ClipRowView{*item} : rowFor(index);
+    const ClipRowView row =
+        item ? ClipRowView{*item, false, false, model->rowText(index.row())} : rowFor(index);
     return {width, ClipRowView::height(previewLineCount(row, width))};
 }
 

@@ -6,7 +6,9 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextCharFormat>
 #include <QTextLayout>
+#include <algorithm>
 #include <cmath>
 
 namespace quillstow {
@@ -31,9 +33,32 @@ QString shortLabel(double copiedAt, double now, const QLocale& locale)
     return locale.toString(when.toLocalTime().date(), QLocale::ShortFormat);
 }
 
-QString wordCountText(int words)
+RowText::RowText() : RowText(ClipItem{}) {}
+
+RowText::RowText(const ClipItem& item)
 {
-    return QString::number(words) + QStringLiteral(" words");
+    auto d = std::make_shared<Data>();
+    d->content = item.content;
+    bool isCut = false;
+    d->preview = item.previewHead(&isCut);
+    d->matchableLength = d->preview.size();
+    d->direction = d->preview.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight;
+    if (isCut)
+        d->preview += QStringLiteral("\u2026");
+    d_ = std::move(d);
+}
+
+int RowText::wordCount() const
+{
+    if (!d_->wordCount)
+        d_->wordCount = ClipItem{{}, d_->content}.wordCount();
+    return *d_->wordCount;
+}
+
+bool RowText::isOf(const ClipItem& item) const
+{
+    return d_->content.constData() == item.content.constData() &&
+           d_->content.size() == item.content.size();
 }
 
 QStringList previewLines(const QString& preview, const QFont& font, int width, int maxLines)
@@ -137,15 +162,47 @@ QColor ClipRowView::savedMarkColor(const QPalette& palette)
     return style::purple(palette);
 }
 
+QColor ClipRowView::matchColor(const QPalette& palette) const
+{
+    if (isSelected)
+        return style::withOpacity(Qt::black, 0.3);
+    return style::withOpacity(style::accent(palette), style::isDark(palette) ? 0.5 : 0.3);
+}
+
 QStringList ClipRowView::metadataTexts(double now) const
 {
-    QStringList texts{shortLabel(item.copiedAt, now), separator, wordCountText(item.wordCount())};
+    QStringList texts{shortLabel(item.copiedAt, now), separator, wordCountText(text.wordCount())};
     if (item.savedToObsidian)
         texts << separator << savedText;
     return texts;
 }
 
 namespace {
+
+// One line of text in `box`, aligned to the side its direction starts from, with the backgrounds
+// of `formats` under it.
+void drawTextLine(QPainter& painter, const QString& line, const QFont& font,
+                  const QList<QTextLayout::FormatRange>& formats, Qt::LayoutDirection direction,
+                  const QRect& box)
+{
+    QTextLayout layout(line, font, painter.device());
+    QTextOption option(Qt::AlignAbsolute |
+                       (direction == Qt::RightToLeft ? Qt::AlignRight : Qt::AlignLeft));
+    option.setTextDirection(direction);
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine textLine = layout.createLine();
+    if (textLine.isValid())
+        textLine.setLineWidth(box.width());
+    layout.endLayout();
+    if (!textLine.isValid())
+        return;
+    // As selections, which paint under the shaped text, rather than as formats, which would
+    // split it and break the joining of Arabic letters at a match's edge.
+    layout.draw(&painter, QPointF(box.left(), box.top() + (box.height() - textLine.height()) / 2),
+                formats);
+}
 
 constexpr int buttonsWidth = 3 * ClipRowView::buttonSize + 2 * ClipRowView::buttonSpacing;
 
@@ -161,7 +218,7 @@ int ClipRowView::previewLineCount(int rowWidth) const
     const int contentWidth = rowWidth - 2 * horizontalInset;
     const int width =
         contentWidth - (item.isPinned ? markSize + spacing : 0) - (buttonsWidth + spacing);
-    return QFontMetrics(previewFont()).horizontalAdvance(item.preview()) <= width ? 1
+    return QFontMetrics(previewFont()).horizontalAdvance(text.preview()) <= width ? 1
                                                                                   : maxPreviewLines;
 }
 
@@ -199,6 +256,22 @@ ClipRowView::Geometry ClipRowView::geometry(const QRect& rect, int previewLineCo
     g.metadata =
         QRect(QPoint(left, g.preview.bottom() + 1 + lineGap),
               QPoint(showsActionButtons() ? textRight : content.right(), content.bottom()));
+    if (isRightToLeft()) {
+        const int axis = rect.left() + rect.right();
+        auto mirror = [axis](QRect& r) {
+            if (!r.isNull())
+                r.moveLeft(axis - r.right());
+        };
+        mirror(g.background);
+        if (g.pinMark)
+            mirror(*g.pinMark);
+        mirror(g.preview);
+        mirror(g.metadata);
+        for (QRect& button : g.buttons)
+            mirror(button);
+        g.divider =
+            QLine(axis - g.divider.x2(), g.divider.y1(), axis - g.divider.x1(), g.divider.y2());
+    }
     return g;
 }
 
@@ -236,14 +309,27 @@ void ClipRowView::paint(QPainter& painter, const QRect& rect, const QPalette& pa
 
     const QFont preview = previewFont();
     const QFontMetrics previewMetrics(preview);
-    painter.setFont(preview);
     painter.setPen(previewColor(palette));
+    QTextCharFormat matchFormat;
+    matchFormat.setBackground(matchColor(palette));
     int y = g.preview.top();
-    for (const QString& line :
-         previewLines(item.preview(), preview, g.preview.width(), previewLineCount)) {
-        painter.drawText(
-            QRect(g.preview.left(), y, g.preview.width(), previewMetrics.lineSpacing()),
-            Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, line);
+    qsizetype lineStart = 0;
+    const QString& whole = text.preview();
+    for (const QString& line : previewLines(whole, preview, g.preview.width(), previewLineCount)) {
+        // A line is a piece of the preview, but the last may end in an ellipsis of its own.
+        const bool isWhole = QStringView(whole).sliced(lineStart).startsWith(line);
+        const qsizetype shown = isWhole ? line.size() : line.size() - 1;
+        QList<QTextLayout::FormatRange> formats;
+        for (const TextRange& match : matches) {
+            const qsizetype from = std::max(match.start, lineStart);
+            const qsizetype to = std::min(match.start + match.length, lineStart + shown);
+            if (from < to)
+                formats.append(
+                    {static_cast<int>(from - lineStart), static_cast<int>(to - from), matchFormat});
+        }
+        drawTextLine(painter, line, preview, formats, text.direction(),
+                     QRect(g.preview.left(), y, g.preview.width(), previewMetrics.lineSpacing()));
+        lineStart += line.size();
         y += previewMetrics.lineSpacing();
     }
 
@@ -254,6 +340,14 @@ void ClipRowView::paint(QPainter& painter, const QRect& rect, const QPalette& pa
     const QStringList texts = metadataTexts(now);
     int x = g.metadata.left();
     const int lineHeight = captionMetrics.lineSpacing();
+    if (isRightToLeft()) {
+        // The line keeps its reading order and moves to the row's right edge. A pixel more per
+        // piece: the advances are rounded, and eliding measures exactly.
+        int width = texts.size() > 4 ? captionMetrics.ascent() + metadataSpacing : 0;
+        for (const QString& piece : texts)
+            width += captionMetrics.horizontalAdvance(piece) + 1 + metadataSpacing;
+        x = std::max(x, g.metadata.right() + 1 - (width - metadataSpacing));
+    }
     for (qsizetype i = 0; i < texts.size() && x < g.metadata.right(); ++i) {
         if (i == 4) { // the saved mark
             const int size = captionMetrics.ascent();
@@ -262,11 +356,11 @@ void ClipRowView::paint(QPainter& painter, const QRect& rect, const QPalette& pa
                 style::iconPixmap(style::icons::checkmark, savedMarkColor(palette), size, ratio));
             x += size + metadataSpacing;
         }
-        const QString text =
+        const QString piece =
             captionMetrics.elidedText(texts[i], Qt::ElideRight, g.metadata.right() + 1 - x);
         painter.drawText(QRect(x, g.metadata.top(), g.metadata.right() + 1 - x, lineHeight),
-                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
-        x += captionMetrics.horizontalAdvance(text) + metadataSpacing;
+                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, piece);
+        x += captionMetrics.horizontalAdvance(piece) + metadataSpacing;
     }
 
     if (showsActionButtons()) {

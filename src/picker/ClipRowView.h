@@ -1,6 +1,8 @@
 #pragma once
 
 #include "history/ClipItem.h"
+#include "history/TextSearch.h"
+#include "picker/CountText.h"
 
 #include <QColor>
 #include <QFont>
@@ -11,7 +13,9 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <memory>
 #include <optional>
+#include <vector>
 
 class QPainter;
 
@@ -30,12 +34,39 @@ enum class RowAction
 // date for a week or more. Both times are seconds since 2001-01-01 UTC.
 QString shortLabel(double copiedAt, double now, const QLocale& locale = QLocale());
 
-// "N words"; there is no singular.
-QString wordCountText(int words);
-
 // The preview laid out in at most `maxLines` lines of `width` pixels, the last one ending in an
 // ellipsis when text remains.
 QStringList previewLines(const QString& preview, const QFont& font, int width, int maxLines = 2);
+
+// What a row shows of an item's text, worked out once per item and shared by every copy: the
+// preview and its direction when made, the word count (a walk over the whole text) when first
+// asked for.
+class RowText
+{
+public:
+    RowText();
+    explicit RowText(const ClipItem& item);
+
+    const QString& preview() const { return d_->preview; }
+    // The preview without the "…" that marks left-out text: the part a query can match.
+    QString matchablePreview() const { return d_->preview.first(d_->matchableLength); }
+    // Right to left when the preview's first strong character is.
+    Qt::LayoutDirection direction() const { return d_->direction; }
+    int wordCount() const;
+    // Whether this was made from `item`'s very text.
+    bool isOf(const ClipItem& item) const;
+
+private:
+    struct Data
+    {
+        QString content;
+        QString preview;
+        qsizetype matchableLength = 0;
+        Qt::LayoutDirection direction = Qt::LeftToRight;
+        mutable std::optional<int> wordCount;
+    };
+    std::shared_ptr<const Data> d_;
+};
 
 // One entry of the clipboard history as a list row: what it shows, where, in which colours, and
 // what a click at a point means. The list's delegate paints it; nothing here keeps state.
@@ -94,11 +125,16 @@ struct ClipRowView
     ClipItem item;
     bool isSelected = false;
     bool isHovered = false;
+    RowText text = RowText(item);
+    // Where the query matches in the preview.
+    std::vector<TextRange> matches = {};
 
     static QFont previewFont();
     static QFont captionFont();
 
     bool showsActionButtons() const { return isHovered || isSelected; }
+    // A right-to-left row is laid out mirrored: mark and text on the right, buttons on the left.
+    bool isRightToLeft() const { return text.direction() == Qt::RightToLeft; }
     // Pin or unpin, save to the vault, delete: in this order.
     std::array<ActionButton, 3> actionButtons() const;
     QList<MenuItem> contextMenuItems() const;
@@ -107,6 +143,9 @@ struct ClipRowView
     QColor backgroundColor(const QPalette& palette) const;
     QColor previewColor(const QPalette& palette) const;
     QColor metadataColor(const QPalette& palette) const;
+    // Behind the query's matches: the accent, tinted, on a plain row; a darker band on the
+    // selected row, whose background is the accent already.
+    QColor matchColor(const QPalette& palette) const;
     static QColor pinMarkColor(const QPalette& palette);
     static QColor savedMarkColor(const QPalette& palette);
 

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QPainter>
 #include <QSvgRenderer>
+#include <algorithm>
 
 static void initPickerIcons()
 {
@@ -61,10 +62,13 @@ QColor purple(const QPalette& palette)
     return isDark(palette) ? QColor(0xBF, 0x5A, 0xF2) : QColor(0xA0, 0x45, 0xD0);
 }
 
-QFont font(int pixelSize, QFont::Weight weight)
+QFont font(qreal scale, QFont::Weight weight)
 {
     QFont f = QApplication::font();
-    f.setPixelSize(pixelSize);
+    if (f.pointSizeF() > 0)
+        f.setPointSizeF(f.pointSizeF() * scale);
+    else if (f.pixelSize() > 0)
+        f.setPixelSize(std::max(1, qRound(f.pixelSize() * scale)));
     f.setWeight(weight);
     return f;
 }

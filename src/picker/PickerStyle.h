@@ -27,10 +27,11 @@ QColor red(const QPalette& palette);
 QColor orange(const QPalette& palette);
 QColor purple(const QPalette& palette);
 
-// Fonts by the size the picker asks for, in device-independent pixels.
-QFont font(int pixelSize, QFont::Weight weight = QFont::Normal);
-inline constexpr int captionSize = 11;
-inline constexpr int bodySize = 13;
+// The desktop's font scaled by `scale`, so that the picker follows the size the user chose.
+QFont font(qreal scale, QFont::Weight weight = QFont::Normal);
+inline constexpr qreal captionSize = 0.85;
+inline constexpr qreal bodySize = 1.0;
+inline constexpr qreal searchSize = 1.15;
 
 // Names of the bundled icons.
 namespace icons {

@@ -5,6 +5,7 @@
 #include "picker/ClipListModel.h"
 #include "picker/ClipRowDelegate.h"
 #include "picker/ClipRowView.h"
+#include "picker/CountText.h"
 #include "picker/FooterButton.h"
 #include "picker/PasteDelivery.h"
 #include "picker/PickerStyle.h"
@@ -322,7 +323,7 @@ QWidget* PopupView::buildSearchBar()
     searchField_->setFrame(false);
     searchField_->setPlaceholderText(placeholderText);
     searchField_->setAccessibleName(QStringLiteral("Search clipboard history"));
-    searchField_->setFont(style::font(15));
+    searchField_->setFont(style::font(style::searchSize));
     connect(searchField_, &QLineEdit::textChanged, this, &PopupView::setQuery);
     layout->addWidget(searchField_, 1);
 
@@ -484,7 +485,7 @@ void PopupView::setQuery(const QString& query)
         return;
     query_ = query;
     clearButton_->setVisible(!query_.isEmpty());
-    model_->setItems(c_.store.filtered(query_));
+    model_->setItems(c_.store.filtered(query_), query_);
     refreshEmptyStateAndCount();
     selectFirst();
     syncCurrentRow();
@@ -647,7 +648,7 @@ void PopupView::refreshFromStore()
 {
     // The list keeps its place; the selection keeps its item, wherever that moved.
     const int offset = list_->verticalScrollBar()->value();
-    model_->setItems(c_.store.filtered(query_));
+    model_->setItems(c_.store.filtered(query_), query_);
     list_->doItemsLayout();
     list_->verticalScrollBar()->setValue(offset);
     syncCurrentRow();
@@ -656,7 +657,9 @@ void PopupView::refreshFromStore()
 
 void PopupView::refreshEmptyStateAndCount()
 {
-    itemCount_->setText(QString::number(c_.store.items().size()) + QStringLiteral(" items"));
+    const qsizetype total = c_.store.items().size();
+    itemCount_->setText(query_.isEmpty() ? itemCountText(total)
+                                         : filteredCountText(model_->rowCount(), total));
     const bool isEmpty = model_->rowCount() == 0;
     results_->setCurrentIndex(isEmpty ? 1 : 0);
     emptyText_->setText(query_.isEmpty()

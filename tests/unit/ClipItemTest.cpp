@@ -44,6 +44,8 @@ TEST(ClipItem, CreateGivesAFreshUnflaggedItemCopiedNow)
 TEST(ClipItem, PreviewTakesTheFirstVisibleLineUpTo80Characters)
 {
     const QString emoji = QStringLiteral("\U0001F44D\U0001F3FD");
+    const QString heavy = QStringLiteral("e") + QString(7, u'\u0301');
+    const QString straddling = QStringLiteral("y") + QString(6, u'\u0301');
     const struct
     {
         const char* name;
@@ -63,6 +65,15 @@ TEST(ClipItem, PreviewTakesTheFirstVisibleLineUpTo80Characters)
          QStringLiteral("next")},
         {"paragraph separator splits", QStringLiteral(" \u2029body"), QStringLiteral("body")},
         {"zero-width space is visible", QStringLiteral("\u200B\nx"), QStringLiteral("\u200B")},
+        // The preview reads only a window of a long line, which grows while it holds too few
+        // whole characters.
+        {"long characters", heavy.repeated(100), heavy.repeated(80) + QStringLiteral("\u2026")},
+        {"a character across the first window's edge",
+         QStringLiteral("x\u0301\u0301\u0301").repeated(79) + straddling + QStringLiteral("z"),
+         QStringLiteral("x\u0301\u0301\u0301").repeated(79) + straddling +
+             QStringLiteral("\u2026")},
+        {"a long first line", QStringLiteral("w").repeated(5000) + QStringLiteral("\nnext"),
+         QStringLiteral("w").repeated(80) + QStringLiteral("\u2026")},
     };
     for (const auto& c : cases)
         EXPECT_EQ(itemWith(c.content).preview(), c.preview) << c.name;

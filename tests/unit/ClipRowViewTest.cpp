@@ -1,12 +1,16 @@
 #include "picker/ClipRowView.h"
 
+#include "picker/ClipListModel.h"
 #include "picker/FooterButton.h"
 #include "picker/PickerStyle.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
 #include <QDateTime>
+#include <QFontInfo>
 #include <QFontMetrics>
+#include <QImage>
+#include <QPainter>
 #include <gtest/gtest.h>
 
 using namespace quillstow;
@@ -28,6 +32,110 @@ QPalette lightPalette()
 }
 
 } // namespace
+
+TEST(PickerFonts, FollowTheDesktopsFontSize)
+{
+    const QFont desktop = QApplication::font();
+    int rowHeight = 0;
+    for (const auto& [size, inPixels] : {std::pair{9, false}, {16, true}, {16, false}}) {
+        QFont f = desktop;
+        inPixels ? f.setPixelSize(size) : f.setPointSize(size);
+        QApplication::setFont(f);
+        const QFont body = ClipRowView::previewFont();
+        EXPECT_EQ(inPixels ? body.pixelSize() : body.pointSizeF(), size);
+        const int bodyPixels = QFontInfo(body).pixelSize();
+        EXPECT_LT(QFontInfo(ClipRowView::captionFont()).pixelSize(), bodyPixels);
+        EXPECT_GT(QFontInfo(style::font(style::searchSize)).pixelSize(), bodyPixels);
+        EXPECT_GT(ClipRowView::height(1), rowHeight) << size; // 12, 16 and 21 pixels
+        rowHeight = ClipRowView::height(1);
+    }
+    QApplication::setFont(desktop);
+}
+
+TEST(ClipRow, TheFirstStrongCharacterSetsTheDirectionAndAnRtlRowIsMirrored)
+{
+    const QRect rect(0, 100, 460, ClipRowView::height(1));
+    // A left-to-right row, which a right-to-left one mirrors.
+    const auto l = ClipRowView{item(QStringLiteral("x"), true), true}.geometry(rect, 1);
+    for (const auto& [text, rtl] : {std::pair{u"\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5", true},
+                                    {u"\n2026 \u0645\u0631\u062D\u0628\u0627 world", true},
+                                    {u"hello \u05E9\u05DC\u05D5\u05DD", false},
+                                    {u"\u6771\u4EAC\u90FD", false}}) {
+        const ClipRowView row{item(QString::fromUtf16(text), true), true};
+        EXPECT_EQ(row.isRightToLeft(), rtl);
+        const auto g = row.geometry(rect, 1);
+        const auto mirrored = [&](QRect r) {
+            if (rtl)
+                r.moveLeft(rect.left() + rect.right() - r.right());
+            return r;
+        };
+        EXPECT_EQ(g.preview, mirrored(l.preview));
+        EXPECT_EQ(*g.pinMark, mirrored(*l.pinMark));
+        EXPECT_EQ(g.buttons, (std::array{mirrored(l.buttons[0]), mirrored(l.buttons[1]),
+                                         mirrored(l.buttons[2])}));
+        EXPECT_EQ(row.buttonAt(rect, 1, g.buttons[2].center())->action, RowAction::remove);
+    }
+}
+
+TEST(ClipRow, MatchesArePaintedBehindTheirCharactersOnEitherSide)
+{
+    const QPalette p = lightPalette();
+    const QRect rect(0, 0, 460, ClipRowView::height(1));
+    const QFontMetrics metrics(ClipRowView::previewFont());
+    // Hebrew is right aligned, its second word left of the first.
+    for (const auto& [text, match] :
+         {std::pair{QStringLiteral("find the needle here"), TextRange{9, 6}},
+          {QStringLiteral("\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC\u05DD"), {5, 4}}})
+        for (const bool selected : {false, true}) {
+            ClipRowView row{item(text), selected};
+            QImage pictures[2];
+            for (QImage& picture : pictures) {
+                picture = QImage(rect.size(), QImage::Format_ARGB32);
+                picture.fill(Qt::white);
+                QPainter painter(&picture);
+                row.paint(painter, rect, p, 1, 1000.0);
+                row.matches = {match};
+            }
+            QRect changed;
+            for (int y = 0; y < rect.height(); ++y)
+                for (int x = 0; x < rect.width(); ++x)
+                    if (pictures[0].pixel(x, y) != pictures[1].pixel(x, y))
+                        changed |= QRect(x, y, 1, 1);
+            const QRect preview = row.geometry(rect, 1).preview;
+            EXPECT_TRUE(preview.contains(changed) && !changed.isEmpty());
+            const int left =
+                row.isRightToLeft()
+                    ? preview.right() + 1 - metrics.horizontalAdvance(text)
+                    : preview.left() + metrics.horizontalAdvance(text.first(match.start));
+            EXPECT_NEAR(changed.left(), left, 2);
+            EXPECT_NEAR(changed.width(),
+                        metrics.horizontalAdvance(text.sliced(match.start, match.length)), 3);
+        }
+}
+
+TEST(ClipListModel, RowsShowTheQuerysMatchesInThePreviewAndShareTheirTextAcrossShowings)
+{
+    const QList<ClipItem> items{item(QStringLiteral("alpha beta")),
+                                item(QString(100, u'x') + QStringLiteral(" beta")),
+                                item(QString(100, u'b'))};
+    ClipListModel model;
+    model.setItems(items, QStringLiteral("BETA"));
+    EXPECT_EQ(model.rowView(0).matches, (std::vector<TextRange>{{6, 4}}));
+    EXPECT_TRUE(model.rowView(1).matches.empty()); // past the preview's end
+    model.setItems(items, QStringLiteral("bb\u2026"));
+    EXPECT_TRUE(model.rowView(2).matches.empty()); // the ellipsis is not the text's
+    model.setItems(items);
+    EXPECT_TRUE(model.rowView(0).matches.empty());
+
+    // A new showing reuses what the last worked out, unless the item's text is another.
+    ClipListModel next;
+    next.setItems(items);
+    EXPECT_EQ(next.rowText(1).preview().constData(), model.rowText(1).preview().constData());
+    ClipItem changed = items[0];
+    changed.content = QStringLiteral("gamma");
+    next.setItems({changed});
+    EXPECT_EQ(next.index(0).data(Qt::DisplayRole).toString(), QStringLiteral("gamma"));
+}
 
 TEST(ShortLabel, CountsWholeUnitsBackFromNowAndAWeekOrMoreShowsTheLocalShortDate)
 {
@@ -57,7 +165,7 @@ TEST(ClipRow, MetadataLineNamesAgeWordsAndTheSavedMark)
     EXPECT_EQ(saved.metadataTexts(now).join(u' '),
               QStringLiteral("2m ago \u00B7 3 words \u00B7 Obsidian"));
     EXPECT_EQ(ClipRowView{item(QStringLiteral("word"))}.metadataTexts(now).join(u' '),
-              QStringLiteral("2m ago \u00B7 1 words"));
+              QStringLiteral("2m ago \u00B7 1 word"));
 }
 
 TEST(ClipRow, ButtonsAndBackgroundFollowSelectionAndHover)

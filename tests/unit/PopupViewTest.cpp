@@ -5,6 +5,7 @@
 #include "picker/ClipListModel.h"
 #include "picker/ClipRowDelegate.h"
 #include "picker/ClipRowView.h"
+#include "picker/CountText.h"
 #include "picker/FooterButton.h"
 #include "picker/PasteDelivery.h"
 #include "platform/DebugLog.h"
@@ -208,7 +209,7 @@ TEST_F(PopupViewTest, OpensOnTheFirstEntryAndQueryEditsSelectTheFirstMatch)
     type(QStringLiteral("zz"));
     EXPECT_EQ(popup->selectedID(), std::nullopt);
     EXPECT_EQ(emptyText(), QStringLiteral("No results for \"BANana szz\""));
-    EXPECT_EQ(countText(), QStringLiteral("4 items"));
+    EXPECT_EQ(countText(), QStringLiteral("0 of 4 items"));
     key(Qt::Key_Down);
     EXPECT_EQ(popup->selectedID(), std::nullopt);
 
@@ -217,6 +218,31 @@ TEST_F(PopupViewTest, OpensOnTheFirstEntryAndQueryEditsSelectTheFirstMatch)
     EXPECT_FALSE(clear->isVisibleTo(popup.get()));
     EXPECT_EQ(model()->rowCount(), 4);
     EXPECT_EQ(selectedText(), QStringLiteral("apple pie"));
+}
+
+TEST_F(PopupViewTest, FooterCountsTheHistoryOrTheMatchesAndRowsMarkWhereTheQueryMatches)
+{
+    QStringList texts;
+    for (int i = 0; i < 12; ++i)
+        texts << (i % 4 == 1 ? QStringLiteral("pick %1 Picked") : QStringLiteral("row %1")).arg(i);
+    for (const auto& [items, query, count] : {std::tuple{12, "", "12 items"},
+                                              {12, "PICK", "3 of 12 items"},
+                                              {2, "pick", "1 of 2 items"},
+                                              {1, "", "1 item"},
+                                              {1, "row", "1 of 1 item"}}) {
+        store.clearAll(false);
+        fill(texts.first(items));
+        show();
+        type(QString::fromUtf8(query));
+        EXPECT_EQ(countText(), QString::fromUtf8(count));
+        for (int row = 0; row < model()->rowCount(); ++row) {
+            const ClipRowView view = ClipRowDelegate::rowFor(model()->index(row, 0));
+            EXPECT_EQ(view.matches.size(), *query ? 1 + view.text.preview().count(u'P') : 0);
+            for (const TextRange& match : view.matches)
+                EXPECT_EQ(view.text.preview().sliced(match.start, match.length).toLower(),
+                          QString::fromUtf8(query).toLower());
+        }
+    }
 }
 
 TEST_F(PopupViewTest, EmptyHistoryShowsTheEmptyStateAndEscapeDismisses)
@@ -559,7 +585,7 @@ TEST_F(PopupViewTest, FooterClearAsksFirstAndKeepsEverythingUnlessConfirmed)
         EXPECT_EQ(store.items().size(), 3); // nothing before the answer
         c.answer(*box);
         EXPECT_EQ(store.items().size(), c.left);
-        EXPECT_EQ(countText(), QString::number(c.left) + QStringLiteral(" items"));
+        EXPECT_EQ(countText(), itemCountText(c.left));
         EXPECT_TRUE(itemNamed(QStringLiteral("two")).isPinned);
         EXPECT_TRUE(test::deletedAfterClosing(watch));
     }

@@ -90,3 +90,32 @@ TEST(TextSearch, StoreFiltersInListOrderAndKeepsTheStoreUnchanged)
     store.clearAll(false);
     EXPECT_TRUE(store.filtered(QStringLiteral("a")).isEmpty());
 }
+
+TEST(TextSearch, MatchRangesAreWhereSearchMatchesInTheTextAsGiven)
+{
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    using R = std::vector<TextRange>;
+    const struct
+    {
+        QString text;
+        QString query;
+        R ranges;
+    } cases[] = {
+        {QStringLiteral("Hello HELLO"), QStringLiteral("hello"), R{{0, 5}, {6, 5}}},
+        {QStringLiteral("aaaaa"), QStringLiteral("aa"), R{{0, 2}, {2, 2}}},
+        {QStringLiteral("xcafe\u0301!"), QStringLiteral("CAF\u00C9"), R{{1, 5}}},
+        {QStringLiteral("caf\u00E9 ok"), QStringLiteral("e\u0301"), R{{3, 1}}},
+        {QStringLiteral("e\u0301 cafe"), QStringLiteral("CAFE"), R{{3, 4}}},
+        {QStringLiteral("caf\u00E9"), QStringLiteral("cafe"), R{}},
+        {QStringLiteral("\U0001F44D\U0001F3FD \U0001F44D"), QStringLiteral("\U0001F44D"),
+         R{{5, 2}}},
+        {QStringLiteral("\u6771\u4EAC\u90FD\u6E0B\u8C37"), QStringLiteral("\u6E0B\u8C37"),
+         R{{3, 2}}},
+        {QStringLiteral("abc"), QString(), R{}},
+    };
+    for (const auto& c : cases) {
+        const R ranges = matchRanges(c.text, c.query, english);
+        EXPECT_EQ(ranges, c.ranges) << c.text.toStdString();
+        EXPECT_EQ(!ranges.empty(), !c.query.isEmpty() && searchMatches(c.text, c.query, english));
+    }
+}
