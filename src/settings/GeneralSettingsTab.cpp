@@ -1,5 +1,6 @@
 #include "settings/GeneralSettingsTab.h"
 
+#include "capture/CaptureSettings.h"
 #include "history/HistoryStore.h"
 #include "picker/ClearConfirmation.h"
 #include "platform/Autostart.h"
@@ -24,6 +25,10 @@ GeneralSettingsTab::GeneralSettingsTab(QSettings& defaults, HistoryStore& histor
       stepper_(new QSpinBox),
       clearButton_(new QPushButton(QStringLiteral("Clear All History Now"))),
       launchToggle_(new QCheckBox(QStringLiteral("Launch at login"))),
+      keepClipboardToggle_(
+          new QCheckBox(QStringLiteral("Keep the clipboard when the program that copied quits"))),
+      capturePrimaryToggle_(
+          new QCheckBox(QStringLiteral("Also keep text selected with the mouse"))),
       hotkeyLabel_(new QLabel(hotkeyReminder))
 {
     stepper_->setObjectName(QStringLiteral("historyStepper"));
@@ -46,6 +51,15 @@ GeneralSettingsTab::GeneralSettingsTab(QSettings& defaults, HistoryStore& histor
     launchToggle_->setChecked(autostart_.isEnabled());
     connect(launchToggle_, &QCheckBox::clicked, this, &GeneralSettingsTab::setLaunchAtLogin);
 
+    keepClipboardToggle_->setObjectName(QStringLiteral("keepClipboardToggle"));
+    keepClipboardToggle_->setChecked(capture::keepsClipboard(defaults_));
+    connect(keepClipboardToggle_, &QCheckBox::toggled, this,
+            [this](bool on) { storeToggle(capture::keepClipboardKey, on); });
+    capturePrimaryToggle_->setObjectName(QStringLiteral("capturePrimaryToggle"));
+    capturePrimaryToggle_->setChecked(capture::capturesPrimary(defaults_));
+    connect(capturePrimaryToggle_, &QCheckBox::toggled, this,
+            [this](bool on) { storeToggle(capture::capturePrimaryKey, on); });
+
     hotkeyLabel_->setObjectName(QStringLiteral("hotkeyReminder"));
     hotkeyLabel_->setForegroundRole(QPalette::PlaceholderText);
 
@@ -58,6 +72,8 @@ GeneralSettingsTab::GeneralSettingsTab(QSettings& defaults, HistoryStore& histor
     clearRow->addWidget(clearButton_);
     clearRow->addStretch();
     historyLayout->addLayout(clearRow);
+    historyLayout->addWidget(keepClipboardToggle_);
+    historyLayout->addWidget(capturePrimaryToggle_);
 
     auto* startupLayout = new QVBoxLayout;
     startupLayout->addWidget(launchToggle_);
@@ -83,6 +99,13 @@ void GeneralSettingsTab::storeMaxItems(int value)
         return;
     }
     defaults_.setValue(HistoryStore::maxItemsKey, capacity);
+    platform::syncPrivately(defaults_);
+}
+
+void GeneralSettingsTab::storeToggle(const QString& key, bool enabled)
+{
+    // The monitor reads it at the next change of the clipboard.
+    defaults_.setValue(key, enabled);
     platform::syncPrivately(defaults_);
 }
 

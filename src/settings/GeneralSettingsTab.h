@@ -17,8 +17,8 @@ namespace platform {
 class Autostart;
 }
 
-// History size, clearing the history, launch at login and the hot key reminder. Every change is
-// stored at once.
+// History size, clearing the history, what is captured, launch at login and the hot key reminder.
+// Every change is stored at once.
 class GeneralSettingsTab : public QWidget
 {
     Q_OBJECT
@@ -36,6 +36,7 @@ protected:
 private:
     void storeMaxItems(int value);
     void setLaunchAtLogin(bool enabled);
+    void storeToggle(const QString& key, bool enabled);
     void applyColours();
 
     QSettings& defaults_;
@@ -44,6 +45,8 @@ private:
     QSpinBox* stepper_;
     QPushButton* clearButton_;
     QCheckBox* launchToggle_;
+    QCheckBox* keepClipboardToggle_;
+    QCheckBox* capturePrimaryToggle_;
     QLabel* hotkeyLabel_;
 };
 
