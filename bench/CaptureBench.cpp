@@ -1,6 +1,7 @@
 // Figures for clipboard capture on a real X display (run it on the test bed:
 // tests/desktop/testbed build/release/bench/capture_bench): the delay from an xclip copy to the
-// item in the store, the CPU that each captured copy costs, and the CPU of the idle poll.
+// item in the store, the CPU that each captured copy costs, and how often the idle program
+// wakes up.
 //
 //   capture_bench [COPIES] [IDLE_SECONDS]     defaults: 30 copies, 20 s idle
 #include "Corpus.h"
@@ -20,6 +21,7 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <sys/resource.h>
 #include <vector>
 
 using namespace quillstow;
@@ -31,6 +33,14 @@ double processCpuMs()
     timespec ts{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+// The times the process gave up the processor to wait: each wake-up from the event loop is one.
+long voluntarySwitches()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_nvcsw;
 }
 
 double wallMs()
@@ -67,13 +77,19 @@ class TimedClipboard final : public platform::Clipboard
 public:
     explicit TimedClipboard(platform::Clipboard& inner) : inner_(inner) {}
     qint64 changeCount() const override { return inner_.changeCount(); }
-    void readText(ReadDone done) override
+    void setChangeListener(ChangeListener changed) override
+    {
+        inner_.setChangeListener(std::move(changed));
+    }
+    void keepText(const QString& text) override { inner_.keepText(text); }
+    void readText(platform::Selection selection, ReadDone done) override
     {
         cpuAtRead = processCpuMs();
-        inner_.readText([this, done = std::move(done)](const platform::ClipboardRead& read) {
-            done(read);
-            cpuAfterRules = processCpuMs();
-        });
+        inner_.readText(selection,
+                        [this, done = std::move(done)](const platform::ClipboardRead& read) {
+                            done(read);
+                            cpuAfterRules = processCpuMs();
+                        });
     }
     double cpuAtRead = 0;
     double cpuAfterRules = 0;
@@ -119,16 +135,15 @@ struct Bed
         vault = std::make_unique<ObsidianService>(*settings);
         store = std::make_unique<HistoryStore>(*settings, *vault);
         clipboard = std::make_unique<TimedClipboard>(x11);
-        monitor = std::make_unique<ClipboardMonitor>(*clipboard, *store);
+        monitor = std::make_unique<ClipboardMonitor>(*clipboard, *store, *settings);
         monitor->start();
     }
 };
 
-// Copies `text` with xclip after a random pause of up to one poll interval (so copies fall
-// evenly over the poll's cycle) and waits for the item to be stored.
+// Copies `text` with xclip after a short random pause and waits for the item to be stored.
 bool copyAndMeasure(Bed& bed, const QByteArray& text, std::vector<Sample>& samples)
 {
-    pause(int(QRandomGenerator::global()->bounded(500)));
+    pause(50 + int(QRandomGenerator::global()->bounded(100)));
     double addedAt = -1;
     double cpuAtAdded = 0;
     const QMetaObject::Connection noted =
@@ -213,6 +228,8 @@ int main(int argc, char** argv)
         {"Text of about 100 bytes, empty history", 0, copies, 100},
         {"Text of about 100 bytes, 500 items stored", 500, copies, 100},
         {"Text of 1 MB (INCR), empty history", 0, std::max(3, copies / 6), 1024 * 1024},
+        {"Text of 4 MB (INCR, the size limit), empty history", 0, std::max(3, copies / 6),
+         platform::maxTextBytes - 512},
     };
     int n = 0;
     for (const Run& run : runs) {
@@ -232,12 +249,15 @@ int main(int argc, char** argv)
         pause(1000);
         const double cpuBefore = processCpuMs();
         const double wallBefore = wallMs();
+        const long wakeUpsBefore = voluntarySwitches();
         pause(idleSeconds * 1000);
+        // The pause's own timer wakes the process once.
+        const long wakeUps = voluntarySwitches() - wakeUpsBefore - 1;
         const double cpu = processCpuMs() - cpuBefore;
         const double wall = wallMs() - wallBefore;
-        std::printf("Idle, polling every %lld ms for %.0f s: %.3f ms of CPU, %.4f %% of one core\n",
-                    static_cast<long long>(ClipboardMonitor::pollingInterval.count()), wall / 1e3,
-                    cpu, 100.0 * cpu / wall);
+        std::printf("Idle for %.0f s: %.3f ms of CPU (%.4f %% of one core), %ld wake-ups "
+                    "(%.2f per second)\n",
+                    wall / 1e3, cpu, 100.0 * cpu / wall, wakeUps, double(wakeUps) * 1e3 / wall);
     }
     return 0;
 }
