@@ -1,10 +1,12 @@
 // The real program's command line on the private desktop: a running instance shown, toggled and
-// ended from a second launch, a start by --show, the mistakes, and the start-up notices.
+// ended from a second launch, a start by --show, the mistakes, the start-up notices, and the
+// clipboard kept.
 #include "support/Desktop.h"
 
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSystemTrayIcon>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
@@ -184,6 +186,38 @@ TEST(CommandLineDesktop, AHotKeyHeldByAnotherProgramIsToldOnceAtStartUp)
     EXPECT_EQ(launch({QStringLiteral("--quit")}).status, 0);
     EXPECT_TRUE(running.waitForExit());
     xcb_disconnect(other);
+}
+
+TEST(CommandLineDesktop, KeepsTheClipboardAndTellsOnceOfCopiesTooLargeToKeep)
+{
+    NotificationWatch notices;
+    Instance running;
+    ASSERT_TRUE(Instance::waitUntilUp());
+    for (const char end : {'a', 'b'}) {
+        ASSERT_TRUE(xclipCopy(QByteArray(5 * 1024 * 1024, 'x') + end));
+        QTest::qWait(1000);
+    }
+    const QString told = QStringLiteral("it is larger than 4 MB");
+    EXPECT_EQ(notices.output().count(told), 1) << notices.output().toStdString();
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("t")), "outlives xclip"));
+    {
+        Program xclip(QStringLiteral("xclip"),
+                      {QStringLiteral("-quiet"), QStringLiteral("-selection"),
+                       QStringLiteral("clipboard"), QStringLiteral("-i"),
+                       dir.filePath(QStringLiteral("t"))});
+        QTest::qWait(1000);
+    }
+    EXPECT_TRUE(QTest::qWaitFor(
+        [] {
+            return runTool(QStringLiteral("xclip"),
+                           {QStringLiteral("-o"), QStringLiteral("-selection"),
+                            QStringLiteral("clipboard")}) == QStringLiteral("outlives xclip");
+        },
+        3000));
+    EXPECT_EQ(launch({QStringLiteral("--quit")}).status, 0);
+    EXPECT_TRUE(running.waitForExit());
 }
 
 // Run on a desktop without a tray (TESTBED_TRAY=0), as on stock GNOME.
