@@ -31,7 +31,10 @@ ClipboardMonitor::ClipboardMonitor(platform::Clipboard& clipboard, HistoryStore&
 {
     selectionSettle_.setSingleShot(true);
     selectionSettle_.setInterval(selectionSettleTime);
-    connect(&selectionSettle_, &QTimer::timeout, this, [this] { read(Selection::primary); });
+    connect(&selectionSettle_, &QTimer::timeout, this, [this] {
+        if (capture::capturesPrimary(defaults_)) // unless turned off meanwhile
+            read(Selection::primary);
+    });
 }
 
 ClipboardMonitor::~ClipboardMonitor()

@@ -13,7 +13,6 @@
 #include <QClipboard>
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
@@ -498,24 +497,4 @@ TEST_F(CaptureTest, TheMouseSelectionIsCapturedOnlyWhenAskedAndOnceTheButtonIsUp
     EXPECT_EQ(store.items().size(), 2);
     // The clipboard was never touched.
     EXPECT_EQ(x11->changeCount(), 0);
-}
-
-TEST_F(CaptureTest, ACopyOverTheSizeLimitIsSkippedLoggedAndToldOnce)
-{
-    const test::LogTail log;
-    QSignalSpy told(monitor.get(), &ClipboardMonitor::skippedTooLarge);
-    const QByteArray tooLarge = largeText(platform::maxTextBytes + 1).toUtf8();
-    for (int i = 0; i < 2; ++i) {
-        ASSERT_TRUE(test::xclipCopy(tooLarge));
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&] {
-                return log.lines().join(u'\n').count(QLatin1String("ClipboardMonitor: skipped")) >
-                       i;
-            },
-            5000));
-    }
-    EXPECT_TRUE(store.items().isEmpty());
-    EXPECT_EQ(told.size(), 1);
-    EXPECT_FALSE(log.lines().join(u'\n').contains(QLatin1String("line 1:")))
-        << "the log holds no copied text";
 }
