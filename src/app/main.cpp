@@ -8,6 +8,7 @@
 #include "capture/ClipboardMonitor.h"
 #include "history/HistoryStore.h"
 #include "picker/PasteSequence.h"
+#include "platform/Clipboard.h"
 #include "platform/DebugLog.h"
 #include "platform/Desktop.h"
 #include "platform/Notifier.h"
@@ -74,6 +75,14 @@ int sendToRunning(int argc, char* argv[], SingleInstance& instance, CommandLine:
     }
     instance.unlock();
     return 0;
+}
+
+// Said once, the first time a copy is too large to keep; the size itself is in the log.
+QString tooLargeNotice()
+{
+    return QStringLiteral("A copied text was not added to the history: it is larger than %1 MB, "
+                          "the most Quillstow keeps.")
+        .arg(platform::maxTextBytes / (1024 * 1024));
 }
 
 } // namespace
@@ -149,7 +158,17 @@ int main(int argc, char* argv[])
                     return store;
                 },
                 []() -> ObsidianService& { return ObsidianService::shared(); },
-                []() -> ClipboardMonitor& { return ClipboardMonitor::shared(); },
+                [notifier]() -> ClipboardMonitor& {
+                    static ClipboardMonitor& monitor = [&notifier]() -> ClipboardMonitor& {
+                        ClipboardMonitor& created = ClipboardMonitor::shared();
+                        QObject::connect(
+                            &created, &ClipboardMonitor::skippedTooLarge, &created, [notifier] {
+                                notifier->notify(QStringLiteral("Quillstow"), tooLargeNotice());
+                            });
+                        return created;
+                    }();
+                    return monitor;
+                },
                 HotkeyManager::shared(),
                 windows,
                 PasteSequence::forDesktop(windows),

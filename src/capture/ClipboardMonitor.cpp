@@ -1,65 +1,135 @@
 #include "capture/ClipboardMonitor.h"
 
+#include "capture/CaptureSettings.h"
 #include "history/ClipItem.h"
 #include "history/HistoryStore.h"
 #include "history/TextRules.h"
-#include "platform/Clipboard.h"
+#include "platform/DebugLog.h"
+#include "platform/SettingsStore.h"
 
 #include <QPointer>
-#include <QTimer>
 
 namespace quillstow {
 
+using platform::ClipboardChange;
+using platform::ClipboardRead;
+using platform::Selection;
+
+namespace {
+
+std::size_t indexOf(Selection selection)
+{
+    return static_cast<std::size_t>(selection);
+}
+
+} // namespace
+
 ClipboardMonitor::ClipboardMonitor(platform::Clipboard& clipboard, HistoryStore& historyStore,
-                                   std::chrono::milliseconds interval, QObject* parent)
-    : QObject(parent), clipboard_(clipboard), historyStore_(historyStore), interval_(interval),
+                                   QSettings& defaults, QObject* parent)
+    : QObject(parent), clipboard_(clipboard), historyStore_(historyStore), defaults_(defaults),
       lastChangeCount_(clipboard.changeCount())
-{}
+{
+    selectionSettle_.setSingleShot(true);
+    selectionSettle_.setInterval(selectionSettleTime);
+    connect(&selectionSettle_, &QTimer::timeout, this, [this] {
+        if (capture::capturesPrimary(defaults_)) // unless turned off meanwhile
+            read(Selection::primary);
+    });
+}
+
+ClipboardMonitor::~ClipboardMonitor()
+{
+    if (isStarted_)
+        clipboard_.setChangeListener(nullptr);
+}
 
 ClipboardMonitor& ClipboardMonitor::shared()
 {
-    static ClipboardMonitor* const monitor =
-        new ClipboardMonitor(platform::systemClipboard(), HistoryStore::shared());
+    static ClipboardMonitor* const monitor = new ClipboardMonitor(
+        platform::systemClipboard(), HistoryStore::shared(), platform::userSettings());
     return *monitor;
 }
 
 void ClipboardMonitor::start()
 {
-    // A Qt timer also fires in the nested event loops of menus and modal dialogs. As a child it
-    // stops with the monitor.
-    if (!timer_) {
-        timer_ = new QTimer(this);
-        // A coarse timer may fire a twentieth of its interval late; a copy is to be seen within
-        // the half second.
-        timer_->setTimerType(Qt::PreciseTimer);
-        connect(timer_, &QTimer::timeout, this, &ClipboardMonitor::checkClipboard);
+    if (isStarted_)
+        return;
+    isStarted_ = true;
+    clipboard_.setChangeListener([this](ClipboardChange change) { changed(change); });
+    checkClipboard();
+}
+
+void ClipboardMonitor::changed(ClipboardChange change)
+{
+    switch (change) {
+    case ClipboardChange::copied:
+        clipboardText_.reset();
+        // Queued: the rest of a burst is counted meanwhile, and one read takes its last state.
+        if (!isCheckScheduled_) {
+            isCheckScheduled_ = true;
+            QMetaObject::invokeMethod(this, &ClipboardMonitor::checkClipboard,
+                                      Qt::QueuedConnection);
+        }
+        return;
+    case ClipboardChange::abandoned:
+        // Empty now: there is nothing to read, and a read still going is moot.
+        lastChangeCount_ = clipboard_.changeCount();
+        ++readSerials_[indexOf(Selection::clipboard)];
+        if (clipboardText_ && capture::keepsClipboard(defaults_))
+            clipboard_.keepText(*clipboardText_);
+        return;
+    case ClipboardChange::selected:
+        // Each step of a drag starts the wait anew.
+        if (capture::capturesPrimary(defaults_))
+            selectionSettle_.start();
+        return;
     }
-    timer_->start(interval_);
 }
 
 void ClipboardMonitor::checkClipboard()
 {
+    isCheckScheduled_ = false;
     const qint64 changeCount = clipboard_.changeCount();
     if (changeCount == lastChangeCount_)
         return;
     // Consumed from here on, whatever the read finds or however late it answers.
     lastChangeCount_ = changeCount;
-    // A read still waiting for an earlier change is abandoned: the clipboard has moved on, and
-    // only its present state counts.
-    const quint64 serial = ++readSerial_;
-    clipboard_.readText(
-        [self = QPointer<ClipboardMonitor>(this), serial](const platform::ClipboardRead& read) {
-            if (ClipboardMonitor* monitor = self.data())
-                monitor->answered(serial, read);
-        });
+    read(Selection::clipboard);
 }
 
-void ClipboardMonitor::answered(quint64 serial, const platform::ClipboardRead& read)
+void ClipboardMonitor::read(Selection selection)
 {
-    if (serial != readSerial_)
+    // A read still waiting for an earlier change is abandoned: the selection has moved on, and
+    // only its present state counts.
+    const quint64 serial = ++readSerials_[indexOf(selection)];
+    clipboard_.readText(selection, [self = QPointer<ClipboardMonitor>(this), selection,
+                                    serial](const ClipboardRead& read) {
+        if (ClipboardMonitor* monitor = self.data())
+            monitor->answered(selection, serial, read);
+    });
+}
+
+void ClipboardMonitor::answered(Selection selection, quint64 serial, const ClipboardRead& read)
+{
+    if (serial != readSerials_[indexOf(selection)])
         return;
+    if (selection == Selection::clipboard && read.outcome == ClipboardRead::Outcome::text)
+        clipboardText_ = read.text;
+    if (read.outcome == ClipboardRead::Outcome::tooLarge) {
+        debuglog::write(QStringLiteral("ClipboardMonitor: skipped a %1 of %2 bytes or more, over "
+                                       "the limit of %3 bytes")
+                            .arg(selection == Selection::clipboard ? QStringLiteral("copy")
+                                                                   : QStringLiteral("selection"))
+                            .arg(read.bytes)
+                            .arg(platform::maxTextBytes));
+        if (!isTooLargeTold_) {
+            isTooLargeTold_ = true;
+            Q_EMIT skippedTooLarge(read.bytes);
+        }
+        return;
+    }
     // An image, files, a password manager's secret or an owner that never answered: nothing.
-    if (read.outcome != platform::ClipboardRead::Outcome::text)
+    if (read.outcome != ClipboardRead::Outcome::text)
         return;
     if (text::trimmedWhitespaceAndNewlines(read.text).isEmpty())
         return;

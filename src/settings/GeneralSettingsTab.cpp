@@ -1,6 +1,7 @@
 #include "settings/GeneralSettingsTab.h"
 
 #include "app/HotkeyManager.h"
+#include "capture/CaptureSettings.h"
 #include "history/HistoryStore.h"
 #include "picker/ClearConfirmation.h"
 #include "platform/Autostart.h"
@@ -28,7 +29,11 @@ GeneralSettingsTab::GeneralSettingsTab(QSettings& defaults, HistoryStore& histor
       clearButton_(new QPushButton(QStringLiteral("Clear All History Now"))),
       launchToggle_(new QCheckBox(QStringLiteral("Launch at login"))), hotkey_(hotkey),
       hotkeyRecorder_(new QKeySequenceEdit(QKeySequence(hotkey.combination()))),
-      hotkeyState_(new QLabel)
+      hotkeyState_(new QLabel),
+      keepClipboardToggle_(
+          new QCheckBox(QStringLiteral("Keep the clipboard when the program that copied quits"))),
+      capturePrimaryToggle_(
+          new QCheckBox(QStringLiteral("Also keep text selected with the mouse")))
 {
     stepper_->setObjectName(QStringLiteral("historyStepper"));
     stepper_->setRange(HistoryStore::minMaxItems, HistoryStore::maxMaxItems);
@@ -59,6 +64,16 @@ GeneralSettingsTab::GeneralSettingsTab(QSettings& defaults, HistoryStore& histor
     hotkeyState_->setWordWrap(true);
     showHotkeyState({});
 
+    keepClipboardToggle_->setObjectName(QStringLiteral("keepClipboardToggle"));
+    keepClipboardToggle_->setChecked(capture::keepsClipboard(defaults_));
+    connect(keepClipboardToggle_, &QCheckBox::toggled, this,
+            [this](bool on) { storeToggle(capture::keepClipboardKey, on); });
+    capturePrimaryToggle_->setObjectName(QStringLiteral("capturePrimaryToggle"));
+    capturePrimaryToggle_->setChecked(capture::capturesPrimary(defaults_));
+    connect(capturePrimaryToggle_, &QCheckBox::toggled, this,
+            [this](bool on) { storeToggle(capture::capturePrimaryKey, on); });
+
+
     auto* historyLayout = new QVBoxLayout;
     auto* stepperRow = new QHBoxLayout;
     stepperRow->addWidget(stepper_);
@@ -68,6 +83,8 @@ GeneralSettingsTab::GeneralSettingsTab(QSettings& defaults, HistoryStore& histor
     clearRow->addWidget(clearButton_);
     clearRow->addStretch();
     historyLayout->addLayout(clearRow);
+    historyLayout->addWidget(keepClipboardToggle_);
+    historyLayout->addWidget(capturePrimaryToggle_);
 
     auto* startupLayout = new QVBoxLayout;
     startupLayout->addWidget(launchToggle_);
@@ -100,6 +117,12 @@ void GeneralSettingsTab::storeMaxItems(int value)
         return;
     }
     platform::storeSetting(defaults_, HistoryStore::maxItemsKey, capacity);
+}
+
+void GeneralSettingsTab::storeToggle(const QString& key, bool enabled)
+{
+    // The monitor reads it at the next change of the clipboard.
+    platform::storeSetting(defaults_, key, enabled);
 }
 
 void GeneralSettingsTab::setLaunchAtLogin(bool enabled)

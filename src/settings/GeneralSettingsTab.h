@@ -19,8 +19,8 @@ namespace platform {
 class Autostart;
 }
 
-// History size, clearing the history, launch at login and the hot key. Every change is stored
-// and applied at once.
+// History size, clearing the history, what is captured, launch at login and the hot key.
+// Every change is stored and applied at once.
 class GeneralSettingsTab : public QWidget
 {
     Q_OBJECT
@@ -39,6 +39,7 @@ private:
     void setLaunchAtLogin(bool enabled);
     void takeRecordedHotkey();
     void showHotkeyState(const QString& problem);
+    void storeToggle(const QString& key, bool enabled);
     void applyColours();
 
     QSettings& defaults_;
@@ -50,6 +51,8 @@ private:
     HotkeyManager& hotkey_;
     QKeySequenceEdit* hotkeyRecorder_;
     QLabel* hotkeyState_;
+    QCheckBox* keepClipboardToggle_;
+    QCheckBox* capturePrimaryToggle_;
 };
 
 } // namespace quillstow

@@ -1,5 +1,5 @@
 // The real program's command line on the private desktop: a running instance shown, toggled and
-// ended from a second launch, a start by --show, the mistakes, and the start-up notices.
+// ended from a second launch, a start by --show, the mistakes, and the notices.
 #include "support/Desktop.h"
 
 #include <QDir>
@@ -224,6 +224,25 @@ TEST(CommandLineDesktop, TheStoredHotKeyIsTakenAndAnUnusableSettingsFileIsLeftAn
     EXPECT_EQ(QFileInfo(path).isFile(), false);
     EXPECT_TRUE(QFileInfo::exists(path));
     QFile::remove(path);
+}
+
+TEST(CommandLineDesktop, CopiesTooLargeToKeepAreLoggedAndToldOnce)
+{
+    const LogTail log;
+    NotificationWatch notices;
+    Instance running;
+    ASSERT_TRUE(Instance::waitUntilUp());
+    for (const char end : {'a', 'b'}) {
+        ASSERT_TRUE(xclipCopy(QByteArray(5 * 1024 * 1024, 'x') + end));
+        QTest::qWait(1000);
+    }
+    const QString told = QStringLiteral("it is larger than 4 MB");
+    EXPECT_EQ(notices.output().count(told), 1) << notices.output().toStdString();
+    const QString logged = log.lines().join(u'\n');
+    EXPECT_EQ(logged.count(QStringLiteral("ClipboardMonitor: skipped a copy of")), 2);
+    EXPECT_FALSE(logged.contains(QStringLiteral("xxxx"))) << "the log holds no copied text";
+    EXPECT_EQ(launch({QStringLiteral("--quit")}).status, 0);
+    EXPECT_TRUE(running.waitForExit());
 }
 
 // Run on a desktop without a tray (TESTBED_TRAY=0), as on stock GNOME.

@@ -2,8 +2,10 @@
 // (ClipboardOwner.cpp) for what xclip cannot offer.
 #include "platform/x11/X11Clipboard.h"
 
+#include "capture/CaptureSettings.h"
 #include "capture/ClipboardMonitor.h"
 #include "history/HistoryStore.h"
+#include "platform/x11/XcbSupport.h"
 #include "support/Desktop.h"
 #include "support/ModalLoops.h"
 #include "vault/ObsidianService.h"
@@ -11,6 +13,7 @@
 #include <QClipboard>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
@@ -76,7 +79,8 @@ protected:
     std::optional<ClipboardRead> read()
     {
         std::optional<ClipboardRead> result;
-        clipboard->readText([&result](const ClipboardRead& r) { result = r; });
+        clipboard->readText(platform::Selection::clipboard,
+                            [&result](const ClipboardRead& r) { result = r; });
         EXPECT_FALSE(result.has_value()) << "readText must return before the answer";
         EXPECT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 10000));
         return result;
@@ -92,6 +96,7 @@ TEST_F(X11ClipboardTest, ReadsWhatEachKindOfOwnerOffers)
     const QString utf8 = QStringLiteral("gr\u00FC\u00DFe \u2713 \U0001F600\n  indented\n");
     const QString incrText = largeText(300 * 1024);
     const QString huge = largeText(3 * 1024 * 1024);
+    const QString tooLarge = largeText(platform::maxTextBytes + 1);
     QTemporaryDir dir;
     const QString incrFile = dir.filePath(QStringLiteral("incr.txt"));
     ASSERT_TRUE(test::writeFile(incrFile, incrText.toUtf8()));
@@ -121,6 +126,7 @@ TEST_F(X11ClipboardTest, ReadsWhatEachKindOfOwnerOffers)
          QStringLiteral("caf\u00E9"), nullptr},
         {"an image", xclip("\x89PNG\r\n\x1A\n", "image/png"), Outcome::noText, {}, nullptr},
         {"a 3 MB text", xclip(huge.toUtf8()), Outcome::text, huge, nullptr},
+        {"a text over the size limit", xclip(tooLarge.toUtf8()), Outcome::tooLarge, {}, nullptr},
         {"this program's own copy through Qt",
          [] {
              QGuiApplication::clipboard()->setText(QStringLiteral("ours"));
@@ -167,6 +173,9 @@ TEST_F(X11ClipboardTest, ReadsWhatEachKindOfOwnerOffers)
         EXPECT_EQ(result->outcome, c.outcome);
         EXPECT_EQ(result->text.size(), c.text.size());
         EXPECT_TRUE(result->text == c.text);
+        if (c.outcome == Outcome::tooLarge) {
+            EXPECT_GT(result->bytes, platform::maxTextBytes);
+        }
         if (c.ownerSays) {
             EXPECT_TRUE(owner->waitForOutput(QLatin1String(c.ownerSays), 5000))
                 << owner->output().toStdString();
@@ -221,7 +230,8 @@ TEST_F(X11ClipboardTest, AReadIsDroppedWhenThePasswordManagerTakesTheClipboardMe
         return old != nullptr;
     }));
     std::optional<ClipboardRead> result;
-    clipboard->readText([&result](const ClipboardRead& r) { result = r; });
+    clipboard->readText(platform::Selection::clipboard,
+                        [&result](const ClipboardRead& r) { result = r; });
     ASSERT_TRUE(old->waitForOutput(QLatin1String("held")));
 
     const std::unique_ptr<Program> manager = startOwner(passwordManager);
@@ -254,12 +264,13 @@ TEST_F(X11ClipboardTest, AnEndlessIncrTransferIsGivenUpAtTheSizeLimit)
     const qint64 residentBefore = residentMb();
     constexpr qint64 plentyMb = 5 * X11Clipboard::maxReadBytes / (1024 * 1024);
     std::optional<ClipboardRead> result;
-    clipboard->readText([&result](const ClipboardRead& r) { result = r; });
+    clipboard->readText(platform::Selection::clipboard,
+                        [&result](const ClipboardRead& r) { result = r; });
     // Waiting ends also when the memory runs away, long before the machine runs out of it.
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return result.has_value() || residentMb() - residentBefore > plentyMb; }, 30000));
     ASSERT_TRUE(result);
-    EXPECT_EQ(result->outcome, Outcome::failed);
+    EXPECT_EQ(result->outcome, Outcome::tooLarge);
     EXPECT_LT(residentMb() - residentBefore, plentyMb);
     EXPECT_LT(watch.longestGapMs(), 400) << "the event loop stood still during the transfer";
     EXPECT_TRUE(log.lines().join(u'\n').contains(QLatin1String("given up at its limit")));
@@ -283,7 +294,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(x11);
-        monitor = std::make_unique<ClipboardMonitor>(*x11, store);
+        monitor = std::make_unique<ClipboardMonitor>(*x11, store, temp.settings());
         monitor->start();
     }
     bool isAtHead(const QString& text) const
@@ -300,15 +311,15 @@ protected:
 
 } // namespace
 
-TEST_F(CaptureTest, ACopyEntersTheHistoryWithinAPollAndIsStored)
+TEST_F(CaptureTest, ACopyEntersTheHistoryAtOnceAndIsStored)
 {
     const QString text = QStringLiteral("copied with xclip \u2713");
     ASSERT_TRUE(test::xclipCopy(text.toUtf8()));
     QElapsedTimer sinceCopy;
     sinceCopy.start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return isAtHead(text); }, 5000));
-    // One poll interval, and room for a loaded machine to answer.
-    EXPECT_LT(sinceCopy.elapsed(), ClipboardMonitor::pollingInterval.count() + 500);
+    // Generous, for a loaded machine: the figure itself is the benchmark's.
+    EXPECT_LT(sinceCopy.elapsed(), 400);
     QSettings fresh(temp.filePath(QStringLiteral("Quillstow.conf")), QSettings::IniFormat);
     ObsidianService freshVault(fresh);
     const HistoryStore stored(fresh, freshVault, temp.databasePath());
@@ -338,4 +349,153 @@ TEST_F(CaptureTest, CopiesAreCapturedWhileAModalDialogOrAMenuIsOpen)
         modal.run(close);
         EXPECT_TRUE(isCapturedWhileOpen);
     }
+}
+
+namespace {
+
+// What `xclip -o` gets from the clipboard or the mouse selection as `target`; nothing when it
+// gets nothing.
+std::optional<QString> paste(const char* target = "UTF8_STRING",
+                             const char* selection = "clipboard")
+{
+    bool ok = false;
+    const QString out =
+        test::runTool(QStringLiteral("xclip"),
+                      {QStringLiteral("-o"), QStringLiteral("-selection"), QLatin1String(selection),
+                       QStringLiteral("-t"), QLatin1String(target)},
+                      {}, &ok);
+    return ok ? std::optional<QString>(out) : std::nullopt;
+}
+
+} // namespace
+
+TEST_F(CaptureTest, TheClipboardIsKeptWhenTheProgramThatCopiedQuits)
+{
+    QTemporaryDir dir;
+    const struct
+    {
+        const char* name;
+        QVariant keep;
+        QString text;
+    } cases[] = {
+        {"a short text, kept by default", {}, QStringLiteral("kept: caf\u00E9 \u2713")},
+        {"a text sent in chunks", true, largeText(1024 * 1024).trimmed()},
+        {"turned off", false, QStringLiteral("not kept")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.keep.isValid())
+            temp.settings().setValue(capture::keepClipboardKey, c.keep);
+        else
+            temp.settings().remove(capture::keepClipboardKey);
+        const QString file = dir.filePath(QStringLiteral("copied.txt"));
+        ASSERT_TRUE(test::writeFile(file, c.text.toUtf8()));
+        // In the foreground, so that it can be ended as a program that quits.
+        auto xclip = std::make_unique<Program>(
+            QStringLiteral("xclip"),
+            QStringList{QStringLiteral("-quiet"), QStringLiteral("-selection"),
+                        QStringLiteral("clipboard"), QStringLiteral("-i"), file});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return isAtHead(c.text); }, 5000));
+        const qint64 changes = x11->changeCount();
+        ASSERT_TRUE(xclip->end());
+        const bool isKept = !c.keep.isValid() || c.keep.toBool();
+        EXPECT_EQ(QTest::qWaitFor([&] { return x11->isKeeping(); }, 2000), isKept);
+        if (!isKept) {
+            EXPECT_FALSE(paste().value_or(QString()).size());
+            continue;
+        }
+        EXPECT_TRUE(paste() == c.text);
+        EXPECT_TRUE(paste("text/plain;charset=utf-8") == c.text);
+        EXPECT_TRUE(paste("STRING") == QString::fromUtf8(c.text.toLatin1()));
+        const QStringList targets = paste("TARGETS").value_or(QString()).split(u'\n');
+        for (const char* target :
+             {"TARGETS", "TIMESTAMP", "UTF8_STRING", "text/plain;charset=utf-8", "STRING"})
+            EXPECT_TRUE(targets.contains(QLatin1String(target))) << target;
+        // Our own taking is neither a change nor a copy.
+        QTest::qWait(200);
+        EXPECT_EQ(x11->changeCount(), changes + 1);
+        EXPECT_TRUE(isAtHead(c.text));
+    }
+    // The next copy takes the clipboard back.
+    ASSERT_TRUE(test::xclipCopy("copied anew"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return isAtHead(QStringLiteral("copied anew")); }, 5000));
+    EXPECT_FALSE(x11->isKeeping());
+    EXPECT_TRUE(paste() == QStringLiteral("copied anew"));
+}
+
+TEST_F(CaptureTest, AProgramThatStopsTakingAKeptTextIsGivenUp)
+{
+    const test::LogTail log;
+    const QString text = largeText(1024 * 1024);
+    {
+        QTemporaryDir dir;
+        ASSERT_TRUE(test::writeFile(dir.filePath(QStringLiteral("t")), text.toUtf8()));
+        Program xclip(QStringLiteral("xclip"),
+                      {QStringLiteral("-quiet"), QStringLiteral("-selection"),
+                       QStringLiteral("clipboard"), QStringLiteral("-i"),
+                       dir.filePath(QStringLiteral("t"))});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return isAtHead(text); }, 5000));
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return x11->isKeeping(); }, 2000));
+    // A requestor that is told the text comes in chunks, and never takes the first.
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    const xcb_window_t window = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window,
+                      xcb_setup_roots_iterator(xcb_get_setup(c)).data->root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+    const xcb_atom_t clipboard = platform::xcb::internAtom(c, "CLIPBOARD");
+    const xcb_atom_t utf8 = platform::xcb::internAtom(c, "UTF8_STRING");
+    xcb_convert_selection(c, window, clipboard, utf8, utf8, XCB_CURRENT_TIME);
+    xcb_flush(c);
+    platform::xcb::Reply<xcb_generic_event_t> notified;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            while (platform::xcb::Reply<xcb_generic_event_t> e{xcb_poll_for_event(c)}) {
+                if ((e->response_type & 0x7f) == XCB_SELECTION_NOTIFY)
+                    notified = std::move(e);
+            }
+            return notified != nullptr;
+        },
+        5000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return log.lines().join(u'\n').contains(QLatin1String("gave up sending")); },
+        int(X11Clipboard::transferTimeout.count()) + 3000));
+    xcb_disconnect(c);
+    // Others are still served.
+    EXPECT_TRUE(paste() == text.trimmed());
+}
+
+TEST_F(CaptureTest, TheMouseSelectionIsCapturedOnlyWhenAskedAndOnceTheButtonIsUp)
+{
+    const auto select = [](const QString& text) {
+        bool ok = false;
+        test::runTool(
+            QStringLiteral("xclip"),
+            {QStringLiteral("-selection"), QStringLiteral("primary"), QStringLiteral("-i")},
+            text.toUtf8(), &ok);
+        return ok;
+    };
+    const qint64 settled = ClipboardMonitor::selectionSettleTime.count() + 600;
+
+    ASSERT_TRUE(select(QStringLiteral("selected while off")));
+    QTest::qWait(int(settled));
+    EXPECT_TRUE(store.items().isEmpty());
+
+    temp.settings().setValue(capture::capturePrimaryKey, true);
+    ASSERT_TRUE(select(QStringLiteral("selected while on")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return isAtHead(QStringLiteral("selected while on")); },
+                                int(settled) + 2000));
+
+    // A drag still going on: the button is down.
+    test::xdotool({QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5"),
+                   QStringLiteral("mousedown"), QStringLiteral("1")});
+    ASSERT_TRUE(select(QStringLiteral("selected by a drag")));
+    QTest::qWait(int(settled));
+    EXPECT_TRUE(isAtHead(QStringLiteral("selected while on")));
+    test::xdotool({QStringLiteral("mouseup"), QStringLiteral("1")});
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return isAtHead(QStringLiteral("selected by a drag")); }, 2000));
+    EXPECT_EQ(store.items().size(), 2);
+    // The clipboard was never touched.
+    EXPECT_EQ(x11->changeCount(), 0);
 }

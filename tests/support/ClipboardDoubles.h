@@ -8,35 +8,55 @@
 
 namespace quillstow::test {
 
-// A clipboard under the test's control. Other programs' copies are `copy` calls; reads are
-// answered from the event loop with what the clipboard holds then, or, with `holdAnswers`, only
-// when the test calls `answer`.
+// A clipboard under the test's control. Other programs' copies are `copy` calls, mouse
+// selections `select` calls; reads are answered from the event loop with what the selection
+// holds then, or, with `holdAnswers`, only when the test calls `answer`.
 class FakeClipboard final : public platform::Clipboard
 {
 public:
     using Read = platform::ClipboardRead;
+    using Change = platform::ClipboardChange;
 
     void copy(const Read& content)
     {
         ++changeCount_;
-        content_ = content;
+        content_[0] = content;
+        tell(Change::copied);
     }
     void copyText(const QString& text) { copy(Read::ofText(text)); }
-
-    qint64 changeCount() const override
+    // The program that copied quits.
+    void abandon()
     {
-        ++polls;
-        return changeCount_;
+        ++changeCount_;
+        content_[0] = {};
+        tell(Change::abandoned);
+    }
+    void select(const Read& content)
+    {
+        content_[1] = content;
+        tell(Change::selected);
     }
 
-    void readText(ReadDone done) override
+    qint64 changeCount() const override { return changeCount_; }
+    void setChangeListener(ChangeListener changed) override { changed_ = std::move(changed); }
+
+    void readText(platform::Selection selection, ReadDone done) override
     {
         ++reads;
+        selections.push_back(selection);
         pending.push_back(std::move(done));
         if (holdAnswers)
             return;
         const std::size_t index = pending.size() - 1;
-        QTimer::singleShot(0, [this, index, content = content_] { answer(index, content); });
+        QTimer::singleShot(0, [this, index, content = content_[std::size_t(selection)]] {
+            answer(index, content);
+        });
+    }
+
+    void keepText(const QString& text) override
+    {
+        kept.push_back(text);
+        content_[0] = Read::ofText(text);
     }
 
     // Answers the read with this index (0 for the first ever started), as if the owner had.
@@ -47,42 +67,21 @@ public:
     }
 
     bool holdAnswers = false;
-    mutable int polls = 0;
     int reads = 0;
+    std::vector<platform::Selection> selections; // of each read
     std::vector<ReadDone> pending;
+    std::vector<QString> kept;
 
 private:
+    void tell(Change change)
+    {
+        if (changed_)
+            changed_(change);
+    }
+
     qint64 changeCount_ = 0;
-    Read content_;
-};
-
-// Passes everything on to a real clipboard and counts what the monitor asks of it.
-class ObservedClipboard final : public platform::Clipboard
-{
-public:
-    explicit ObservedClipboard(platform::Clipboard& inner) : inner_(inner) {}
-
-    qint64 changeCount() const override
-    {
-        ++polls;
-        return inner_.changeCount();
-    }
-
-    void readText(ReadDone done) override
-    {
-        ++reads;
-        inner_.readText([this, done = std::move(done)](const platform::ClipboardRead& read) {
-            answers.push_back(read);
-            done(read);
-        });
-    }
-
-    mutable int polls = 0;
-    int reads = 0;
-    std::vector<platform::ClipboardRead> answers;
-
-private:
-    platform::Clipboard& inner_;
+    Read content_[2];
+    ChangeListener changed_;
 };
 
 } // namespace quillstow::test

@@ -1,5 +1,6 @@
 #include "capture/ClipboardMonitor.h"
 
+#include "capture/CaptureSettings.h"
 #include "history/HistoryStore.h"
 #include "support/ClipboardDoubles.h"
 #include "support/ModalLoops.h"
@@ -8,6 +9,7 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -39,8 +41,7 @@ protected:
 
     void startMonitor()
     {
-        monitor =
-            std::make_unique<ClipboardMonitor>(clipboard, store, std::chrono::milliseconds(10));
+        monitor = std::make_unique<ClipboardMonitor>(clipboard, store, temp.settings());
         monitor->start();
     }
     // Copies `read` and lets the monitor see it, read it and run the add it queued.
@@ -52,13 +53,11 @@ protected:
             [&] { return clipboard.reads > reads && !clipboard.pending.back(); }, 5000));
         QCoreApplication::processEvents();
     }
-    // A few more polls go by without a read.
+    // A while goes by without a read.
     void expectNoFurtherReads()
     {
         const int reads = clipboard.reads;
-        const int polls = clipboard.polls;
-        ASSERT_TRUE(QTest::qWaitFor([&] { return clipboard.polls >= polls + 3; }, 5000));
-        QCoreApplication::processEvents();
+        QTest::qWait(50);
         EXPECT_EQ(clipboard.reads, reads);
     }
     void waitForReads(int count)
@@ -140,14 +139,24 @@ TEST_F(ClipboardMonitorTest, WhatTheClipboardHeldAtStartIsNotCaptured)
     EXPECT_TRUE(store.items().isEmpty());
 }
 
-TEST_F(ClipboardMonitorTest, OnlyTheStateAtThePollCounts)
+TEST_F(ClipboardMonitorTest, ABurstOfCopiesCostsOneReadOfTheLast)
 {
     startMonitor();
-    clipboard.copyText(QStringLiteral("replaced before the poll"));
-    copyAndExamine(Read::ofText(QStringLiteral("there at the poll")));
+    for (int i = 0; i < 100; ++i)
+        clipboard.copyText(QStringLiteral("copy %1").arg(i));
+    waitForReads(1);
+    QCoreApplication::processEvents();
     expectNoFurtherReads();
-    EXPECT_EQ(clipboard.reads, 1);
-    EXPECT_EQ(contents(), QStringList{QStringLiteral("there at the poll")});
+    EXPECT_EQ(contents(), QStringList{QStringLiteral("copy 99")});
+}
+
+TEST_F(ClipboardMonitorTest, ACopyMadeBeforeTheStartIsReadAtTheStart)
+{
+    monitor = std::make_unique<ClipboardMonitor>(clipboard, store, temp.settings());
+    clipboard.copyText(QStringLiteral("between construction and start"));
+    monitor->start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !store.items().isEmpty(); }, 5000));
+    EXPECT_EQ(contents(), QStringList{QStringLiteral("between construction and start")});
 }
 
 TEST_F(ClipboardMonitorTest, TheAddIsQueuedAfterTheRead)
@@ -191,7 +200,7 @@ TEST_F(ClipboardMonitorTest, AnAnswerAfterTheMonitorIsGoneIsDropped)
     EXPECT_TRUE(store.items().isEmpty());
 }
 
-TEST_F(ClipboardMonitorTest, KeepsPollingWhileAModalDialogOrAMenuIsOpen)
+TEST_F(ClipboardMonitorTest, CapturesWhileAModalDialogOrAMenuIsOpen)
 {
     startMonitor();
     for (const test::ModalLoop& modal : test::modalLoops(QPoint(20, 20))) {
@@ -214,6 +223,101 @@ TEST_F(ClipboardMonitorTest, KeepsPollingWhileAModalDialogOrAMenuIsOpen)
         modal.run(close);
         EXPECT_TRUE(isCapturedWhileOpen);
     }
+}
+
+struct KeepCase
+{
+    const char* name;
+    QVariant setting;     // keep_clipboard; unset by default
+    const char* copies;   // examined one by one; [secret], [image], [too large] hold no text
+    const char* unread;   // then copied and quit before it is read
+    const char* expected; // the texts offered when the owner quits
+};
+
+class KeepingTheClipboard : public ClipboardMonitorTest,
+                            public ::testing::WithParamInterface<KeepCase>
+{};
+
+TEST_P(KeepingTheClipboard, OffersTheLastTextRead)
+{
+    const KeepCase& c = GetParam();
+    if (c.setting.isValid())
+        temp.settings().setValue(capture::keepClipboardKey, c.setting);
+    startMonitor();
+    const QHash<QString, Read> noText{{QStringLiteral("[image]"), Read::of(Outcome::noText)},
+                                      {QStringLiteral("[secret]"), Read::of(Outcome::secret)},
+                                      {QStringLiteral("[too large]"), Read::ofSize(5 << 20)}};
+    for (const QString& copy : listOf(c.copies))
+        copyAndExamine(noText.value(copy, Read::ofText(copy)));
+    for (const QString& copy : listOf(c.unread))
+        clipboard.copyText(copy);
+    const int reads = clipboard.reads;
+    clipboard.abandon();
+    expectNoFurtherReads();
+    EXPECT_EQ(clipboard.reads, reads) << "an abandoned clipboard has nothing to read";
+    EXPECT_EQ(QStringList(clipboard.kept.begin(), clipboard.kept.end()), listOf(c.expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ClipboardMonitor, KeepingTheClipboard,
+    ::testing::Values(KeepCase{"on by default", {}, "A|B", "", "B"},
+                      KeepCase{"a text already at the head", true, "A|A", "", "A"},
+                      KeepCase{"blank text as it was", true, " ", "", " "},
+                      KeepCase{"turned off", false, "A", "", ""},
+                      KeepCase{"a secret is never offered, nor what came before", true,
+                               "A|[secret]", "", ""},
+                      KeepCase{"nor an image's predecessor", true, "A|[image]", "", ""},
+                      KeepCase{"nor a text too large to read", true, "A|[too large]", "", ""},
+                      KeepCase{"a copy never read leaves nothing to offer", true, "A", "B", ""}));
+
+struct SelectionCase
+{
+    const char* name;
+    bool isOn;            // capture_primary
+    const char* steps;    // the selection at each step of a drag, 50 ms apart
+    const char* expected; // the history afterwards
+    int reads;
+};
+
+class CapturingTheSelection : public ClipboardMonitorTest,
+                              public ::testing::WithParamInterface<SelectionCase>
+{};
+
+TEST_P(CapturingTheSelection, TakesOnlyWhereTheDragEnds)
+{
+    const SelectionCase& c = GetParam();
+    startMonitor();
+    // Read where it is needed: a change in the settings window applies at once.
+    temp.settings().setValue(capture::capturePrimaryKey, c.isOn);
+    for (const QString& step : listOf(c.steps)) {
+        clipboard.select(Read::ofText(step));
+        QTest::qWait(50);
+    }
+    QTest::qWait(int(ClipboardMonitor::selectionSettleTime.count()) + 200);
+    EXPECT_EQ(clipboard.reads, c.reads);
+    for (platform::Selection read : clipboard.selections)
+        EXPECT_EQ(read, platform::Selection::primary);
+    EXPECT_EQ(contents(), listOf(c.expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ClipboardMonitor, CapturingTheSelection,
+    ::testing::Values(SelectionCase{"off by default", false, "selected", "", 0},
+                      SelectionCase{"on", true, "selected", "selected", 1},
+                      SelectionCase{"a drag is read once, at its end", true, "s|se|sel|sele",
+                                    "sele", 1},
+                      SelectionCase{"blank selections add nothing", true, " \n", "", 1}));
+
+TEST_F(ClipboardMonitorTest, ACopyTooLargeIsSkippedAndToldOnce)
+{
+    startMonitor();
+    QSignalSpy told(monitor.get(), &ClipboardMonitor::skippedTooLarge);
+    copyAndExamine(Read::ofSize(9 << 20));
+    copyAndExamine(Read::ofSize(7 << 20));
+    copyAndExamine(Read::ofText(QStringLiteral("small")));
+    EXPECT_EQ(contents(), QStringList{QStringLiteral("small")});
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_EQ(told.first().first().toLongLong(), 9 << 20);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 #include <optional>
+#include <vector>
 
 using namespace quillstow;
 using Outcome = platform::ClipboardRead::Outcome;
@@ -15,6 +16,8 @@ TEST(QtClipboard, CountsChangesAndAnswersReadsFromTheEventLoop)
 {
     QClipboard& qtClipboard = *QGuiApplication::clipboard();
     platform::QtClipboard clipboard(qtClipboard);
+    std::vector<platform::ClipboardChange> heard;
+    clipboard.setChangeListener([&heard](platform::ClipboardChange c) { heard.push_back(c); });
 
     const struct
     {
@@ -28,6 +31,12 @@ TEST(QtClipboard, CountsChangesAndAnswersReadsFromTheEventLoop)
         {"text a password manager marked", QStringLiteral("hunter2"), "secret", false,
          Outcome::secret},
         {"an image", QString(), {}, true, Outcome::noText},
+        // Two UTF-8 bytes a character: one character over the limit.
+        {"text over the size limit",
+         QString(platform::maxTextBytes / 2 + 1, u'\u00FC'),
+         {},
+         false,
+         Outcome::tooLarge},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -41,13 +50,16 @@ TEST(QtClipboard, CountsChangesAndAnswersReadsFromTheEventLoop)
             data->setData(platform::secretHintFormat, c.secretHint);
         qtClipboard.setMimeData(data);
         EXPECT_GT(clipboard.changeCount(), before);
+        EXPECT_EQ(heard.back(), platform::ClipboardChange::copied);
 
         std::optional<platform::ClipboardRead> read;
-        clipboard.readText([&read](const platform::ClipboardRead& r) { read = r; });
+        clipboard.readText(platform::Selection::clipboard,
+                           [&read](const platform::ClipboardRead& r) { read = r; });
         EXPECT_FALSE(read);
         ASSERT_TRUE(QTest::qWaitFor([&] { return read.has_value(); }, 5000));
         EXPECT_EQ(read->outcome, c.outcome);
-        EXPECT_EQ(read->text, c.outcome == Outcome::text ? c.text : QString());
+        EXPECT_TRUE(read->text == (c.outcome == Outcome::text ? c.text : QString()));
+        EXPECT_EQ(read->bytes, c.outcome == Outcome::tooLarge ? c.text.toUtf8().size() : 0);
     }
 }
 
@@ -57,8 +69,10 @@ TEST(QtClipboard, ALaterReadAbandonsAnEarlierOne)
     QGuiApplication::clipboard()->setText(QStringLiteral("now"));
     int first = 0;
     int second = 0;
-    clipboard.readText([&first](const platform::ClipboardRead&) { ++first; });
-    clipboard.readText([&second](const platform::ClipboardRead&) { ++second; });
+    clipboard.readText(platform::Selection::clipboard,
+                       [&first](const platform::ClipboardRead&) { ++first; });
+    clipboard.readText(platform::Selection::clipboard,
+                       [&second](const platform::ClipboardRead&) { ++second; });
     ASSERT_TRUE(QTest::qWaitFor([&] { return second == 1; }, 5000));
     QCoreApplication::processEvents();
     EXPECT_EQ(first, 0);

@@ -2,6 +2,7 @@
 
 #include "SettingsFakes.h"
 #include "app/HotkeyManager.h"
+#include "capture/CaptureSettings.h"
 #include "history/HistoryStore.h"
 #include "settings/ElidedLabel.h"
 #include "settings/GeneralSettingsTab.h"
@@ -143,6 +144,30 @@ TEST_F(SettingsViewTest, ClearAllHistoryAsksOverTheWindowPinnedIncluded)
     EXPECT_EQ(history.items().size(), 2);
     test::buttonLabelled(*box, QStringLiteral("Clear"))->click();
     EXPECT_TRUE(history.items().isEmpty());
+}
+
+TEST_F(SettingsViewTest, CaptureTogglesShowTheirDefaultsAndStoreEachClick)
+{
+    const auto view = makeView();
+    const struct
+    {
+        const char* toggle;
+        QString key;
+        bool isOnByDefault;
+    } cases[] = {
+        {"keepClipboardToggle", capture::keepClipboardKey, true},
+        {"capturePrimaryToggle", capture::capturePrimaryKey, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.toggle);
+        auto* toggle = find<QCheckBox>(*view, c.toggle);
+        EXPECT_EQ(toggle->isChecked(), c.isOnByDefault);
+        EXPECT_FALSE(storedOnDisk(c.key).isValid());
+        for (const bool on : {!c.isOnByDefault, c.isOnByDefault}) {
+            toggle->click();
+            EXPECT_EQ(storedOnDisk(c.key), QVariant(on));
+        }
+    }
 }
 
 TEST_F(SettingsViewTest, LaunchAtLoginFollowsTheAutostartEntry)

@@ -63,7 +63,7 @@ protected:
     ObsidianService vault{temp.settings()};
     HistoryStore store{temp.settings(), vault, temp.databasePath()};
     test::FakeClipboard clipboard;
-    ClipboardMonitor monitor{clipboard, store, std::chrono::milliseconds(20)};
+    ClipboardMonitor monitor{clipboard, store, temp.settings()};
     PressableHotkey* hotkeyBackend = new PressableHotkey;
     HotkeyManager hotkey{std::unique_ptr<platform::GlobalHotkey>(hotkeyBackend)};
     std::shared_ptr<RecordingDelivery> delivery = std::make_shared<RecordingDelivery>();
