@@ -32,8 +32,7 @@ GeneralSettingsTab::GeneralSettingsTab(QSettings& defaults, HistoryStore& histor
       hotkeyState_(new QLabel),
       keepClipboardToggle_(
           new QCheckBox(QStringLiteral("Keep the clipboard when the program that copied quits"))),
-      capturePrimaryToggle_(
-          new QCheckBox(QStringLiteral("Also keep text selected with the mouse")))
+      capturePrimaryToggle_(new QCheckBox(QStringLiteral("Also keep text selected with the mouse")))
 {
     stepper_->setObjectName(QStringLiteral("historyStepper"));
     stepper_->setRange(HistoryStore::minMaxItems, HistoryStore::maxMaxItems);
@@ -72,7 +71,6 @@ GeneralSettingsTab::GeneralSettingsTab(QSettings& defaults, HistoryStore& histor
     capturePrimaryToggle_->setChecked(capture::capturesPrimary(defaults_));
     connect(capturePrimaryToggle_, &QCheckBox::toggled, this,
             [this](bool on) { storeToggle(capture::capturePrimaryKey, on); });
-
 
     auto* historyLayout = new QVBoxLayout;
     auto* stepperRow = new QHBoxLayout;

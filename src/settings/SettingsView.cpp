@@ -16,6 +16,7 @@
 #include <QScrollArea>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace quillstow {
 
@@ -60,11 +61,17 @@ void SettingsView::build(QSettings& defaults, HistoryStore& history, ObsidianSer
 
     tabs_ = new QTabWidget;
     tabs_->setObjectName(QStringLiteral("settingsTabs"));
-    tabs_->setFixedSize(tabViewSize);
     tabs_->setDocumentMode(false);
-    tabs_->addTab(scrollable(new GeneralSettingsTab(defaults, history, autostart, hotkey)),
-                  QStringLiteral("General"));
-    tabs_->addTab(scrollable(new ObsidianSettingsTab(*obsidian_)), QStringLiteral("Obsidian"));
+    auto* general = new GeneralSettingsTab(defaults, history, autostart, hotkey);
+    auto* obsidianTab = new ObsidianSettingsTab(*obsidian_);
+    // As tall as the fuller page needs at the desktop's font size, so nothing hides below the
+    // fold; the scroll areas only matter on a screen too small for that.
+    const int pageHeight = std::max(general->sizeHint().height(), obsidianTab->sizeHint().height());
+    tabs_->addTab(scrollable(general), QStringLiteral("General"));
+    tabs_->addTab(scrollable(obsidianTab), QStringLiteral("Obsidian"));
+    const QSize frame = tabs_->sizeHint() - tabs_->currentWidget()->sizeHint();
+    tabs_->setFixedSize(tabViewSize.width(),
+                        std::max(tabViewSize.height(), pageHeight + std::max(frame.height(), 0)));
     tabs_->setCurrentIndex(0);
     applyIcons();
 

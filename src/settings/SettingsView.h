@@ -27,7 +27,8 @@ class SettingsView : public QWidget
     Q_OBJECT
 
 public:
-    // The tab view's fixed size; the view adds the style's standard margin around it.
+    // The tab view's width and least height; it grows taller when a page needs it. The view adds
+    // the style's standard margin around it.
     static constexpr QSize tabViewSize{460, 300};
 
     // `homePath` is where the iCloud Obsidian folder is looked for; the user's home by default.

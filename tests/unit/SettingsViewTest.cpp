@@ -311,7 +311,8 @@ TEST_F(SettingsViewTest, EveryControlFitsAPlainWindowAndALongPathKeepsBothEnds)
     SettingsView* shown = view.get();
     layout->addWidget(view.release());
     window.show();
-    EXPECT_EQ(shown->tabs()->size(), QSize(460, 300));
+    EXPECT_EQ(shown->tabs()->width(), 460);
+    EXPECT_GE(shown->tabs()->height(), 300);
     // The standard margin surrounds the tab view on every side.
     const QRect tabs = shown->tabs()->geometry();
     EXPECT_GT(tabs.left(), 0);
