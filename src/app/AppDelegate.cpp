@@ -46,13 +46,12 @@ void AppDelegate::checkAccessibility()
 
 QString AppDelegate::alertText(const QString& programPath)
 {
-    return QStringLiteral(
-               "Quillstow needs Accessibility to paste items.\n\n"
-               "This display does not accept synthetic key presses (the X server's XTEST "
-               "extension is off), so Quillstow cannot press Ctrl+V for you: a chosen item is "
-               "copied and you paste it yourself. For automatic paste, run Quillstow in an X11 "
-               "session whose server has XTEST enabled (the default; a server started with "
-               "\"-extension XTEST\" has it off) and start this program again:\n\n") +
+    return tr("Quillstow needs Accessibility to paste items.\n\n"
+              "This display does not accept synthetic key presses (the X server's XTEST "
+              "extension is off), so Quillstow cannot press Ctrl+V for you: a chosen item is "
+              "copied and you paste it yourself. For automatic paste, run Quillstow in an X11 "
+              "session whose server has XTEST enabled (the default; a server started with "
+              "\"-extension XTEST\" has it off) and start this program again:\n\n") +
            programPath;
 }
 
@@ -75,10 +74,11 @@ QString AppDelegate::helpPage()
 void AppDelegate::showAccessibilityAlert()
 {
     Q_EMIT accessibilityAlertDue();
-    QMessageBox alert(QMessageBox::Warning, QStringLiteral("Quillstow"), alertTitle);
+    QMessageBox alert(QMessageBox::Warning, QStringLiteral("Quillstow"),
+                      tr("Accessibility Permission Required"));
     alert.setInformativeText(alertText(QCoreApplication::applicationFilePath()));
-    QPushButton* help = alert.addButton(QStringLiteral("Open Help"), QMessageBox::AcceptRole);
-    alert.addButton(QStringLiteral("Later"), QMessageBox::RejectRole);
+    QPushButton* help = alert.addButton(tr("Open Help"), QMessageBox::AcceptRole);
+    alert.addButton(tr("Later"), QMessageBox::RejectRole);
     alert.setDefaultButton(help);
     alert.exec();
     if (alert.clickedButton() == help) {

@@ -16,8 +16,6 @@ class AppDelegate : public QObject
     Q_OBJECT
 
 public:
-    static inline const QString alertTitle = QStringLiteral("Accessibility Permission Required");
-
     // `makeController` builds the controller; `syntheticInputAvailable` tells whether the
     // display accepts synthetic key presses.
     AppDelegate(std::function<std::unique_ptr<StatusBarController>()> makeController,

@@ -2,6 +2,7 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 
 namespace quillstow {
 
@@ -23,6 +24,12 @@ QList<QCommandLineOption> qtOptions()
     return options;
 }
 
+// `source` marked with QT_TRANSLATE_NOOP in the "CommandLine" context.
+QString translated(const char* source)
+{
+    return QCoreApplication::translate("CommandLine", source);
+}
+
 CommandLine exitWith(QString output, bool isError, int status)
 {
     CommandLine line;
@@ -40,43 +47,53 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     QCommandLineParser parser;
     // "-platform xcb" as Qt writes its options, not "-p -l -a ...".
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.setApplicationDescription(
-        QStringLiteral("Clipboard history: every copied text is kept, and a picker opened\n"
+    parser.setApplicationDescription(translated(QT_TRANSLATE_NOOP(
+        "CommandLine", "Clipboard history: every copied text is kept, and a picker opened\n"
                        "by the hot key (Super+Shift+V unless changed in the settings), the\n"
                        "tray icon or the options below pastes it again.\n"
                        "Without an option, Quillstow starts; if it is already running, its\n"
-                       "picker opens. --quit exits with 1 when none is running."));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Show this help and exit."));
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
-                                     QStringLiteral("Show the version and exit."));
+                       "picker opens. --quit exits with 1 when none is running.")));
+    const QCommandLineOption help(
+        {QStringLiteral("h"), QStringLiteral("help")},
+        translated(QT_TRANSLATE_NOOP("CommandLine", "Show this help and exit.")));
+    const QCommandLineOption version(
+        {QStringLiteral("v"), QStringLiteral("version")},
+        translated(QT_TRANSLATE_NOOP("CommandLine", "Show the version and exit.")));
     const QCommandLineOption show(
         QStringLiteral("show"),
-        QStringLiteral("Open the picker at the text caret, as the hot key does. Starts "
-                       "Quillstow if it is not running."));
+        translated(QT_TRANSLATE_NOOP("CommandLine",
+                                     "Open the picker at the text caret, as the hot key "
+                                     "does. Starts Quillstow if it is not running.")));
     const QCommandLineOption toggle(
         QStringLiteral("toggle"),
-        QStringLiteral("Open the picker at the text caret, or close it if it is open. Starts "
-                       "Quillstow if it is not running."));
-    const QCommandLineOption quit(QStringLiteral("quit"),
-                                  QStringLiteral("End the running Quillstow."));
+        translated(QT_TRANSLATE_NOOP(
+            "CommandLine", "Open the picker at the text caret, or close it if it is open. "
+                           "Starts Quillstow if it is not running.")));
+    const QCommandLineOption quit(
+        QStringLiteral("quit"),
+        translated(QT_TRANSLATE_NOOP("CommandLine", "End the running Quillstow.")));
     parser.addOptions({help, version, show, toggle, quit});
     parser.addOptions(qtOptions());
 
-    const QString usage = QStringLiteral("\nTry 'quillstow --help' for the options.\n");
+    const QString usage =
+        u'\n' +
+        translated(QT_TRANSLATE_NOOP("CommandLine", "Try 'quillstow --help' for the options.")) +
+        u'\n';
     if (!parser.parse(arguments))
         return exitWith(QStringLiteral("quillstow: ") + parser.errorText() + usage, true,
                         usageError);
     if (!parser.positionalArguments().isEmpty())
-        return exitWith(QStringLiteral("quillstow: unexpected argument '%1'.")
-                                .arg(parser.positionalArguments().constFirst()) +
-                            usage,
-                        true, usageError);
+        return exitWith(
+            translated(QT_TRANSLATE_NOOP("CommandLine", "quillstow: unexpected argument '%1'."))
+                    .arg(parser.positionalArguments().constFirst()) +
+                usage,
+            true, usageError);
     if (parser.isSet(help)) {
-        QString text = parser.helpText();
+        QString helpText = parser.helpText();
         // The first line names the program as it was typed; the help names it as installed.
-        text.replace(0, text.indexOf(u'\n'), QStringLiteral("Usage: quillstow [option]"));
-        return exitWith(text, false, 0);
+        helpText.replace(0, helpText.indexOf(u'\n'),
+                         translated(QT_TRANSLATE_NOOP("CommandLine", "Usage: quillstow [option]")));
+        return exitWith(helpText, false, 0);
     }
     if (parser.isSet(version))
         return exitWith(QStringLiteral("quillstow %1\n").arg(QStringLiteral(QUILLSTOW_VERSION)),
@@ -96,9 +113,11 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         }
     }
     if (given > 1)
-        return exitWith(QStringLiteral("quillstow: --show, --toggle and --quit go one at a time.") +
-                            usage,
-                        true, usageError);
+        return exitWith(
+            translated(QT_TRANSLATE_NOOP(
+                "CommandLine", "quillstow: --show, --toggle and --quit go one at a time.")) +
+                usage,
+            true, usageError);
     return line;
 }
 

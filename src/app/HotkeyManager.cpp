@@ -4,6 +4,7 @@
 #include "platform/GlobalHotkey.h"
 #include "platform/SettingsStore.h"
 
+#include <QCoreApplication>
 #include <QKeySequence>
 
 namespace quillstow {
@@ -71,14 +72,15 @@ QString HotkeyManager::unusableBecause(QKeyCombination combination)
 {
     const Qt::Key key = combination.key();
     if (isModifierKey(key) || key == 0)
-        return QStringLiteral("a hot key needs a key besides the modifiers");
+        return QCoreApplication::translate("HotkeyManager",
+                                           "a hot key needs a key besides the modifiers");
     if ((combination.keyboardModifiers() & ~chordModifiers) != Qt::NoModifier)
-        return QStringLiteral("keypad keys cannot be a hot key");
+        return QCoreApplication::translate("HotkeyManager", "keypad keys cannot be a hot key");
     const bool isFunctionKey = key >= Qt::Key_F1 && key <= Qt::Key_F35;
     const auto commanding = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
     // Anything else without one of these would be taken from every program's typing.
     if (!isFunctionKey && !(combination.keyboardModifiers() & commanding))
-        return QStringLiteral("a hot key needs Super, Ctrl or Alt");
+        return QCoreApplication::translate("HotkeyManager", "a hot key needs Super, Ctrl or Alt");
     return {};
 }
 
@@ -108,7 +110,8 @@ bool HotkeyManager::grab()
 {
     tried_ = true;
     if (!backend_) {
-        failure_ = QStringLiteral("this session offers no global shortcuts");
+        failure_ =
+            QCoreApplication::translate("HotkeyManager", "this session offers no global shortcuts");
         debuglog::write(
             QStringLiteral("HotkeyManager: no global shortcut service in this session"));
         return false;

@@ -1,5 +1,7 @@
 #include "app/StartupNotice.h"
 
+#include <QCoreApplication>
+
 namespace quillstow {
 
 QString startupNotice(bool trayAvailable, const QString& hotkeyFailure, const QString& hotkey)
@@ -7,20 +9,26 @@ QString startupNotice(bool trayAvailable, const QString& hotkeyFailure, const QS
     const bool hotkeyTaken = hotkeyFailure.isEmpty();
     if (trayAvailable && hotkeyTaken)
         return {};
-    const QString noTray = QStringLiteral("This desktop has no system tray, so Quillstow shows "
-                                          "no icon. It keeps running.");
+    const QString noTray = QCoreApplication::translate(
+        "StartupNotice", "This desktop has no system tray, so Quillstow shows no icon. It keeps "
+                         "running.");
     const QString noHotkey =
-        QStringLiteral("%1 could not be taken: %2.").arg(hotkey, hotkeyFailure);
+        QCoreApplication::translate("StartupNotice", "%1 could not be taken: %2.")
+            .arg(hotkey, hotkeyFailure);
     if (!trayAvailable && hotkeyTaken)
-        return noTray + QStringLiteral(" Open the picker with %1 or by running "
-                                       "\"quillstow --show\".")
-                            .arg(hotkey);
+        return noTray + u' ' +
+               QCoreApplication::translate("StartupNotice", "Open the picker with %1 or by running "
+                                                            "\"quillstow --show\".")
+                   .arg(hotkey);
     if (trayAvailable)
-        return noHotkey + QStringLiteral(" Open the picker from the tray icon or by running "
-                                         "\"quillstow --show\".");
-    return noTray + QLatin1Char(' ') + noHotkey +
-           QStringLiteral(" Open the picker by running \"quillstow --show\", for example from a "
-                          "key binding of your desktop.");
+        return noHotkey + u' ' +
+               QCoreApplication::translate("StartupNotice",
+                                           "Open the picker from the tray icon or by running "
+                                           "\"quillstow --show\".");
+    return noTray + u' ' + noHotkey + u' ' +
+           QCoreApplication::translate("StartupNotice",
+                                       "Open the picker by running \"quillstow --show\", for "
+                                       "example from a key binding of your desktop.");
 }
 
 } // namespace quillstow

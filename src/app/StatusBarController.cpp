@@ -76,10 +76,10 @@ StatusBarController::StatusBarController(Services services, QObject* parent)
     qApp->installEventFilter(this);
     trayIcon_->setToolTip(QStringLiteral("Quillstow"));
     trayMenu_ = std::make_unique<QMenu>();
-    trayMenu_->addAction(QStringLiteral("Open Quillstow"), this, [this] { showPopup(false); });
-    trayMenu_->addAction(QStringLiteral("Settings\u2026"), this, [this] { openSettings(); });
+    trayMenu_->addAction(tr("Open Quillstow"), this, [this] { showPopup(false); });
+    trayMenu_->addAction(tr("Settings…"), this, [this] { openSettings(); });
     trayMenu_->addSeparator();
-    trayMenu_->addAction(QStringLiteral("Quit"), qApp, &QCoreApplication::quit);
+    trayMenu_->addAction(tr("Quit"), qApp, &QCoreApplication::quit);
     trayIcon_->setContextMenu(trayMenu_.get());
     connect(trayIcon_.get(), &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
@@ -241,7 +241,7 @@ void StatusBarController::openSettings()
     }
     auto* window = new QWidget(nullptr, Qt::Window);
     window->setAttribute(Qt::WA_DeleteOnClose);
-    window->setWindowTitle(QStringLiteral("Quillstow Settings"));
+    window->setWindowTitle(tr("Quillstow Settings"));
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(new SettingsView);

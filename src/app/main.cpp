@@ -5,6 +5,7 @@
 #include "app/SingleInstance.h"
 #include "app/StartupNotice.h"
 #include "app/StatusBarController.h"
+#include "app/Translations.h"
 #include "capture/ClipboardMonitor.h"
 #include "history/HistoryStore.h"
 #include "picker/PasteSequence.h"
@@ -57,8 +58,11 @@ SingleInstance::Request requestFor(CommandLine::Action action)
 int sendToRunning(int argc, char* argv[], SingleInstance& instance, CommandLine::Action action)
 {
     QCoreApplication app(argc, argv);
+    installTranslations();
     if (!instance.send(requestFor(action))) {
-        QTextStream(stderr) << "Quillstow is already running, but did not answer.\n";
+        QTextStream(stderr) << QCoreApplication::translate(
+                                   "main", "Quillstow is already running, but did not answer.")
+                            << '\n';
         return 1;
     }
     if (action != CommandLine::Action::Quit)
@@ -68,7 +72,9 @@ int sendToRunning(int argc, char* argv[], SingleInstance& instance, CommandLine:
     waited.start();
     while (!instance.lock()) {
         if (waited.elapsed() > quitWaitMs) {
-            QTextStream(stderr) << "Quillstow was asked to quit but is still running.\n";
+            QTextStream(stderr) << QCoreApplication::translate(
+                                       "main", "Quillstow was asked to quit but is still running.")
+                                << '\n';
             return 1;
         }
         QThread::msleep(50);
@@ -80,9 +86,19 @@ int sendToRunning(int argc, char* argv[], SingleInstance& instance, CommandLine:
 // Said once, the first time a copy is too large to keep; the size itself is in the log.
 QString tooLargeNotice()
 {
-    return QStringLiteral("A copied text was not added to the history: it is larger than %1 MB, "
-                          "the most Quillstow keeps.")
+    return QCoreApplication::translate("main", "A copied text was not added to the history: it "
+                                               "is larger than %1 MB, the most Quillstow keeps.")
         .arg(platform::maxTextBytes / (1024 * 1024));
+}
+
+// --help, --version or a mistake in the arguments: told in the user's language, with no display.
+int printAndExit(int argc, char* argv[], const QStringList& arguments)
+{
+    QCoreApplication app(argc, argv);
+    installTranslations();
+    const CommandLine line = CommandLine::parse(arguments);
+    QTextStream(line.outputIsError ? stderr : stdout) << line.output;
+    return line.exitStatus;
 }
 
 } // namespace
@@ -91,11 +107,10 @@ int main(int argc, char* argv[])
 {
     // Read before any application object: --help needs no display, and a launch that only
     // talks to the running instance creates no window.
-    const CommandLine line = CommandLine::parse(argumentList(argc, argv));
-    if (line.action == CommandLine::Action::Exit) {
-        QTextStream(line.outputIsError ? stderr : stdout) << line.output;
-        return line.exitStatus;
-    }
+    const QStringList arguments = argumentList(argc, argv);
+    const CommandLine line = CommandLine::parse(arguments);
+    if (line.action == CommandLine::Action::Exit)
+        return printAndExit(argc, argv, arguments);
 
     // One history writer per user: a later launch hands its request to the running one.
     SingleInstance instance(SingleInstance::defaultFolder());
@@ -103,7 +118,10 @@ int main(int argc, char* argv[])
         return sendToRunning(argc, argv, instance, line.action);
     if (line.action == CommandLine::Action::Quit) {
         instance.unlock();
-        QTextStream(stderr) << "Quillstow is not running.\n";
+        QCoreApplication app(argc, argv);
+        installTranslations();
+        QTextStream(stderr) << QCoreApplication::translate("main", "Quillstow is not running.")
+                            << '\n';
         return 1;
     }
 
@@ -112,12 +130,14 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Quillstow"));
     QApplication::setDesktopFileName(QStringLiteral("quillstow"));
     QApplication::setQuitOnLastWindowClosed(false);
+    installTranslations();
     instance.listen();
 
     const std::shared_ptr<platform::Notifier> notifier = platform::createNotifier();
     platform::setWriteFailureHandler([notifier](const QString& reason) {
-        notifier->notify(QStringLiteral("Quillstow"),
-                         QStringLiteral("Settings are not being saved: ") + reason);
+        notifier->notify(
+            QStringLiteral("Quillstow"),
+            QCoreApplication::translate("main", "Settings are not being saved: %1").arg(reason));
     });
     CaretLocator caret;
     AppDelegate delegate(
@@ -132,9 +152,10 @@ int main(int argc, char* argv[])
                             [notifier](const QString& reason) {
                                 notifier->notify(
                                     QStringLiteral("Quillstow"),
-                                    QStringLiteral("New copies are not being saved to the "
-                                                   "Obsidian vault: ") +
-                                        reason);
+                                    QCoreApplication::translate(
+                                        "main",
+                                        "New copies are not being saved to the Obsidian vault: %1")
+                                        .arg(reason));
                             });
                         const auto tellSaveState = [notifier, &created] {
                             if (!created.saveFailure().isEmpty())

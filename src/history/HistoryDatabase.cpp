@@ -1,5 +1,6 @@
 #include "history/HistoryDatabase.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -84,21 +85,24 @@ void HistoryDatabase::fail(const QString& what)
     QString reason;
     switch (code & 0xff) {
     case SQLITE_FULL:
-        reason = QStringLiteral("the disk is full");
+        reason = QCoreApplication::translate("HistoryDatabase", "the disk is full");
         break;
     case SQLITE_READONLY:
-        reason = QStringLiteral("the history file cannot be written");
+        reason =
+            QCoreApplication::translate("HistoryDatabase", "the history file cannot be written");
         break;
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        reason = QStringLiteral("another program holds the history file locked");
+        reason = QCoreApplication::translate("HistoryDatabase",
+                                             "another program holds the history file locked");
         break;
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
-        reason = QStringLiteral("the history file is damaged");
+        reason = QCoreApplication::translate("HistoryDatabase", "the history file is damaged");
         break;
     case SQLITE_CANTOPEN:
-        reason = QStringLiteral("the history file cannot be opened");
+        reason =
+            QCoreApplication::translate("HistoryDatabase", "the history file cannot be opened");
         break;
     default:
         reason =
@@ -128,7 +132,8 @@ HistoryDatabase::Outcome HistoryDatabase::openFile()
     const QFileInfo info(path_);
     const QString folder = info.absolutePath();
     if (!QDir().mkpath(folder)) {
-        error_ = QStringLiteral("the folder %1 cannot be made").arg(folder);
+        error_ = QCoreApplication::translate("HistoryDatabase", "the folder %1 cannot be made")
+                     .arg(folder);
         return Outcome::failed;
     }
     ::chmod(nativePath(folder).constData(), 0700);
@@ -138,7 +143,8 @@ HistoryDatabase::Outcome HistoryDatabase::openFile()
     struct stat st
     {};
     if (::lstat(nativePath(path_).constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
-        error_ = QStringLiteral("something other than a file is in the history's place");
+        error_ = QCoreApplication::translate(
+            "HistoryDatabase", "something other than a file is in the history's place");
         return Outcome::unreadable;
     }
     // A file that is not a database is never handed to SQLite, which would empty the journal
@@ -147,7 +153,8 @@ HistoryDatabase::Outcome HistoryDatabase::openFile()
     if (existing.open(QIODevice::ReadOnly)) {
         const QByteArray head = existing.read(16);
         if (!head.isEmpty() && head != QByteArray("SQLite format 3", 16)) {
-            error_ = QStringLiteral("the history file is not a database");
+            error_ = QCoreApplication::translate("HistoryDatabase",
+                                                 "the history file is not a database");
             return Outcome::unreadable;
         }
     }
@@ -156,7 +163,9 @@ HistoryDatabase::Outcome HistoryDatabase::openFile()
     const int fd =
         ::open(nativePath(path_).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
-        error_ = QStringLiteral("the history file cannot be opened: ") + systemError(errno);
+        error_ =
+            QCoreApplication::translate("HistoryDatabase", "the history file cannot be opened: %1")
+                .arg(systemError(errno));
         return Outcome::failed;
     }
     ::fchmod(fd, 0600);
@@ -193,7 +202,8 @@ HistoryDatabase::Outcome HistoryDatabase::prepareSchema()
     if (version == schemaVersion)
         return Outcome::ok;
     if (version > schemaVersion) {
-        error_ = QStringLiteral("the history file was written by a newer Quillstow");
+        error_ = QCoreApplication::translate("HistoryDatabase",
+                                             "the history file was written by a newer Quillstow");
         return Outcome::failed;
     }
     // Each step from one layout to the next goes here, each in its own transaction.
@@ -290,8 +300,9 @@ bool HistoryDatabase::moveAside(QString* movedTo)
     }
     if (target.isEmpty() ||
         ::rename(nativePath(path_).constData(), nativePath(target).constData()) != 0) {
-        error_ =
-            QStringLiteral("the damaged history file cannot be moved aside: ") + systemError(errno);
+        error_ = QCoreApplication::translate("HistoryDatabase",
+                                             "the damaged history file cannot be moved aside: %1")
+                     .arg(systemError(errno));
         return false;
     }
     // Its journal belongs to it: left behind, it would be read into the new file.
@@ -306,7 +317,7 @@ bool HistoryDatabase::transaction(const std::function<bool()>& body)
 {
     if (!db_) {
         if (error_.isEmpty())
-            error_ = QStringLiteral("the history file is not open");
+            error_ = QCoreApplication::translate("HistoryDatabase", "the history file is not open");
         return false;
     }
     if (!exec("BEGIN IMMEDIATE"))

@@ -4,6 +4,7 @@
 #include "platform/SettingsStore.h"
 #include "vault/ObsidianService.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -28,13 +29,15 @@ int historyCapacity(const QVariant& stored)
 
 QString historyNotSavedMessage(const QString& reason)
 {
-    return QStringLiteral("History is not being saved: ") + reason;
+    return QCoreApplication::translate("HistoryStore", "History is not being saved: %1")
+        .arg(reason);
 }
 
 QString historyMovedAsideMessage(const QString& path)
 {
-    return QStringLiteral("The history file could not be read. It was moved to %1 and a new "
-                          "history was begun.")
+    return QCoreApplication::translate(
+               "HistoryStore", "The history file could not be read. It was moved to %1 and a new "
+                               "history was begun.")
         .arg(path);
 }
 

@@ -1,7 +1,9 @@
 #include "picker/ClearConfirmation.h"
 
 #include "history/HistoryStore.h"
+#include "picker/CountText.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <algorithm>
@@ -10,9 +12,9 @@ namespace quillstow {
 
 namespace {
 
-QString itemCount(qsizetype n)
+QString translated(const char* source)
 {
-    return n == 1 ? QStringLiteral("1 item") : QStringLiteral("%1 items").arg(n);
+    return QCoreApplication::translate("ClearQuestion", source);
 }
 
 } // namespace
@@ -23,18 +25,32 @@ ClearQuestion ClearQuestion::about(const QList<ClipItem>& items, bool keepPinned
         std::count_if(items.cbegin(), items.cend(), [](const ClipItem& i) { return i.isPinned; });
     ClearQuestion q;
     q.removed = keepPinned ? items.size() - pinned : items.size();
-    const QString count = itemCount(q.removed);
-    q.text = keepPinned ? QStringLiteral("Clear %1 from the clipboard history?").arg(count)
-                        : QStringLiteral("Clear all %1 from the clipboard history?").arg(count);
+    q.text =
+        keepPinned
+            ? numerusText("ClearQuestion",
+                          QT_TRANSLATE_N_NOOP("ClearQuestion",
+                                              "Clear %n item(s) from the clipboard history?"),
+                          q.removed, QStringLiteral("Clear 1 item from the clipboard history?"),
+                          QStringLiteral("Clear %1 items from the clipboard history?"))
+            : numerusText("ClearQuestion",
+                          QT_TRANSLATE_N_NOOP("ClearQuestion",
+                                              "Clear all %n item(s) from the clipboard history?"),
+                          q.removed, QStringLiteral("Clear all 1 item from the clipboard history?"),
+                          QStringLiteral("Clear all %1 items from the clipboard history?"));
     if (pinned == 0)
-        q.informativeText = QStringLiteral("No item is pinned.");
+        q.informativeText = translated(QT_TRANSLATE_NOOP("ClearQuestion", "No item is pinned."));
     else if (keepPinned)
-        q.informativeText = pinned == 1 ? QStringLiteral("The pinned item stays.")
-                                        : QStringLiteral("The %1 pinned items stay.").arg(pinned);
+        q.informativeText = numerusText(
+            "ClearQuestion", QT_TRANSLATE_N_NOOP("ClearQuestion", "The %n pinned item(s) stay."),
+            pinned, QStringLiteral("The pinned item stays."),
+            QStringLiteral("The %1 pinned items stay."));
     else
-        q.informativeText = pinned == 1 ? QStringLiteral("The pinned item goes too.")
-                                        : QStringLiteral("The %1 pinned items go too.").arg(pinned);
-    q.informativeText += QStringLiteral(" This cannot be undone.");
+        q.informativeText = numerusText(
+            "ClearQuestion", QT_TRANSLATE_N_NOOP("ClearQuestion", "The %n pinned item(s) go too."),
+            pinned, QStringLiteral("The pinned item goes too."),
+            QStringLiteral("The %1 pinned items go too."));
+    q.informativeText +=
+        u' ' + translated(QT_TRANSLATE_NOOP("ClearQuestion", "This cannot be undone."));
     return q;
 }
 
@@ -48,7 +64,8 @@ QMessageBox* askToClearHistory(HistoryStore& store, bool keepPinned, QWidget* pa
     box->setObjectName(QStringLiteral("clearHistoryConfirmation"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setInformativeText(question.informativeText);
-    QPushButton* clear = box->addButton(QStringLiteral("Clear"), QMessageBox::DestructiveRole);
+    QPushButton* clear = box->addButton(translated(QT_TRANSLATE_NOOP("ClearQuestion", "Clear")),
+                                        QMessageBox::DestructiveRole);
     QPushButton* cancel = box->addButton(QMessageBox::Cancel);
     box->setDefaultButton(cancel);
     box->setEscapeButton(cancel);

@@ -2,6 +2,7 @@
 
 #include "picker/PickerStyle.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFontMetrics>
 #include <QPainter>
@@ -16,18 +17,19 @@ namespace quillstow {
 QString shortLabel(double copiedAt, double now, const QLocale& locale)
 {
     const double s = copiedAt - now;
-    auto ago = [&](double unit, const char16_t* suffix) {
-        return QString::number(static_cast<qint64>(std::trunc(-s / unit))) +
-               QString::fromUtf16(suffix);
+    // `text` holds %n for the count of whole units.
+    auto ago = [&](double unit, const char* text) {
+        return QCoreApplication::translate("ClipRowView", text, nullptr,
+                                           static_cast<int>(std::trunc(-s / unit)));
     };
     if (s > -60)
-        return QStringLiteral("Just now");
+        return QCoreApplication::translate("ClipRowView", "Just now");
     if (s > -3600)
-        return ago(60, u"m ago");
+        return ago(60, QT_TRANSLATE_N_NOOP("ClipRowView", "%nm ago"));
     if (s > -86400)
-        return ago(3600, u"h ago");
+        return ago(3600, QT_TRANSLATE_N_NOOP("ClipRowView", "%nh ago"));
     if (s > -604800)
-        return ago(86400, u"d ago");
+        return ago(86400, QT_TRANSLATE_N_NOOP("ClipRowView", "%nd ago"));
     const QDateTime when = QDateTime::fromMSecsSinceEpoch(
         static_cast<qint64>(std::llround((copiedAt + referenceDateOffset) * 1000.0)));
     return locale.toString(when.toLocalTime().date(), QLocale::ShortFormat);
@@ -101,22 +103,27 @@ QFont ClipRowView::captionFont()
 std::array<ClipRowView::ActionButton, 3> ClipRowView::actionButtons() const
 {
     return {{
-        item.isPinned ? ActionButton{RowAction::pin, style::icons::unpin, QStringLiteral("Unpin")}
-                      : ActionButton{RowAction::pin, style::icons::pin, QStringLiteral("Pin")},
-        {RowAction::saveToObsidian, style::icons::note, QStringLiteral("Save to Obsidian")},
-        {RowAction::remove, style::icons::trash, QStringLiteral("Delete")},
+        item.isPinned ? ActionButton{RowAction::pin, style::icons::unpin,
+                                     QCoreApplication::translate("ClipRowView", "Unpin")}
+                      : ActionButton{RowAction::pin, style::icons::pin,
+                                     QCoreApplication::translate("ClipRowView", "Pin")},
+        {RowAction::saveToObsidian, style::icons::note,
+         QCoreApplication::translate("ClipRowView", "Save to Obsidian")},
+        {RowAction::remove, style::icons::trash,
+         QCoreApplication::translate("ClipRowView", "Delete")},
     }};
 }
 
 QList<ClipRowView::MenuItem> ClipRowView::contextMenuItems() const
 {
     return {
-        {RowAction::tap, QStringLiteral("Copy")},
-        {RowAction::pin, item.isPinned ? QStringLiteral("Unpin") : QStringLiteral("Pin")},
+        {RowAction::tap, QCoreApplication::translate("ClipRowView", "Copy")},
+        {RowAction::pin, item.isPinned ? QCoreApplication::translate("ClipRowView", "Unpin")
+                                       : QCoreApplication::translate("ClipRowView", "Pin")},
         {std::nullopt, {}},
-        {RowAction::saveToObsidian, QStringLiteral("Save to Obsidian")},
+        {RowAction::saveToObsidian, QCoreApplication::translate("ClipRowView", "Save to Obsidian")},
         {std::nullopt, {}},
-        {RowAction::remove, QStringLiteral("Delete"), true},
+        {RowAction::remove, QCoreApplication::translate("ClipRowView", "Delete"), true},
     };
 }
 
@@ -173,7 +180,7 @@ QStringList ClipRowView::metadataTexts(double now) const
 {
     QStringList texts{shortLabel(item.copiedAt, now), separator, wordCountText(text.wordCount())};
     if (item.savedToObsidian)
-        texts << separator << savedText;
+        texts << separator << QCoreApplication::translate("ClipRowView", "Obsidian");
     return texts;
 }
 

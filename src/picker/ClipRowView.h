@@ -120,7 +120,6 @@ struct ClipRowView
     static constexpr int dividerInset = 14;
     static constexpr int maxPreviewLines = 2;
     static inline const QString separator = QStringLiteral("\u00B7");
-    static inline const QString savedText = QStringLiteral("Obsidian");
 
     ClipItem item;
     bool isSelected = false;

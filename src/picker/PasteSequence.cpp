@@ -117,8 +117,7 @@ QString PasteSequence::notificationTitle()
 
 QString PasteSequence::notificationBody()
 {
-    return QStringLiteral(
-        "Content copied \u2014 press Ctrl+V to paste. (Grant Accessibility for auto-paste)");
+    return tr("Content copied — press Ctrl+V to paste. (Grant Accessibility for auto-paste)");
 }
 
 void PasteSequence::deliver(const QString& content,

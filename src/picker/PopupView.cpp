@@ -276,7 +276,7 @@ PopupView::PopupView(std::optional<platform::WindowRef> previousApp,
     auto* delegate = new ClipRowDelegate(c_.now, this);
     list_ = new ClipListView(model_, delegate, this);
     list_->setObjectName(QStringLiteral("resultsList"));
-    list_->setAccessibleName(QStringLiteral("Clipboard history"));
+    list_->setAccessibleName(tr("Clipboard history"));
     list_->onHover = [this](const std::optional<QUuid>& id) {
         onRowHovered(id);
     };
@@ -321,8 +321,8 @@ QWidget* PopupView::buildSearchBar()
     searchField_ = new QLineEdit(bar);
     searchField_->setObjectName(QStringLiteral("searchField"));
     searchField_->setFrame(false);
-    searchField_->setPlaceholderText(placeholderText);
-    searchField_->setAccessibleName(QStringLiteral("Search clipboard history"));
+    searchField_->setPlaceholderText(tr("Search clipboard history…"));
+    searchField_->setAccessibleName(tr("Search clipboard history"));
     searchField_->setFont(style::font(style::searchSize));
     connect(searchField_, &QLineEdit::textChanged, this, &PopupView::setQuery);
     layout->addWidget(searchField_, 1);
@@ -330,7 +330,7 @@ QWidget* PopupView::buildSearchBar()
     clearButton_ = new QToolButton(bar);
     clearButton_->setObjectName(QStringLiteral("clearButton"));
     clearButton_->setAutoRaise(true);
-    clearButton_->setAccessibleName(QStringLiteral("Clear search"));
+    clearButton_->setAccessibleName(tr("Clear search"));
     clearButton_->setFocusPolicy(Qt::NoFocus);
     clearButton_->setCursor(Qt::PointingHandCursor);
     clearButton_->setIconSize(QSize(16, 16));
@@ -372,7 +372,7 @@ QWidget* PopupView::buildFooter()
 
     itemCount_ = new QLabel(footer);
     itemCount_->setObjectName(QStringLiteral("itemCount"));
-    itemCount_->setAccessibleName(QStringLiteral("History size"));
+    itemCount_->setAccessibleName(tr("History size"));
     itemCount_->setFont(style::font(style::captionSize));
     layout->addWidget(itemCount_);
     auto* saveState = new QLabel(footer);
@@ -393,12 +393,12 @@ QWidget* PopupView::buildFooter()
     // The question is a window of its own: taking the focus closes the picker, and the answer
     // still reaches the store.
     auto* clear = new FooterButton(
-        QStringLiteral("Clear"), FooterButton::Role::destructive,
+        tr("Clear"), FooterButton::Role::destructive,
         [this] { askToClearHistory(c_.store, true, nullptr); }, footer);
-    clear->setAccessibleName(QStringLiteral("Clear history"));
+    clear->setAccessibleName(tr("Clear history"));
     layout->addWidget(clear);
     auto* settings = new FooterButton(
-        QStringLiteral("Settings"), FooterButton::Role::normal,
+        tr("Settings"), FooterButton::Role::normal,
         [this] {
             // Dismissing may end the picker; keep what is needed afterwards.
             const auto openSettings = c_.onOpenSettings;
@@ -409,16 +409,16 @@ QWidget* PopupView::buildFooter()
                 openSettings();
         },
         footer);
-    settings->setAccessibleName(QStringLiteral("Open settings"));
+    settings->setAccessibleName(tr("Open settings"));
     layout->addWidget(settings);
     auto* quit = new FooterButton(
-        QStringLiteral("Quit"), FooterButton::Role::destructive,
+        tr("Quit"), FooterButton::Role::destructive,
         [this] {
             if (c_.onQuit)
                 c_.onQuit();
         },
         footer);
-    quit->setAccessibleName(QStringLiteral("Quit Quillstow"));
+    quit->setAccessibleName(tr("Quit Quillstow"));
     layout->addWidget(quit);
     return footer;
 }
@@ -629,7 +629,7 @@ void PopupView::saveToObsidian(const ClipItem& item)
     if (result.isSuccess())
         c_.store.markSavedToObsidian(item);
     else
-        c_.showSaveFailed(saveFailedMessage, result.error().errorDescription());
+        c_.showSaveFailed(tr("Save Failed"), result.error().errorDescription());
 }
 
 QMessageBox* PopupView::showSaveFailedAlert(const QString& message, const QString& details)
@@ -662,9 +662,8 @@ void PopupView::refreshEmptyStateAndCount()
                                          : filteredCountText(model_->rowCount(), total));
     const bool isEmpty = model_->rowCount() == 0;
     results_->setCurrentIndex(isEmpty ? 1 : 0);
-    emptyText_->setText(query_.isEmpty()
-                            ? QStringLiteral("No clipboard history yet")
-                            : QStringLiteral("No results for \"") + query_ + QStringLiteral("\""));
+    emptyText_->setText(query_.isEmpty() ? tr("No clipboard history yet")
+                                         : tr("No results for \"%1\"").arg(query_));
 }
 
 bool PopupView::handleKey(QKeyEvent* event)

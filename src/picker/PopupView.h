@@ -55,8 +55,6 @@ public:
     static constexpr int panelWidth = 480;
     static constexpr int panelHeight = 520;
     static constexpr int cornerRadius = 12;
-    static inline const QString placeholderText = QStringLiteral("Search clipboard history\u2026");
-    static inline const QString saveFailedMessage = QStringLiteral("Save Failed");
 
     // `onDismiss` closes the picker's window. It may hide the view but must not delete it at
     // once (deleteLater is fine): the picker calls it last in an action and returns.

@@ -70,23 +70,24 @@ std::optional<QString> XdgAutostart::setEnabled(bool enabled)
         QFile entry(entryPath_);
         if (!entry.exists() || entry.remove())
             return std::nullopt;
-        return QStringLiteral("Could not remove \u201C%1\u201D: %2")
+        return QCoreApplication::translate("Autostart", "Could not remove “%1”: %2")
             .arg(QDir::toNativeSeparators(entryPath_), entry.errorString());
     }
 
     const std::optional<QString> text = desktopEntry(executable_);
     if (!text)
-        return QStringLiteral("The program\u2019s location \u201C%1\u201D cannot be started "
-                              "from an autostart entry.")
+        return QCoreApplication::translate("Autostart",
+                                           "The program’s location “%1” cannot be started "
+                                           "from an autostart entry.")
             .arg(QDir::toNativeSeparators(executable_));
     const QString folder = QFileInfo(entryPath_).absolutePath();
     if (!QDir().mkpath(folder))
-        return QStringLiteral("Could not create the folder \u201C%1\u201D.")
+        return QCoreApplication::translate("Autostart", "Could not create the folder “%1”.")
             .arg(QDir::toNativeSeparators(folder));
     QSaveFile file(entryPath_);
     const QByteArray bytes = text->toUtf8();
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return QStringLiteral("Could not write \u201C%1\u201D: %2")
+        return QCoreApplication::translate("Autostart", "Could not write “%1”: %2")
             .arg(QDir::toNativeSeparators(entryPath_), file.errorString());
     return std::nullopt;
 }

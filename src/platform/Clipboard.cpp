@@ -5,6 +5,7 @@
 #include "platform/QtClipboard.h"
 #include "platform/x11/X11Clipboard.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <memory>
 
@@ -21,9 +22,11 @@ Clipboard& systemClipboard()
             // programs' ones for the same reason; runs once, as this whole choice does.
             debuglog::write(QStringLiteral("Clipboard: cannot follow the X clipboard: ") + error);
             DBusNotifier(QStringLiteral("Quillstow"))
-                .notify(QStringLiteral("Quillstow cannot follow the clipboard"),
-                        QStringLiteral("Copies made in other programs may not reach the history: "
-                                       "%1.")
+                .notify(QCoreApplication::translate("Clipboard",
+                                                    "Quillstow cannot follow the clipboard"),
+                        QCoreApplication::translate(
+                            "Clipboard", "Copies made in other programs may not reach the history: "
+                                         "%1.")
                             .arg(error));
         }
         // Offscreen, and elsewhere until those desktops get a backend of their own.

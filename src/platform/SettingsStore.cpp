@@ -2,6 +2,7 @@
 
 #include "platform/DebugLog.h"
 
+#include <QCoreApplication>
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
@@ -274,9 +275,10 @@ bool writeChecked(QIODevice& device, const QSettings::SettingsMap& map)
     // which does not notice, and the truncated file would replace the good one.
     auto* file = qobject_cast<QFileDevice*>(&device);
     if (device.write(text) != text.size() || (file && !file->flush())) {
-        lastWriteError() = device.errorString().isEmpty()
-                               ? QStringLiteral("the file was not written whole")
-                               : device.errorString();
+        lastWriteError() =
+            device.errorString().isEmpty()
+                ? QCoreApplication::translate("SettingsStore", "the file was not written whole")
+                : device.errorString();
         return false;
     }
     ++wholeWrites();
@@ -329,10 +331,12 @@ UserSettings& user()
         const QString path = defaultSettingsPath();
         result.settings = openSettings(path, &result.problem);
         if (!result.problem.isEmpty()) {
-            result.problem = QStringLiteral("The settings file %1 is left as it is because %2. "
+            result.problem =
+                QCoreApplication::translate("SettingsStore",
+                                            "The settings file %1 is left as it is because %2. "
                                             "Changes to the settings last until Quillstow quits; "
                                             "move the file away to start afresh.")
-                                 .arg(path, result.problem);
+                    .arg(path, result.problem);
             debuglog::write(QStringLiteral("SettingsStore: ") + result.problem);
         }
         return result;
@@ -367,23 +371,26 @@ std::optional<QString> settingsFileProblem(const QString& path)
     if (::lstat(native.constData(), &st) != 0) {
         // Absent is fine, as long as its folder can be made.
         if (errno == ENOTDIR)
-            return QStringLiteral("%1 is not a folder").arg(QFileInfo(path).absolutePath());
+            return QCoreApplication::translate("SettingsStore", "%1 is not a folder")
+                .arg(QFileInfo(path).absolutePath());
         if (errno != ENOENT)
             return errnoText(errno);
         return std::nullopt;
     }
     if (S_ISLNK(st.st_mode) && ::stat(native.constData(), &st) != 0)
-        return QStringLiteral("it is a link to %1, which cannot be reached")
+        return QCoreApplication::translate("SettingsStore",
+                                           "it is a link to %1, which cannot be reached")
             .arg(QFileInfo(path).symLinkTarget());
     if (S_ISDIR(st.st_mode))
-        return QStringLiteral("it is a folder");
+        return QCoreApplication::translate("SettingsStore", "it is a folder");
     if (S_ISFIFO(st.st_mode))
-        return QStringLiteral("it is a named pipe");
+        return QCoreApplication::translate("SettingsStore", "it is a named pipe");
     if (!S_ISREG(st.st_mode))
-        return QStringLiteral("it is not a regular file");
+        return QCoreApplication::translate("SettingsStore", "it is not a regular file");
     const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return QStringLiteral("it cannot be read (%1)").arg(errnoText(errno));
+        return QCoreApplication::translate("SettingsStore", "it cannot be read (%1)")
+            .arg(errnoText(errno));
     ::close(fd);
     return std::nullopt;
 }
@@ -397,7 +404,8 @@ std::unique_ptr<QSettings> openSettings(const QString& path, QString* problem)
         // over it.
         if (settings->status() == QSettings::NoError)
             return settings;
-        reason = QStringLiteral("it cannot be read as a settings file");
+        reason =
+            QCoreApplication::translate("SettingsStore", "it cannot be read as a settings file");
     }
     if (problem)
         *problem = *reason;
@@ -427,10 +435,12 @@ bool syncPrivately(QSettings& settings)
             ? wholeWrites() > writesBefore || settings.status() == QSettings::NoError
             : settings.status() == QSettings::NoError;
     if (!written) {
-        tellFailure(lastWriteError().isEmpty()
-                        ? QStringLiteral("%1 could not be written").arg(settings.fileName())
-                        : QStringLiteral("%1 could not be written: %2")
-                              .arg(settings.fileName(), lastWriteError()));
+        tellFailure(
+            lastWriteError().isEmpty()
+                ? QCoreApplication::translate("SettingsStore", "%1 could not be written")
+                      .arg(settings.fileName())
+                : QCoreApplication::translate("SettingsStore", "%1 could not be written: %2")
+                      .arg(settings.fileName(), lastWriteError()));
         return false;
     }
     makeOwnerOnly(settings.fileName());

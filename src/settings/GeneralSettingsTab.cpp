@@ -25,20 +25,21 @@ GeneralSettingsTab::GeneralSettingsTab(QSettings& defaults, HistoryStore& histor
                                        platform::Autostart& autostart, HotkeyManager& hotkey,
                                        QWidget* parent)
     : QWidget(parent), defaults_(defaults), history_(history), autostart_(autostart),
-      stepper_(new QSpinBox),
-      clearButton_(new QPushButton(QStringLiteral("Clear All History Now"))),
-      launchToggle_(new QCheckBox(QStringLiteral("Launch at login"))), hotkey_(hotkey),
+      stepper_(new QSpinBox), clearButton_(new QPushButton(tr("Clear All History Now"))),
+      launchToggle_(new QCheckBox(tr("Launch at login"))), hotkey_(hotkey),
       hotkeyRecorder_(new QKeySequenceEdit(QKeySequence(hotkey.combination()))),
-      hotkeyState_(new QLabel),
-      keepClipboardToggle_(
-          new QCheckBox(QStringLiteral("Keep the clipboard when the program that copied quits"))),
-      capturePrimaryToggle_(new QCheckBox(QStringLiteral("Also keep text selected with the mouse")))
+      hotkeyState_(new QLabel), keepClipboardToggle_(new QCheckBox(
+                                    tr("Keep the clipboard when the program that copied quits"))),
+      capturePrimaryToggle_(new QCheckBox(tr("Also keep text selected with the mouse")))
 {
     stepper_->setObjectName(QStringLiteral("historyStepper"));
     stepper_->setRange(HistoryStore::minMaxItems, HistoryStore::maxMaxItems);
     stepper_->setSingleStep(HistoryStore::maxItemsStep);
-    stepper_->setPrefix(QStringLiteral("Keep "));
-    stepper_->setSuffix(QStringLiteral(" items"));
+    // One sentence for the translation; the number stands where %1 is.
+    const QString keep = tr("Keep %1 items");
+    const qsizetype number = keep.indexOf(QStringLiteral("%1"));
+    stepper_->setPrefix(keep.left(number));
+    stepper_->setSuffix(keep.mid(number + 2));
     // A typed number is taken when editing ends, not digit by digit.
     stepper_->setKeyboardTracking(false);
     stepper_->setValue(historyCapacity(defaults_.value(HistoryStore::maxItemsKey)));
@@ -55,7 +56,7 @@ GeneralSettingsTab::GeneralSettingsTab(QSettings& defaults, HistoryStore& histor
     connect(launchToggle_, &QCheckBox::clicked, this, &GeneralSettingsTab::setLaunchAtLogin);
 
     hotkeyRecorder_->setObjectName(QStringLiteral("hotkeyRecorder"));
-    hotkeyRecorder_->setAccessibleName(QStringLiteral("Open Quillstow"));
+    hotkeyRecorder_->setAccessibleName(tr("Open Quillstow"));
     // Taken when the recorder has seen the whole combination.
     connect(hotkeyRecorder_, &QKeySequenceEdit::editingFinished, this,
             &GeneralSettingsTab::takeRecordedHotkey);
@@ -89,7 +90,7 @@ GeneralSettingsTab::GeneralSettingsTab(QSettings& defaults, HistoryStore& histor
 
     auto* hotkeyLayout = new QVBoxLayout;
     auto* recorderRow = new QHBoxLayout;
-    auto* recorderLabel = new QLabel(QStringLiteral("Open Quillstow:"));
+    auto* recorderLabel = new QLabel(tr("Open Quillstow:"));
     recorderLabel->setBuddy(hotkeyRecorder_);
     recorderRow->addWidget(recorderLabel);
     recorderRow->addWidget(hotkeyRecorder_);
@@ -98,9 +99,9 @@ GeneralSettingsTab::GeneralSettingsTab(QSettings& defaults, HistoryStore& histor
     hotkeyLayout->addWidget(hotkeyState_);
 
     QVBoxLayout* layout = settings::sectionsPage(this);
-    layout->addWidget(settings::section(QStringLiteral("History"), historyLayout));
-    layout->addWidget(settings::section(QStringLiteral("Startup"), startupLayout));
-    layout->addWidget(settings::section(QStringLiteral("Hotkey"), hotkeyLayout));
+    layout->addWidget(settings::section(tr("History"), historyLayout));
+    layout->addWidget(settings::section(tr("Startup"), startupLayout));
+    layout->addWidget(settings::section(tr("Hotkey"), hotkeyLayout));
     layout->addStretch();
 
     applyColours();
@@ -135,11 +136,9 @@ void GeneralSettingsTab::setLaunchAtLogin(bool enabled)
     }
     if (!error)
         return;
-    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Launch at Login"),
-                                enabled ? QStringLiteral("Quillstow could not be set to launch "
-                                                         "at login.")
-                                        : QStringLiteral("Quillstow could not stop launching at "
-                                                         "login."),
+    auto* box = new QMessageBox(QMessageBox::Warning, tr("Launch at Login"),
+                                enabled ? tr("Quillstow could not be set to launch at login.")
+                                        : tr("Quillstow could not stop launching at login."),
                                 QMessageBox::Ok, this);
     box->setObjectName(QStringLiteral("launchAtLoginError"));
     box->setInformativeText(*error);
@@ -162,8 +161,8 @@ void GeneralSettingsTab::takeRecordedHotkey()
             QKeySequence(unusable.isEmpty() ? combination : hotkey_.combination()));
     }
     if (!unusable.isEmpty()) {
-        showHotkeyState(HotkeyManager::displayText(combination) +
-                        QStringLiteral(" cannot be used: ") + unusable + QLatin1Char('.'));
+        showHotkeyState(
+            tr("%1 cannot be used: %2.").arg(HotkeyManager::displayText(combination), unusable));
         return;
     }
     platform::storeSetting(defaults_, HotkeyManager::settingsKey,
@@ -177,10 +176,10 @@ void GeneralSettingsTab::showHotkeyState(const QString& problem)
     const QString name = HotkeyManager::displayText(hotkey_.combination());
     QString text = problem;
     if (text.isEmpty() && !hotkey_.failure().isEmpty())
-        text = QStringLiteral("%1 could not be taken: %2.").arg(name, hotkey_.failure());
+        text = tr("%1 could not be taken: %2.").arg(name, hotkey_.failure());
     const bool isProblem = !text.isEmpty();
     if (!isProblem)
-        text = QStringLiteral("%1 opens the picker in any program.").arg(name);
+        text = tr("%1 opens the picker in any program.").arg(name);
     hotkeyState_->setText(text);
     hotkeyState_->setProperty("problem", isProblem);
     applyColours();

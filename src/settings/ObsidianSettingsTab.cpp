@@ -34,20 +34,18 @@ QFont captionFont(QFont font)
 
 ObsidianSettingsTab::ObsidianSettingsTab(ObsidianSettings& settings, QWidget* parent)
     : QWidget(parent), settings_(settings), vaultLabel_(new settings::ElidedLabel),
-      removeButton_(new QPushButton(QStringLiteral("Remove"))),
-      chooseButton_(new QPushButton(QStringLiteral("Choose\u2026"))),
+      removeButton_(new QPushButton(tr("Remove"))), chooseButton_(new QPushButton(tr("Choose…"))),
       iCloudButton_(new QToolButton), saveModes_(new QButtonGroup(this)),
-      saveEveryCopy_(new QCheckBox(QStringLiteral("Save every new copy to the vault")))
+      saveEveryCopy_(new QCheckBox(tr("Save every new copy to the vault")))
 {
     vaultLabel_->setObjectName(QStringLiteral("vaultPathLabel"));
     removeButton_->setObjectName(QStringLiteral("removeVaultButton"));
-    removeButton_->setToolTip(
-        QStringLiteral("Stop saving to this vault. Nothing in the vault is changed."));
+    removeButton_->setToolTip(tr("Stop saving to this vault. Nothing in the vault is changed."));
     chooseButton_->setObjectName(QStringLiteral("chooseVaultButton"));
     chooseButton_->setDefault(false);
     iCloudButton_->setObjectName(QStringLiteral("iCloudVaultButton"));
     // Drawn like a hyperlink: the palette's link colour, underlined, no frame until pressed.
-    iCloudButton_->setText(QStringLiteral("Use iCloud Obsidian Vault"));
+    iCloudButton_->setText(tr("Use iCloud Obsidian Vault"));
     iCloudButton_->setToolButtonStyle(Qt::ToolButtonTextOnly);
     iCloudButton_->setAutoRaise(true);
     iCloudButton_->setCursor(Qt::PointingHandCursor);
@@ -78,24 +76,24 @@ ObsidianSettingsTab::ObsidianSettingsTab(ObsidianSettings& settings, QWidget* pa
     options->setSpacing(2);
     const QList<ObsidianService::SaveMode>& modes = ObsidianService::allSaveModes();
     for (qsizetype i = 0; i < modes.size(); ++i) {
-        auto* option = new QRadioButton(ObsidianService::rawValue(modes[i]));
+        auto* option = new QRadioButton(ObsidianService::displayName(modes[i]));
         saveModes_->addButton(option, static_cast<int>(i));
         options->addWidget(option);
     }
     options->addWidget(saveEveryCopy_);
-    auto* title = new QLabel(QStringLiteral("When saving to Obsidian:"));
+    auto* title = new QLabel(tr("When saving to Obsidian:"));
     title->setBuddy(saveModes_->button(0));
     modeLayout->addRow(title, options);
     connect(saveModes_, &QButtonGroup::idClicked, this,
             [this](int id) { settings_.setSaveMode(ObsidianService::allSaveModes().at(id)); });
     saveEveryCopy_->setObjectName(QStringLiteral("saveEveryCopyToggle"));
-    saveEveryCopy_->setToolTip(QStringLiteral(
-        "When off, only items saved with \u201CSave to Obsidian\u201D go into the vault."));
+    saveEveryCopy_->setToolTip(
+        tr("When off, only items saved with “Save to Obsidian” go into the vault."));
     connect(saveEveryCopy_, &QCheckBox::clicked, &settings_, &ObsidianSettings::setSavesEveryCopy);
 
     auto* notesLayout = new QVBoxLayout;
-    auto* notes = new QLabel(QStringLiteral(
-        "Items saved as new notes go into a \u201CQuillstow\u201D folder inside your vault."));
+    auto* notes =
+        new QLabel(tr("Items saved as new notes go into a “Quillstow” folder inside your vault."));
     notes->setObjectName(QStringLiteral("notesFolderNote"));
     notes->setWordWrap(true);
     notes->setForegroundRole(QPalette::PlaceholderText);
@@ -103,9 +101,9 @@ ObsidianSettingsTab::ObsidianSettingsTab(ObsidianSettings& settings, QWidget* pa
     notesLayout->addWidget(notes);
 
     QVBoxLayout* layout = settings::sectionsPage(this);
-    layout->addWidget(settings::section(QStringLiteral("Vault Location"), vaultLayout));
-    layout->addWidget(settings::section(QStringLiteral("Save Mode"), modeLayout));
-    layout->addWidget(settings::section(QStringLiteral("Notes Folder"), notesLayout));
+    layout->addWidget(settings::section(tr("Vault Location"), vaultLayout));
+    layout->addWidget(settings::section(tr("Save Mode"), modeLayout));
+    layout->addWidget(settings::section(tr("Notes Folder"), notesLayout));
     layout->addStretch();
 
     connect(&settings_, &ObsidianSettings::changed, this, &ObsidianSettingsTab::refresh);
@@ -116,7 +114,7 @@ ObsidianSettingsTab::ObsidianSettingsTab(ObsidianSettings& settings, QWidget* pa
 void ObsidianSettingsTab::refresh()
 {
     const std::optional<QString>& path = settings_.vaultPath();
-    vaultLabel_->setText(path ? *path : notConfigured);
+    vaultLabel_->setText(path ? *path : tr("Not configured"));
     vaultLabel_->setForegroundRole(path ? QPalette::WindowText : QPalette::PlaceholderText);
     removeButton_->setVisible(path.has_value());
     // Offered only while the folder is there.

@@ -22,8 +22,6 @@ class ObsidianSettingsTab : public QWidget
     Q_OBJECT
 
 public:
-    static inline const QString notConfigured = QStringLiteral("Not configured");
-
     explicit ObsidianSettingsTab(ObsidianSettings& settings, QWidget* parent = nullptr);
 
 protected:

@@ -67,7 +67,7 @@ void SettingsView::build(QSettings& defaults, HistoryStore& history, ObsidianSer
     // As tall as the fuller page needs at the desktop's font size, so nothing hides below the
     // fold; the scroll areas only matter on a screen too small for that.
     const int pageHeight = std::max(general->sizeHint().height(), obsidianTab->sizeHint().height());
-    tabs_->addTab(scrollable(general), QStringLiteral("General"));
+    tabs_->addTab(scrollable(general), tr("General"));
     tabs_->addTab(scrollable(obsidianTab), QStringLiteral("Obsidian"));
     const QSize frame = tabs_->sizeHint() - tabs_->currentWidget()->sizeHint();
     tabs_->setFixedSize(tabViewSize.width(),

@@ -3,6 +3,7 @@
 #include "history/TextRules.h"
 #include "platform/SettingsStore.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -34,9 +35,15 @@ QDateTime utcFromCopiedAt(double copiedAt)
     return QDateTime::fromSecsSinceEpoch(static_cast<qint64>(seconds), QTimeZone::utc());
 }
 
+// `source` marked with QT_TRANSLATE_NOOP in the "ObsidianService" context.
+QString translated(const char* source)
+{
+    return QCoreApplication::translate("ObsidianService", source);
+}
+
 QString describe(const QString& path, const QString& reason)
 {
-    return QStringLiteral("Could not write \u201C%1\u201D: %2")
+    return translated(QT_TRANSLATE_NOOP("ObsidianService", "Could not write “%1”: %2"))
         .arg(QDir::toNativeSeparators(path), reason);
 }
 
@@ -48,8 +55,10 @@ QString describeErrno(const QString& path, int error)
 ObsidianError leadsOutside(const QString& path)
 {
     return ObsidianError::fileSystem(
-        QStringLiteral("Nothing was written to \u201C%1\u201D: it is a symbolic link that does not "
-                       "lead to a file inside the Obsidian vault.")
+        translated(
+            QT_TRANSLATE_NOOP("ObsidianService",
+                              "Nothing was written to “%1”: it is a symbolic link that does not "
+                              "lead to a file inside the Obsidian vault."))
             .arg(QDir::toNativeSeparators(path)));
 }
 
@@ -237,7 +246,8 @@ QString noteFileName(const QString& safeTitle, int n)
 ObsidianError ObsidianError::noVaultConfigured()
 {
     return {Kind::noVaultConfigured,
-            QStringLiteral("No Obsidian vault configured. Open Settings to choose one.")};
+            translated(QT_TRANSLATE_NOOP(
+                "ObsidianService", "No Obsidian vault configured. Open Settings to choose one."))};
 }
 
 ObsidianError ObsidianError::fileSystem(const QString& description)
@@ -261,13 +271,18 @@ QString ObsidianService::rawValue(SaveMode mode)
 {
     switch (mode) {
     case SaveMode::newNote:
-        return QStringLiteral("New Note per Item");
+        return QString::fromUtf8(QT_TRANSLATE_NOOP("ObsidianService", "New Note per Item"));
     case SaveMode::dailyNote:
-        return QStringLiteral("Append to Daily Note");
+        return QString::fromUtf8(QT_TRANSLATE_NOOP("ObsidianService", "Append to Daily Note"));
     case SaveMode::clipboardLog:
-        return QStringLiteral("Clipboard Log File");
+        return QString::fromUtf8(QT_TRANSLATE_NOOP("ObsidianService", "Clipboard Log File"));
     }
     return {};
+}
+
+QString ObsidianService::displayName(SaveMode mode)
+{
+    return translated(rawValue(mode).toUtf8().constData());
 }
 
 std::optional<ObsidianService::SaveMode> ObsidianService::saveModeFromRawValue(const QString& raw)
@@ -353,8 +368,10 @@ SaveResult ObsidianService::save(const ClipItem& item)
     // A relative or empty path would write into whatever folder the program runs in.
     if (!QDir::isAbsolutePath(folder))
         return SaveResult::failure(ObsidianError::fileSystem(
-            QStringLiteral("The Obsidian vault \u201C%1\u201D is not an absolute folder path. Open "
-                           "Settings to choose the vault again.")
+            translated(
+                QT_TRANSLATE_NOOP("ObsidianService",
+                                  "The Obsidian vault “%1” is not an absolute folder path. Open "
+                                  "Settings to choose the vault again."))
                 .arg(defaults_.value(vaultPathKey).toString())));
     // Every file is written below the vault's real path. A vault that is gone (a drive not
     // plugged in) is not made again: the notes would land on the wrong disk, unseen.
@@ -362,16 +379,20 @@ SaveResult ObsidianService::save(const ClipItem& item)
     if (!root) {
         if (errno == ENOENT)
             return SaveResult::failure(ObsidianError::fileSystem(
-                QStringLiteral("The Obsidian vault folder \u201C%1\u201D is missing. If it is on "
-                               "a drive, connect the drive; otherwise open Settings to choose the "
-                               "vault again.")
+                translated(
+                    QT_TRANSLATE_NOOP("ObsidianService",
+                                      "The Obsidian vault folder “%1” is missing. If it is on a "
+                                      "drive, connect the drive; otherwise open Settings to "
+                                      "choose the vault again."))
                     .arg(QDir::toNativeSeparators(folder))));
         return SaveResult::failure(ObsidianError::fileSystem(describeErrno(folder, errno)));
     }
     if (!QFileInfo(*root).isDir())
         return SaveResult::failure(ObsidianError::fileSystem(
-            QStringLiteral("The Obsidian vault \u201C%1\u201D is not a folder. Open Settings to "
-                           "choose the vault again.")
+            translated(
+                QT_TRANSLATE_NOOP("ObsidianService",
+                                  "The Obsidian vault “%1” is not a folder. Open Settings to "
+                                  "choose the vault again."))
                 .arg(QDir::toNativeSeparators(folder))));
     switch (saveMode()) {
     case SaveMode::newNote:
@@ -492,7 +513,8 @@ SaveResult ObsidianService::append(const QString& text, const QString& vault, co
         if (::fstat(fd, &st) != 0)
             error = describeErrno(path, errno);
         else if (!S_ISREG(st.st_mode))
-            error = describe(path, QStringLiteral("It is not a regular file."));
+            error = describe(path, translated(QT_TRANSLATE_NOOP("ObsidianService",
+                                                                "It is not a regular file.")));
         else
             error = writeAll(fd, bytes, path);
         // A failed write or close is a failed save: the entry is not in the note.

@@ -64,7 +64,10 @@ public:
     };
 
     static const QList<SaveMode>& allSaveModes();
+    // The stored name: English whatever the language.
     static QString rawValue(SaveMode mode);
+    // The name the user sees.
+    static QString displayName(SaveMode mode);
     // Exact, case-sensitive match of a raw value.
     static std::optional<SaveMode> saveModeFromRawValue(const QString& raw);
 

@@ -56,7 +56,7 @@ void ObsidianSettings::setVault(const QUrl& folder)
 void ObsidianSettings::pickVault()
 {
     const std::optional<QUrl> chosen =
-        chooser_.chooseFolder(chooserAcceptLabel, vaultPath_.value_or(QString()));
+        chooser_.chooseFolder(tr("Select Vault"), vaultPath_.value_or(QString()));
     // A folder elsewhere than on this machine has no path the vault writer could use.
     if (!chosen || !chosen->isLocalFile() || chosen->toLocalFile().isEmpty())
         return;

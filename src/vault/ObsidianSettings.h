@@ -54,8 +54,6 @@ public:
     // `names`, in listing order.
     static QUrl iCloudVaultIn(const QUrl& base, const QStringList& names);
 
-    static inline const QString chooserAcceptLabel = QStringLiteral("Select Vault");
-
 Q_SIGNALS:
     // Just before `vaultPath`, `saveMode` or `savesEveryCopy` changes.
     void aboutToChange();

@@ -3,6 +3,7 @@
 #include "platform/DebugLog.h"
 #include "platform/x11/XcbSupport.h"
 
+#include <QCoreApplication>
 #include <QSocketNotifier>
 #include <algorithm>
 #include <cstdlib>
@@ -58,24 +59,27 @@ std::unique_ptr<X11Clipboard> X11Clipboard::connect(const QByteArray& display, Q
         return nullptr;
     };
     if (xcb_connection_has_error(c))
-        return fail(QStringLiteral("no connection to the X server"));
+        return fail(QCoreApplication::translate("X11Clipboard", "no connection to the X server"));
 
     xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(c));
     for (int i = 0; i < screenNumber && screens.rem > 0; ++i)
         xcb_screen_next(&screens);
     if (screens.rem <= 0)
-        return fail(QStringLiteral("the X server has no screen %1").arg(screenNumber));
+        return fail(QCoreApplication::translate("X11Clipboard", "the X server has no screen %1")
+                        .arg(screenNumber));
     const xcb_window_t root = screens.data->root;
 
     const xcb_query_extension_reply_t* xfixes = xcb_get_extension_data(c, &xcb_xfixes_id);
     if (!xfixes || !xfixes->present)
-        return fail(QStringLiteral("the X server lacks the XFixes extension"));
+        return fail(
+            QCoreApplication::translate("X11Clipboard", "the X server lacks the XFixes extension"));
     // XFixes answers nothing else before the version is agreed.
     XcbPtr<xcb_xfixes_query_version_reply_t> version(xcb_xfixes_query_version_reply(
         c, xcb_xfixes_query_version(c, XCB_XFIXES_MAJOR_VERSION, XCB_XFIXES_MINOR_VERSION),
         nullptr));
     if (!version || version->major_version < 1)
-        return fail(QStringLiteral("the X server's XFixes extension is too old"));
+        return fail(QCoreApplication::translate("X11Clipboard",
+                                                "the X server's XFixes extension is too old"));
 
     static const std::array<const char*, atomCount> names = {
         "CLIPBOARD",           "TARGETS",
@@ -91,7 +95,8 @@ std::unique_ptr<X11Clipboard> X11Clipboard::connect(const QByteArray& display, Q
     for (std::size_t i = 0; i < atomCount; ++i) {
         XcbPtr<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(c, cookies[i], nullptr));
         if (!reply)
-            return fail(QStringLiteral("the X server did not name the clipboard's atoms"));
+            return fail(QCoreApplication::translate(
+                "X11Clipboard", "the X server did not name the clipboard's atoms"));
         atoms[i] = reply->atom;
     }
     std::unique_ptr<X11Clipboard> clipboard(new X11Clipboard(c, root, xfixes->first_event, atoms));
@@ -159,11 +164,13 @@ QString X11Clipboard::watchOwnerChanges()
                 XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
         const XcbPtr<xcb_generic_error_t> refused(xcb_request_check(connection_, subscribed));
         if (refused)
-            return QStringLiteral("the X server refused to report clipboard changes (X error %1)")
+            return QCoreApplication::translate(
+                       "X11Clipboard",
+                       "the X server refused to report clipboard changes (X error %1)")
                 .arg(refused->error_code);
     }
     if (xcb_connection_has_error(connection_))
-        return QStringLiteral("the connection to the X server broke");
+        return QCoreApplication::translate("X11Clipboard", "the connection to the X server broke");
     return {};
 }
 

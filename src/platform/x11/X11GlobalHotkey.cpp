@@ -261,7 +261,8 @@ bool X11GlobalHotkey::grab(Qt::Key key, Qt::KeyboardModifiers modifiers,
     const std::uint8_t keycode = keycodeFor(key);
     if (keycode == 0) {
         if (error)
-            *error = QStringLiteral("no key for the combination on this keyboard");
+            *error = QCoreApplication::translate("X11GlobalHotkey",
+                                                 "no key for the combination on this keyboard");
         return false;
     }
     const ModifierMasks masks = modifierMasks();
@@ -311,8 +312,10 @@ bool X11GlobalHotkey::grabKey(std::uint8_t keycode, std::uint16_t wanted, QStrin
             taken = false;
             if (error)
                 *error = failure->error_code == badAccess
-                             ? QStringLiteral("another program holds the combination")
-                             : QStringLiteral("X error %1").arg(failure->error_code);
+                             ? QCoreApplication::translate("X11GlobalHotkey",
+                                                           "another program holds the combination")
+                             : QCoreApplication::translate("X11GlobalHotkey", "X error %1")
+                                   .arg(failure->error_code);
         }
     }
     if (!taken) {
