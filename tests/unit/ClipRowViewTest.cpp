@@ -244,15 +244,6 @@ TEST(ClipRow, RowHeightIsStableWhenButtonsAppear)
     EXPECT_GT(ClipRowView::height(2), ClipRowView::height(1));
 }
 
-TEST(FooterButtonColors, HoverLightsDestructiveRedAndNormalPrimary)
-{
-    const QPalette p = lightPalette();
-    using Role = FooterButton::Role;
-    EXPECT_EQ(FooterButton::textColor(Role::destructive, true, p), style::red(p));
-    EXPECT_EQ(FooterButton::textColor(Role::normal, true, p), style::primary(p));
-    EXPECT_EQ(FooterButton::textColor(Role::destructive, false, p), style::secondary(p));
-}
-
 TEST(PickerIcons, AnIconRendersInTheAskedColour)
 {
     const QImage image =

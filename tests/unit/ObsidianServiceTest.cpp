@@ -281,13 +281,3 @@ TEST_F(ObsidianServiceTest, AppendFailuresAreReported)
     EXPECT_EQ(QDir(vaultDir.path()).entryList(QDir::Files | QDir::Hidden),
               QStringList{QStringLiteral("clipboard-history.md")});
 }
-
-TEST_F(ObsidianServiceTest, ICloudVaultBaseExistsOnlyWhenTheFolderDoes)
-{
-    QTemporaryDir home;
-    EXPECT_FALSE(ObsidianService::iCloudVaultBase(home.path()));
-    const QString base =
-        home.filePath(QStringLiteral("Library/Mobile Documents/iCloud~md~obsidian/Documents"));
-    ASSERT_TRUE(QDir().mkpath(base));
-    EXPECT_EQ(ObsidianService::iCloudVaultBase(home.path())->toLocalFile(), base);
-}
