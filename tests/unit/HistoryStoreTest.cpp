@@ -44,20 +44,6 @@ protected:
 
 } // namespace
 
-TEST_F(HistoryStoreTest, ARestartShowsTheSameHistoryFromAPrivateFile)
-{
-    EXPECT_TRUE(store.items().isEmpty());
-    for (int i = 0; i < 5; ++i)
-        add(100 - i, QStringLiteral("item %1").arg(i));
-    store.togglePin(store.items()[2]);
-    store.markSavedToObsidian(store.items()[3]);
-    EXPECT_EQ(stored(), store.items());
-    EXPECT_FALSE(temp.settings().contains(HistoryStore::storageKey));
-    EXPECT_EQ(test::modeOf(temp.databasePath()), 0600u);
-    EXPECT_EQ(test::modeOf(QFileInfo(temp.databasePath()).absolutePath()), 0700u);
-    EXPECT_TRUE(store.saveFailure().isEmpty());
-}
-
 TEST_F(HistoryStoreTest, TheSettingsFileHistoryIsImportedOnceAndExactly)
 {
     QList<ClipItem> old;
@@ -167,6 +153,9 @@ TEST_F(HistoryStoreTest, AddInsertsOnTopAndTrimsTheTailWhateverItsPin)
     EXPECT_EQ(store.items().front().content, QStringLiteral("newest"));
     EXPECT_EQ(store.items().back().content, QStringLiteral("later 0"));
     EXPECT_EQ(stored(), store.items());
+    // The history is the user's alone.
+    EXPECT_EQ(test::modeOf(temp.databasePath()), 0600u);
+    EXPECT_EQ(test::modeOf(QFileInfo(temp.databasePath()).absolutePath()), 0700u);
 
     // The setting is read at every add.
     temp.settings().setValue(HistoryStore::maxItemsKey, 2000);
@@ -230,36 +219,6 @@ TEST_F(HistoryStoreTest, ItemsAreFoundByIdAlone)
     EXPECT_FALSE(store.items().front().isPinned);
     store.remove(stale);
     EXPECT_EQ(stored().size(), 0);
-}
-
-TEST_F(HistoryStoreTest, ClearAllKeepsPinnedOnlyWhenAsked)
-{
-    for (int i = 0; i < 4; ++i)
-        add(i, QString::number(i));
-    store.togglePin(store.items()[3]);
-    store.togglePin(store.items()[3]);
-    store.clearAll(true);
-    EXPECT_EQ(contents(store.items()), (QStringList{QStringLiteral("1"), QStringLiteral("0")}));
-    EXPECT_EQ(stored(), store.items());
-    store.clearAll(false);
-    EXPECT_EQ(stored().size(), 0);
-}
-
-TEST_F(HistoryStoreTest, TheListHearsOnceOfEveryChange)
-{
-    for (int i = 0; i < 4; ++i)
-        add(i, QString::number(i));
-    QSignalSpy changed(&store, &HistoryStore::itemsChanged);
-    const auto changesOnce = [&](const char* name, const std::function<void()>& op) {
-        changed.clear();
-        op();
-        EXPECT_EQ(changed.count(), 1) << name;
-    };
-    changesOnce("add", [&] { add(100, QStringLiteral("x")); });
-    changesOnce("toggle pin", [&] { store.togglePin(store.items()[3]); });
-    changesOnce("mark saved", [&] { store.markSavedToObsidian(store.items()[3]); });
-    changesOnce("delete", [&] { store.remove(store.items()[3]); });
-    changesOnce("clear", [&] { store.clearAll(true); });
 }
 
 TEST_F(HistoryStoreTest, AddExportsWhenAskedAndMarksSuccessOnly)

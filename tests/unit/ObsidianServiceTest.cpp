@@ -53,25 +53,6 @@ protected:
 
 } // namespace
 
-TEST_F(ObsidianServiceTest, SettingsAreStoredAsTheirRawValues)
-{
-    for (SaveMode mode : ObsidianService::allSaveModes())
-        EXPECT_EQ(ObsidianService::saveModeFromRawValue(ObsidianService::rawValue(mode)), mode);
-    EXPECT_EQ(service.saveMode(), SaveMode::newNote);
-    temp.settings().setValue(ObsidianService::saveModeKey, QStringLiteral("clipboard log file"));
-    EXPECT_EQ(service.saveMode(), SaveMode::newNote);
-    service.setSaveMode(SaveMode::clipboardLog);
-    EXPECT_EQ(temp.reopen().value(ObsidianService::saveModeKey).toString(),
-              QStringLiteral("Clipboard Log File"));
-
-    EXPECT_FALSE(service.vaultURL());
-    service.setVaultURL(QUrl::fromLocalFile(QStringLiteral("/home/me/Notes/")));
-    EXPECT_EQ(temp.settings().value(ObsidianService::vaultPathKey).toString(),
-              QStringLiteral("/home/me/Notes"));
-    service.setVaultURL(std::nullopt);
-    EXPECT_FALSE(temp.settings().contains(ObsidianService::vaultPathKey));
-}
-
 TEST_F(ObsidianServiceTest, NoFolderIsCreatedForAVaultThatIsNotThere)
 {
     const QString gone = vaultFile(QStringLiteral("gone/deeper"));
@@ -150,24 +131,6 @@ TEST_F(ObsidianServiceTest, NewNoteNamesAndExactContents)
     }
     ::umask(oldMask);
     EXPECT_EQ(test::modeOf(vaultFile(QStringLiteral("Quillstow"))), 0755u);
-}
-
-TEST_F(ObsidianServiceTest, NewNoteNeverReplacesADifferentNote)
-{
-    useVault(SaveMode::newNote);
-    const ClipItem first = item(QStringLiteral("same title"), 1);
-    EXPECT_EQ(savedName(first), QStringLiteral("same title.md"));
-    EXPECT_EQ(savedName(first), QStringLiteral("same title.md")); // saving again is harmless
-    EXPECT_EQ(savedName(item(QStringLiteral("same title"), 2)), QStringLiteral("same title 2.md"));
-    EXPECT_EQ(savedName(item(QStringLiteral("same/title"), 3)), QStringLiteral("same-title.md"));
-    // A numbered name still fits the byte limit.
-    const QString family = QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467");
-    savedName(item(family.repeated(45), 4));
-    EXPECT_EQ(savedName(item(family.repeated(45), 5)),
-              family.repeated(13) + QStringLiteral(" 2.md"));
-    EXPECT_TRUE(test::readFile(vaultFile(QStringLiteral("Quillstow/same title.md")))
-                    .contains("2001-01-01T00:00:01Z"));
-    EXPECT_EQ(QDir(vaultFile(QStringLiteral("Quillstow"))).entryList(QDir::Files).size(), 5);
 }
 
 TEST_F(ObsidianServiceTest, LinksNeverLeadWritesOutOfTheVault)

@@ -276,24 +276,6 @@ TEST_F(SettingsViewTest, ObsidianChoicesAreStoredAtOnce)
     EXPECT_FALSE(storedOnDisk(ObsidianService::vaultPathKey).isValid());
 }
 
-TEST_F(SettingsViewTest, ICloudButtonOnlyWhileTheFolderExists)
-{
-    const auto view = makeView();
-    view->tabs()->setCurrentIndex(1);
-    view->show();
-    auto* iCloud = find<QToolButton>(*view, "iCloudVaultButton");
-    EXPECT_TRUE(iCloud->isHidden());
-
-    const QString personal = home.filePath(iCloudFolder + QStringLiteral("/Personal"));
-    ASSERT_TRUE(QDir().mkpath(personal));
-    // Looked at again whenever the tab is drawn anew.
-    view->hide();
-    view->show();
-    ASSERT_FALSE(iCloud->isHidden());
-    iCloud->click();
-    EXPECT_EQ(find<settings::ElidedLabel>(*view, "vaultPathLabel")->text(), personal);
-}
-
 TEST_F(SettingsViewTest, EveryControlFitsAPlainWindowAndALongPathKeepsBothEnds)
 {
     // Every control showing: a long vault path set and an iCloud folder present.

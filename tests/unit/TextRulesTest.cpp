@@ -21,20 +21,6 @@ QString fromCodePoints(std::initializer_list<char32_t> cps)
 
 } // namespace
 
-TEST(TextRules, CharacterClassesAreExactlyTheListedSets)
-{
-    const std::set<char32_t> newlines{0x0A, 0x0B, 0x0C, 0x0D, 0x85, 0x2028, 0x2029};
-    const std::set<char32_t> spaces{0x09,   0x20,   0xA0,   0x1680, 0x2000, 0x2001,
-                                    0x2002, 0x2003, 0x2004, 0x2005, 0x2006, 0x2007,
-                                    0x2008, 0x2009, 0x200A, 0x202F, 0x205F, 0x3000};
-    for (char32_t c = 0; c <= 0x10FFFF; ++c) {
-        ASSERT_EQ(text::isNewline(c), newlines.count(c) == 1) << std::hex << uint32_t(c);
-        ASSERT_EQ(text::isWhitespace(c), spaces.count(c) == 1) << std::hex << uint32_t(c);
-        ASSERT_EQ(text::isWhitespaceOrNewline(c), newlines.count(c) + spaces.count(c) == 1)
-            << std::hex << uint32_t(c);
-    }
-}
-
 TEST(TextRules, GraphemePrefixNeverCutsACluster)
 {
     const QString family = fromCodePoints({0x1F468, 0x200D, 0x1F469, 0x200D, 0x1F467});
@@ -122,23 +108,4 @@ TEST(TextRules, TrimmingUsesTheRightClasses)
     EXPECT_EQ(text::trimmedWhitespaceAndNewlines(QStringLiteral("\u200B")),
               QStringLiteral("\u200B"));
     EXPECT_EQ(text::trimmedWhitespaceAndNewlines(QStringLiteral(" \n ")), QString());
-}
-
-TEST(TextRules, EqualityIsCanonicalEquivalence)
-{
-    const struct
-    {
-        QString a, b;
-        bool equal;
-    } cases[] = {
-        {QStringLiteral("\u00E9"), fromCodePoints({'e', 0x301}), true},
-        {QStringLiteral("\u00C5"), QStringLiteral("\u212B"), true},         // angstrom sign
-        {QStringLiteral("\uAC00"), fromCodePoints({0x1100, 0x1161}), true}, // Hangul syllable
-        {fromCodePoints({'q', 0x307, 0x323}), fromCodePoints({'q', 0x323, 0x307}), true},
-        {QStringLiteral("a"), QStringLiteral("A"), false},
-        {QStringLiteral("\uFB01"), QStringLiteral("fi"), false}, // compatibility only
-        {QStringLiteral("x "), QStringLiteral("x"), false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(text::canonicallyEqual(c.a, c.b), c.equal) << c.a.toStdString();
 }

@@ -60,37 +60,6 @@ TEST(TextSearch, FollowsTheLocaleForDottedAndDotlessI)
     EXPECT_FALSE(searchMatches(QStringLiteral("INFO"), QStringLiteral("info"), turkish));
 }
 
-TEST(TextSearch, StoreFiltersInListOrderAndKeepsTheStoreUnchanged)
-{
-    test::TempSettings temp;
-    ObsidianService vault(temp.settings());
-    HistoryStore store(temp.settings(), vault, temp.databasePath());
-    for (const char* text : {"alpha", "Beta", "alphabet", "gamma"})
-        store.add(ClipItem::create(QString::fromUtf8(text)));
-    const QList<ClipItem> before = store.items();
-
-    auto contents = [](const QList<ClipItem>& items) {
-        QStringList out;
-        for (const ClipItem& item : items)
-            out << item.content;
-        return out;
-    };
-    EXPECT_EQ(contents(store.filtered(QStringLiteral("ALPHA"))),
-              (QStringList{QStringLiteral("alphabet"), QStringLiteral("alpha")}));
-    EXPECT_EQ(contents(store.filtered(QStringLiteral("bet"))),
-              (QStringList{QStringLiteral("alphabet"), QStringLiteral("Beta")}));
-    EXPECT_EQ(store.filtered(QString()), before);
-    EXPECT_TRUE(store.filtered(QStringLiteral(" ")).isEmpty());
-    EXPECT_EQ(store.items(), before);
-
-    // The cached search text follows removals and re-additions.
-    store.remove(store.items().front());
-    EXPECT_EQ(contents(store.filtered(QStringLiteral("alpha"))),
-              (QStringList{QStringLiteral("alphabet"), QStringLiteral("alpha")}));
-    store.clearAll(false);
-    EXPECT_TRUE(store.filtered(QStringLiteral("a")).isEmpty());
-}
-
 TEST(TextSearch, MatchRangesAreWhereSearchMatchesInTheTextAsGiven)
 {
     const QLocale english(QLocale::English, QLocale::UnitedStates);
