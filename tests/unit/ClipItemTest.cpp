@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <functional>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace quillstow;
 
@@ -33,12 +34,7 @@ TEST(ClipItem, PreviewTakesTheFirstVisibleLineUpTo80Characters)
     const QString emoji = QStringLiteral("\U0001F44D\U0001F3FD");
     const QString heavy = QStringLiteral("e") + QString(7, u'\u0301');
     const QString straddling = QStringLiteral("y") + QString(6, u'\u0301');
-    const struct
-    {
-        const char* name;
-        QString content;
-        QString preview;
-    } cases[] = {
+    const std::tuple<const char*, QString, QString> cases[] = {
         {"leading blank lines skipped, spaces kept",
          QStringLiteral("\n\n   \n  Hello world  \nsecond"), QStringLiteral("  Hello world  ")},
         {"only spaces and line feeds: whole content", QStringLiteral("  \n \n"),
@@ -62,8 +58,8 @@ TEST(ClipItem, PreviewTakesTheFirstVisibleLineUpTo80Characters)
         {"a long first line", QStringLiteral("w").repeated(5000) + QStringLiteral("\nnext"),
          QStringLiteral("w").repeated(80) + QStringLiteral("\u2026")},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(itemWith(c.content).preview(), c.preview) << c.name;
+    for (const auto& [name, content, preview] : cases)
+        EXPECT_EQ(itemWith(content).preview(), preview) << name;
 }
 
 TEST(ClipItem, EqualityComparesAllFieldsAndContentCanonically)
@@ -87,12 +83,8 @@ TEST(ClipItem, EqualityComparesAllFieldsAndContentCanonically)
 
 TEST(ClipItem, DecodingTakesOnlyTheStoredForm)
 {
-    const struct
-    {
-        const char* key;
-        QJsonValue value; // Undefined removes the member
-        bool ok;
-    } cases[] = {
+    // value: Undefined removes the member
+    const std::tuple<const char*, QJsonValue, bool> cases[] = {
         {"id", QStringLiteral("e621e1f8-c36c-495a-93fc-0c247a3e6e5f"), true},
         {"note", QStringLiteral("ignored"), true},
         {"copiedAt", 12.25, true},
@@ -109,14 +101,14 @@ TEST(ClipItem, DecodingTakesOnlyTheStoredForm)
         {"id", QStringLiteral("E621E1F8-C36C-495A-93FC0-C247A3E6E5F"), false},
         {"id", QStringLiteral("E621E1F8-C36C-495A-93FC-0C247A3E6E5G"), false},
     };
-    for (const auto& c : cases) {
+    for (const auto& [key, value, ok] : cases) {
         QJsonObject o = validObject();
-        if (c.value.isUndefined())
-            o.remove(QString::fromLatin1(c.key));
+        if (value.isUndefined())
+            o.remove(QString::fromLatin1(key));
         else
-            o[QString::fromLatin1(c.key)] = c.value;
+            o[QString::fromLatin1(key)] = value;
         const auto item = ClipItem::fromJson(o);
-        ASSERT_EQ(item.has_value(), c.ok) << c.key;
+        ASSERT_EQ(item.has_value(), ok) << key;
         if (item) {
             EXPECT_EQ(item->id,
                       QUuid::fromString(QStringLiteral("e621e1f8-c36c-495a-93fc-0c247a3e6e5f")));

@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QPainter>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace quillstow;
 
@@ -140,16 +141,12 @@ TEST(ClipListModel, RowsShowTheQuerysMatchesInThePreviewAndShareTheirTextAcrossS
 TEST(ShortLabel, CountsWholeUnitsBackFromNowAndAWeekOrMoreShowsTheLocalShortDate)
 {
     const double now = 800'000'000.0;
-    const struct
-    {
-        double secondsAgo;
-        const char* label;
-    } cases[] = {
+    const std::tuple<double, const char*> cases[] = {
         {59.9, "Just now"}, {-3600, "Just now"}, {60, "1m ago"},    {3599, "59m ago"},
         {3600, "1h ago"},   {86399, "23h ago"},  {86400, "1d ago"}, {604799, "6d ago"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(shortLabel(now - c.secondsAgo, now), QString::fromUtf8(c.label)) << c.secondsAgo;
+    for (const auto& [secondsAgo, label] : cases)
+        EXPECT_EQ(shortLabel(now - secondsAgo, now), QString::fromUtf8(label)) << secondsAgo;
     const QLocale locale(QLocale::English, QLocale::UnitedStates);
     for (const double ago : {604800.0, 90.0 * 86400}) {
         const auto seconds = static_cast<qint64>(now - ago + referenceDateOffset);
@@ -177,24 +174,20 @@ TEST(ClipRow, ButtonsAndBackgroundFollowSelectionAndHover)
 {
     const QPalette p = lightPalette();
     using Background = ClipRowView::Background;
-    const struct
-    {
-        bool isSelected, isHovered;
-        Background background;
-    } cases[] = {
+    const std::tuple<bool, bool, Background> cases[] = {
         {false, false, Background::clear},
         {false, true, Background::hovered},
         {true, true, Background::selected},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(static_cast<int>(c.background));
-        const ClipRowView row{item(QStringLiteral("x")), c.isSelected, c.isHovered};
-        EXPECT_EQ(row.showsActionButtons(), c.isSelected || c.isHovered);
-        EXPECT_EQ(row.background(), c.background);
-        if (c.isSelected)
+    for (const auto& [isSelected, isHovered, background] : cases) {
+        SCOPED_TRACE(static_cast<int>(background));
+        const ClipRowView row{item(QStringLiteral("x")), isSelected, isHovered};
+        EXPECT_EQ(row.showsActionButtons(), isSelected || isHovered);
+        EXPECT_EQ(row.background(), background);
+        if (isSelected)
             EXPECT_EQ(row.backgroundColor(p), p.color(QPalette::Highlight));
         else
-            EXPECT_EQ(row.backgroundColor(p).alpha() > 0, c.isHovered);
+            EXPECT_EQ(row.backgroundColor(p).alpha() > 0, isHovered);
     }
 }
 

@@ -127,14 +127,6 @@ INSTANTIATE_TEST_SUITE_P(
                   "P|X|P"},
         RulesCase{"the pinned head's own text adds nothing", "X|P", "X", "X", "X|P"}));
 
-TEST_F(ClipboardMonitorTest, WhatTheClipboardHeldAtStartIsNotCaptured)
-{
-    clipboard.copyText(QStringLiteral("before the start"));
-    startMonitor();
-    expectNoFurtherReads();
-    EXPECT_TRUE(store.items().isEmpty());
-}
-
 TEST_F(ClipboardMonitorTest, ABurstOfCopiesCostsOneReadOfTheLast)
 {
     startMonitor();
@@ -144,15 +136,6 @@ TEST_F(ClipboardMonitorTest, ABurstOfCopiesCostsOneReadOfTheLast)
     QCoreApplication::processEvents();
     expectNoFurtherReads();
     EXPECT_EQ(contents(), QStringList{QStringLiteral("copy 99")});
-}
-
-TEST_F(ClipboardMonitorTest, ACopyMadeBeforeTheStartIsReadAtTheStart)
-{
-    monitor = std::make_unique<ClipboardMonitor>(clipboard, store, temp.settings());
-    clipboard.copyText(QStringLiteral("between construction and start"));
-    monitor->start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !store.items().isEmpty(); }, 5000));
-    EXPECT_EQ(contents(), QStringList{QStringLiteral("between construction and start")});
 }
 
 TEST_F(ClipboardMonitorTest, ANewerChangeSupersedesAPendingRead)

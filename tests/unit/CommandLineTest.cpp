@@ -4,6 +4,7 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace quillstow;
 using Action = CommandLine::Action;
@@ -11,13 +12,8 @@ using Action = CommandLine::Action;
 TEST(CommandLine, EachArgumentListGivesOneRequest)
 {
     // Mistakes exit with 2, print to the error stream and point at the help.
-    const struct
-    {
-        const char* arguments;
-        Action action;
-        int exitStatus;
-        const char* said; // a piece of what is printed
-    } cases[] = {
+    // said: a piece of what is printed
+    const std::tuple<const char*, Action, int, const char*> cases[] = {
         {"", Action::Start, 0, ""},
         {"--show", Action::Show, 0, ""},
         {"--toggle", Action::Toggle, 0, ""},
@@ -33,30 +29,24 @@ TEST(CommandLine, EachArgumentListGivesOneRequest)
         {"-platform xcb --toggle", Action::Toggle, 0, ""},
         {"-display :1 -reverse", Action::Start, 0, ""},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.arguments);
+    for (const auto& [arguments, action, exitStatus, said] : cases) {
+        SCOPED_TRACE(arguments);
         const CommandLine line = CommandLine::parse(QStringLiteral("/usr/bin/quillstow %1")
-                                                        .arg(QString::fromUtf8(c.arguments))
+                                                        .arg(QString::fromUtf8(arguments))
                                                         .split(u' ', Qt::SkipEmptyParts));
-        EXPECT_EQ(line.action, c.action);
-        EXPECT_EQ(line.exitStatus, c.exitStatus);
-        EXPECT_EQ(line.outputIsError, c.exitStatus != 0);
-        EXPECT_TRUE(line.output.contains(QString::fromUtf8(c.said))) << line.output.toStdString();
-        EXPECT_EQ(line.output.isEmpty(), c.action != Action::Exit);
-        EXPECT_EQ(line.output.contains(QStringLiteral("quillstow --help")), c.exitStatus != 0);
+        EXPECT_EQ(line.action, action);
+        EXPECT_EQ(line.exitStatus, exitStatus);
+        EXPECT_EQ(line.outputIsError, exitStatus != 0);
+        EXPECT_TRUE(line.output.contains(QString::fromUtf8(said))) << line.output.toStdString();
+        EXPECT_EQ(line.output.isEmpty(), action != Action::Exit);
+        EXPECT_EQ(line.output.contains(QStringLiteral("quillstow --help")), exitStatus != 0);
     }
 }
 
 TEST(StartupNotice, NamesTheWaysIntoThePickerThatAreLeft)
 {
     const QString held = QStringLiteral("another program holds the combination");
-    const struct
-    {
-        bool tray;
-        QString hotkeyFailure;
-        QStringList said;
-        QStringList notSaid;
-    } cases[] = {
+    const std::tuple<bool, QString, QStringList, QStringList> cases[] = {
         {true, {}, {}, {}},
         {false,
          {},
@@ -74,13 +64,13 @@ TEST(StartupNotice, NamesTheWaysIntoThePickerThatAreLeft)
           QStringLiteral("quillstow --show")},
          {QStringLiteral("tray icon or"), QStringLiteral("with Ctrl+Alt+H")}},
     };
-    for (const auto& c : cases) {
-        const QString notice = startupNotice(c.tray, c.hotkeyFailure, QStringLiteral("Ctrl+Alt+H"));
-        const std::string name = (c.tray ? "tray, " : "no tray, ") + c.hotkeyFailure.toStdString();
-        EXPECT_EQ(notice.isEmpty(), c.said.isEmpty()) << name;
-        for (const QString& piece : c.said)
+    for (const auto& [tray, hotkeyFailure, said, notSaid] : cases) {
+        const QString notice = startupNotice(tray, hotkeyFailure, QStringLiteral("Ctrl+Alt+H"));
+        const std::string name = (tray ? "tray, " : "no tray, ") + hotkeyFailure.toStdString();
+        EXPECT_EQ(notice.isEmpty(), said.isEmpty()) << name;
+        for (const QString& piece : said)
             EXPECT_TRUE(notice.contains(piece)) << name << ": " << notice.toStdString();
-        for (const QString& piece : c.notSaid)
+        for (const QString& piece : notSaid)
             EXPECT_FALSE(notice.contains(piece)) << name << ": " << notice.toStdString();
     }
 }

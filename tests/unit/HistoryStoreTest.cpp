@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <tuple>
 
 using namespace quillstow;
 
@@ -65,35 +66,30 @@ TEST_F(HistoryStoreTest, TheSettingsFileHistoryIsImportedOnceAndExactly)
         databaseMade,
         importCommitted
     };
-    const struct
-    {
-        const char* name;
-        Before before;
-        QList<ClipItem> expected;
-    } cases[] = {
+    const std::tuple<const char*, Before, QList<ClipItem>> cases[] = {
         {"first start", Before::nothing, old},
         // Killed before the import's commit: the database lacks the mark, and it is done again.
         {"import rolled back", Before::databaseMade, old},
         // Killed between the commit and the removal of the key: not imported twice.
         {"key left behind", Before::importCommitted, later + old},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, before, expected] : cases) {
+        SCOPED_TRACE(name);
         test::TempSettings local;
         ObsidianService localVault(local.settings());
-        if (c.before != Before::nothing) {
-            if (c.before == Before::importCommitted)
+        if (before != Before::nothing) {
+            if (before == Before::importCommitted)
                 seed(local.settings(), old);
             HistoryStore first(local.reopen(), localVault, local.databasePath());
-            if (c.before == Before::importCommitted)
+            if (before == Before::importCommitted)
                 first.add(later[0]);
         }
         seed(local.settings(), old);
         HistoryStore imported(local.reopen(), localVault, local.databasePath());
-        EXPECT_EQ(imported.items(), c.expected);
+        EXPECT_EQ(imported.items(), expected);
         EXPECT_FALSE(local.reopen().contains(HistoryStore::storageKey));
         HistoryStore restarted(local.reopen(), localVault, local.databasePath());
-        EXPECT_EQ(restarted.items(), c.expected);
+        EXPECT_EQ(restarted.items(), expected);
     }
 }
 
@@ -161,30 +157,6 @@ TEST_F(HistoryStoreTest, AddInsertsOnTopAndTrimsTheTailWhateverItsPin)
     temp.settings().setValue(HistoryStore::maxItemsKey, 2000);
     add(1001, QStringLiteral("more"));
     EXPECT_EQ(store.items().size(), 51);
-}
-
-TEST_F(HistoryStoreTest, PinningSortsPinnedFirstThenNewestAndAddStillGoesOnTop)
-{
-    add(1, QStringLiteral("old"));
-    add(3, QStringLiteral("newer"));
-    add(2, QStringLiteral("middle")); // added last, copied earlier
-    store.togglePin(store.items()[2]);
-    EXPECT_EQ(contents(store.items()), QString::fromLatin1("old newer middle").split(u' '));
-    add(0, QStringLiteral("latest"));
-    EXPECT_EQ(store.items()[0].content, QStringLiteral("latest"));
-    // Un-pinning the only pinned item re-sorts the whole list by time.
-    store.togglePin(store.items()[1]);
-    EXPECT_EQ(contents(store.items()), QString::fromLatin1("newer middle old latest").split(u' '));
-    EXPECT_EQ(stored(), store.items());
-
-    // Equal times keep their order.
-    store.clearAll(false);
-    for (const char* s : {"c", "b", "a"})
-        add(5, QString::fromLatin1(s));
-    add(1, QStringLiteral("x"));
-    store.togglePin(store.items()[0]);
-    EXPECT_EQ(contents(store.items()), QString::fromLatin1("x a b c").split(u' '));
-    EXPECT_EQ(stored(), store.items());
 }
 
 TEST_F(HistoryStoreTest, ManyPinsInAnyOrderAreStoredInTheOrderShown)

@@ -25,6 +25,7 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <tuple>
 
 using namespace quillstow;
 
@@ -559,23 +560,16 @@ TEST(ClearQuestion, SaysHowManyGoAndWhatBecomesOfThePinned)
             list.append(ClipItem{QUuid::createUuid(), QStringLiteral("x"), 0, i < pinned, false});
         return list;
     };
-    const struct
-    {
-        int plain, pinned;
-        bool keepPinned;
-        qsizetype removed;
-        const char* text;
-        const char* informative;
-    } cases[] = {
+    const std::tuple<int, int, bool, qsizetype, const char*, const char*> cases[] = {
         {1, 0, true, 1, "Clear 1 item from the clipboard history?", "No item is pinned."},
         {7, 1, false, 8, "Clear all 8 items from the clipboard history?",
          "The pinned item goes too."},
     };
-    for (const auto& c : cases) {
-        const ClearQuestion q = ClearQuestion::about(items(c.plain, c.pinned), c.keepPinned);
-        EXPECT_EQ(q.removed, c.removed) << c.text;
-        EXPECT_EQ(q.text, QString::fromUtf8(c.text));
+    for (const auto& [plain, pinned, keepPinned, removed, text, informative] : cases) {
+        const ClearQuestion q = ClearQuestion::about(items(plain, pinned), keepPinned);
+        EXPECT_EQ(q.removed, removed) << text;
+        EXPECT_EQ(q.text, QString::fromUtf8(text));
         EXPECT_EQ(q.informativeText,
-                  QString::fromUtf8(c.informative) + QStringLiteral(" This cannot be undone."));
+                  QString::fromUtf8(informative) + QStringLiteral(" This cannot be undone."));
     }
 }

@@ -26,6 +26,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace quillstow;
 using SaveMode = ObsidianService::SaveMode;
@@ -147,23 +148,18 @@ TEST_F(SettingsViewTest, ClearAllHistoryAsksOverTheWindowPinnedIncluded)
 TEST_F(SettingsViewTest, CaptureTogglesShowTheirDefaultsAndStoreEachClick)
 {
     const auto view = makeView();
-    const struct
-    {
-        const char* toggle;
-        QString key;
-        bool isOnByDefault;
-    } cases[] = {
+    const std::tuple<const char*, QString, bool> cases[] = {
         {"keepClipboardToggle", capture::keepClipboardKey, true},
         {"capturePrimaryToggle", capture::capturePrimaryKey, false},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.toggle);
-        auto* toggle = find<QCheckBox>(*view, c.toggle);
-        EXPECT_EQ(toggle->isChecked(), c.isOnByDefault);
-        EXPECT_FALSE(storedOnDisk(c.key).isValid());
-        for (const bool on : {!c.isOnByDefault, c.isOnByDefault}) {
+    for (const auto& [name, key, isOnByDefault] : cases) {
+        SCOPED_TRACE(name);
+        auto* toggle = find<QCheckBox>(*view, name);
+        EXPECT_EQ(toggle->isChecked(), isOnByDefault);
+        EXPECT_FALSE(storedOnDisk(key).isValid());
+        for (const bool on : {!isOnByDefault, isOnByDefault}) {
             toggle->click();
-            EXPECT_EQ(storedOnDisk(c.key), QVariant(on));
+            EXPECT_EQ(storedOnDisk(key), QVariant(on));
         }
     }
 }

@@ -6,6 +6,7 @@
 #include <array>
 #include <gtest/gtest.h>
 #include <set>
+#include <tuple>
 
 using namespace quillstow;
 
@@ -37,13 +38,7 @@ TEST(TextRules, Utf8PrefixKeepsWholeClustersWithinTheBudget)
 {
     const QString family = fromCodePoints({0x1F468, 0x200D, 0x1F469, 0x200D, 0x1F467}); // 18 bytes
     const QString longMark = u'e' + QString(100, QChar(0x301));                         // 201 bytes
-    const struct
-    {
-        const char* name;
-        QString text;
-        qsizetype maxBytes;
-        QString prefix;
-    } cases[] = {
+    const std::tuple<const char*, QString, qsizetype, QString> cases[] = {
         {"fits", QStringLiteral("abc"), 3, QStringLiteral("abc")},
         {"ascii cut", QStringLiteral("abcdef"), 4, QStringLiteral("abcd")},
         {"two-byte letters", QStringLiteral("\u00E9\u00E9\u00E9"), 5,
@@ -56,10 +51,10 @@ TEST(TextRules, Utf8PrefixKeepsWholeClustersWithinTheBudget)
         {"never half a surrogate pair", QStringLiteral("\U0001F600"), 3, QString()},
         {"zero", QStringLiteral("a"), 0, QString()},
     };
-    for (const auto& c : cases) {
-        const QString prefix = text::utf8Prefix(c.text, c.maxBytes);
-        EXPECT_EQ(prefix, c.prefix) << c.name;
-        EXPECT_LE(prefix.toUtf8().size(), c.maxBytes) << c.name;
+    for (const auto& [name, input, maxBytes, expected] : cases) {
+        const QString prefix = text::utf8Prefix(input, maxBytes);
+        EXPECT_EQ(prefix, expected) << name;
+        EXPECT_LE(prefix.toUtf8().size(), maxBytes) << name;
     }
 }
 
