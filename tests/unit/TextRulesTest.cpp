@@ -97,7 +97,7 @@ TEST(TextRules, TrimmingUsesTheRightClasses)
         QStringLiteral("x y"));
     EXPECT_EQ(text::trimmedWhitespace(QStringLiteral("\nx\n")), QStringLiteral("\nx\n"));
     EXPECT_EQ(text::trimmedWhitespaceAndNewlines(QStringLiteral("\r\n\t") + nbsp +
-                                                 QStringLiteral("x\u2029")),
+                                                 QStringLiteral("x\u2028\u0085\u2029")),
               QStringLiteral("x"));
     // Zero-width space is a format character, not whitespace.
     EXPECT_EQ(text::trimmedWhitespaceAndNewlines(QStringLiteral("\u200B")),
