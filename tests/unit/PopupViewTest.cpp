@@ -23,6 +23,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
+#include <QToolTip>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <tuple>
@@ -344,6 +345,10 @@ TEST_F(PopupViewTest, RowButtonsContextMenuAndClicksActOnTheirRow)
     fill({QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three")});
     show();
     key(Qt::Key_Down); // "two" is selected and shows its buttons
+    const QPoint at = buttonRect(1, 2).center();
+    QHelpEvent help(QEvent::ToolTip, at, list()->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(list()->viewport(), &help);
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("Delete"));
 
     clickButton(1, 0);
     EXPECT_TRUE(itemNamed(QStringLiteral("two")).isPinned);
@@ -407,6 +412,7 @@ TEST_F(PopupViewTest, KeysMoveTheSelectionAndTheFocusAndActOnTheSelectedRow)
         {"Page Down: a screenful", "", 0, inField, Qt::Key_PageDown, entry(page), "field", ""},
         {"Page Up", "", page + 2, inField, Qt::Key_PageUp, entry(2), "field", ""},
         {"End, the field empty", "", 0, inField, Qt::Key_End, entry(29), "field", ""},
+        {"Home in the list", "", 5, inList, Qt::Key_Home, entry(0), "list", ""},
         {"Home with text is the field's", "entry 1", 3, inField, Qt::Key_Home, entry(12), "field",
          "cursor 0"},
         {"Control+End with text", "entry 1", 0, inField, Qt::CTRL | Qt::Key_End, entry(19), "field",
@@ -562,6 +568,9 @@ TEST(ClearQuestion, SaysHowManyGoAndWhatBecomesOfThePinned)
     };
     const std::tuple<int, int, bool, qsizetype, const char*, const char*> cases[] = {
         {1, 0, true, 1, "Clear 1 item from the clipboard history?", "No item is pinned."},
+        {5, 2, true, 5, "Clear 5 items from the clipboard history?", "The 2 pinned items stay."},
+        {0, 3, false, 3, "Clear all 3 items from the clipboard history?",
+         "The 3 pinned items go too."},
         {7, 1, false, 8, "Clear all 8 items from the clipboard history?",
          "The pinned item goes too."},
     };
