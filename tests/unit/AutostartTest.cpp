@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace quillstow;
 
@@ -23,11 +24,8 @@ QString execLine(const QString& entry)
 
 TEST(AutostartTest, ExecLineQuotesEveryPathSafely)
 {
-    const struct
-    {
-        QString executable;
-        QString exec; // none: no entry can start it
-    } cases[] = {
+    // exec: none: no entry can start it
+    const std::tuple<QString, QString> cases[] = {
         {QStringLiteral("/usr/bin/quillstow"), QStringLiteral("\"/usr/bin/quillstow\"")},
         {QStringLiteral("/opt/100%/quillstow"), QStringLiteral("\"/opt/100%%/quillstow\"")},
         {QStringLiteral("/opt/a\"b/$x`y`/quillstow"),
@@ -37,11 +35,11 @@ TEST(AutostartTest, ExecLineQuotesEveryPathSafely)
         {QStringLiteral("quillstow"), QString()},
         {QStringLiteral("/opt/a\nb/quillstow"), QString()},
     };
-    for (const auto& c : cases) {
-        const std::optional<QString> entry = platform::XdgAutostart::desktopEntry(c.executable);
-        EXPECT_EQ(entry.has_value(), !c.exec.isEmpty()) << c.executable.toStdString();
+    for (const auto& [executable, exec] : cases) {
+        const std::optional<QString> entry = platform::XdgAutostart::desktopEntry(executable);
+        EXPECT_EQ(entry.has_value(), !exec.isEmpty()) << executable.toStdString();
         if (entry) {
-            EXPECT_EQ(execLine(*entry), c.exec);
+            EXPECT_EQ(execLine(*entry), exec);
             EXPECT_TRUE(entry->startsWith(
                 QStringLiteral("[Desktop Entry]\nType=Application\nName=Quillstow\n")));
         }

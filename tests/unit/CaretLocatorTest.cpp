@@ -6,6 +6,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
+#include <tuple>
 
 using namespace quillstow;
 using platform::CaretRect;
@@ -94,11 +95,7 @@ TEST(CaretLocator, GivesTheLowerLeftCornerOrStopsAtTheFirstFailureWithOneLine)
 
 TEST(FormatLogNumber, ShortestRoundTripWithPointZeroAfterWholeNumbers)
 {
-    const struct
-    {
-        double value;
-        const char* text;
-    } cases[] = {
+    const std::tuple<double, const char*> cases[] = {
         {812, "812.0"},
         {-0.0, "-0.0"},
         {1.0 / 3.0, "0.3333333333333333"},
@@ -106,12 +103,12 @@ TEST(FormatLogNumber, ShortestRoundTripWithPointZeroAfterWholeNumbers)
         {1e21, "1000000000000000000000.0"},
         {std::numeric_limits<double>::infinity(), "inf"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        const QString text = formatLogNumber(c.value);
-        EXPECT_EQ(text, QString::fromLatin1(c.text));
-        if (std::isfinite(c.value)) {
-            EXPECT_EQ(text.toDouble(), c.value); // reads back exactly
+    for (const auto& [value, expected] : cases) {
+        SCOPED_TRACE(expected);
+        const QString text = formatLogNumber(value);
+        EXPECT_EQ(text, QString::fromLatin1(expected));
+        if (std::isfinite(value)) {
+            EXPECT_EQ(text.toDouble(), value); // reads back exactly
         }
     }
 }

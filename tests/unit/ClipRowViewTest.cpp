@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QPainter>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace quillstow;
 
@@ -140,16 +141,12 @@ TEST(ClipListModel, RowsShowTheQuerysMatchesInThePreviewAndShareTheirTextAcrossS
 TEST(ShortLabel, CountsWholeUnitsBackFromNowAndAWeekOrMoreShowsTheLocalShortDate)
 {
     const double now = 800'000'000.0;
-    const struct
-    {
-        double secondsAgo;
-        const char* label;
-    } cases[] = {
+    const std::tuple<double, const char*> cases[] = {
         {59.9, "Just now"}, {-3600, "Just now"}, {60, "1m ago"},    {3599, "59m ago"},
         {3600, "1h ago"},   {86399, "23h ago"},  {86400, "1d ago"}, {604799, "6d ago"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(shortLabel(now - c.secondsAgo, now), QString::fromUtf8(c.label)) << c.secondsAgo;
+    for (const auto& [secondsAgo, label] : cases)
+        EXPECT_EQ(shortLabel(now - secondsAgo, now), QString::fromUtf8(label)) << secondsAgo;
     const QLocale locale(QLocale::English, QLocale::UnitedStates);
     for (const double ago : {604800.0, 90.0 * 86400}) {
         const auto seconds = static_cast<qint64>(now - ago + referenceDateOffset);
@@ -164,7 +161,12 @@ TEST(ClipRow, MetadataLineNamesAgeWordsAndTheSavedMark)
     const ClipRowView saved{item(QStringLiteral("one two three"), false, true)};
     EXPECT_EQ(saved.metadataTexts(now).join(u' '),
               QStringLiteral("2m ago \u00B7 3 words \u00B7 Obsidian"));
-    EXPECT_EQ(ClipRowView{item(QStringLiteral("word"))}.metadataTexts(now).join(u' '),
+    // Words split at any whitespace or line break, and only there.
+    EXPECT_EQ(
+        ClipRowView{item(QStringLiteral("a-b\u00A0\u65E5\u672C\u2028"))}.metadataTexts(now).join(
+            u' '),
+        QStringLiteral("2m ago \u00B7 2 words"));
+    EXPECT_EQ(ClipRowView{item(QStringLiteral(" word "))}.metadataTexts(now).join(u' '),
               QStringLiteral("2m ago \u00B7 1 word"));
 }
 
@@ -172,24 +174,20 @@ TEST(ClipRow, ButtonsAndBackgroundFollowSelectionAndHover)
 {
     const QPalette p = lightPalette();
     using Background = ClipRowView::Background;
-    const struct
-    {
-        bool isSelected, isHovered;
-        Background background;
-    } cases[] = {
+    const std::tuple<bool, bool, Background> cases[] = {
         {false, false, Background::clear},
         {false, true, Background::hovered},
         {true, true, Background::selected},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(static_cast<int>(c.background));
-        const ClipRowView row{item(QStringLiteral("x")), c.isSelected, c.isHovered};
-        EXPECT_EQ(row.showsActionButtons(), c.isSelected || c.isHovered);
-        EXPECT_EQ(row.background(), c.background);
-        if (c.isSelected)
+    for (const auto& [isSelected, isHovered, background] : cases) {
+        SCOPED_TRACE(static_cast<int>(background));
+        const ClipRowView row{item(QStringLiteral("x")), isSelected, isHovered};
+        EXPECT_EQ(row.showsActionButtons(), isSelected || isHovered);
+        EXPECT_EQ(row.background(), background);
+        if (isSelected)
             EXPECT_EQ(row.backgroundColor(p), p.color(QPalette::Highlight));
         else
-            EXPECT_EQ(row.backgroundColor(p).alpha() > 0, c.isHovered);
+            EXPECT_EQ(row.backgroundColor(p).alpha() > 0, isHovered);
     }
 }
 
@@ -210,26 +208,6 @@ TEST(ClipRow, PreviewWrapsToTwoLinesAndEndsInAnEllipsis)
               (QStringList{QStringLiteral("alpha beta "), QStringLiteral("gamma")}));
 }
 
-TEST(ClipRow, GeometryMakesRoomForTheMarkAndTheButtonsWithoutRewrapping)
-{
-    const QRect rect(0, 100, 460, ClipRowView::height(2));
-    const ClipRowView pinnedSelected{item(QStringLiteral("x"), true), true, false};
-    const auto g = pinnedSelected.geometry(rect, 2);
-    ASSERT_TRUE(g.pinMark);
-    EXPECT_LT(g.pinMark->right(), g.preview.left());
-    EXPECT_LT(g.preview.right(), g.buttons[0].left());
-    EXPECT_LT(g.buttons[0].right(), g.buttons[1].left());
-    EXPECT_LT(g.buttons[2].right(), rect.right());
-
-    const ClipRowView plain{item(QStringLiteral("x"))};
-    const auto h = plain.geometry(rect, 1);
-    EXPECT_FALSE(h.pinMark);
-    EXPECT_LT(h.preview.left(), g.preview.left());
-    EXPECT_TRUE(h.buttons[0].isNull());
-    EXPECT_EQ(h.preview.right(), g.preview.right());   // no rewrap when the buttons appear
-    EXPECT_GT(h.metadata.right(), g.metadata.right()); // the metadata runs under hidden buttons
-}
-
 TEST(ClipRow, RowHeightIsStableWhenButtonsAppear)
 {
     const QString longText = QStringLiteral("some words ").repeated(7);
@@ -242,15 +220,6 @@ TEST(ClipRow, RowHeightIsStableWhenButtonsAppear)
     EXPECT_EQ((ClipRowView{item(QStringLiteral("short"))}.previewLineCount(460)), 1);
     EXPECT_EQ((ClipRowView{item(QString(80, u'w'))}.previewLineCount(460)), 2);
     EXPECT_GT(ClipRowView::height(2), ClipRowView::height(1));
-}
-
-TEST(FooterButtonColors, HoverLightsDestructiveRedAndNormalPrimary)
-{
-    const QPalette p = lightPalette();
-    using Role = FooterButton::Role;
-    EXPECT_EQ(FooterButton::textColor(Role::destructive, true, p), style::red(p));
-    EXPECT_EQ(FooterButton::textColor(Role::normal, true, p), style::primary(p));
-    EXPECT_EQ(FooterButton::textColor(Role::destructive, false, p), style::secondary(p));
 }
 
 TEST(PickerIcons, AnIconRendersInTheAskedColour)

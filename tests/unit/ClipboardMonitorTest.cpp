@@ -3,16 +3,12 @@
 #include "capture/CaptureSettings.h"
 #include "history/HistoryStore.h"
 #include "support/ClipboardDoubles.h"
-#include "support/ModalLoops.h"
 #include "support/TestSupport.h"
 #include "vault/ObsidianService.h"
 
-#include <QDateTime>
 #include <QHash>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
-#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -131,14 +127,6 @@ INSTANTIATE_TEST_SUITE_P(
                   "P|X|P"},
         RulesCase{"the pinned head's own text adds nothing", "X|P", "X", "X", "X|P"}));
 
-TEST_F(ClipboardMonitorTest, WhatTheClipboardHeldAtStartIsNotCaptured)
-{
-    clipboard.copyText(QStringLiteral("before the start"));
-    startMonitor();
-    expectNoFurtherReads();
-    EXPECT_TRUE(store.items().isEmpty());
-}
-
 TEST_F(ClipboardMonitorTest, ABurstOfCopiesCostsOneReadOfTheLast)
 {
     startMonitor();
@@ -148,27 +136,6 @@ TEST_F(ClipboardMonitorTest, ABurstOfCopiesCostsOneReadOfTheLast)
     QCoreApplication::processEvents();
     expectNoFurtherReads();
     EXPECT_EQ(contents(), QStringList{QStringLiteral("copy 99")});
-}
-
-TEST_F(ClipboardMonitorTest, ACopyMadeBeforeTheStartIsReadAtTheStart)
-{
-    monitor = std::make_unique<ClipboardMonitor>(clipboard, store, temp.settings());
-    clipboard.copyText(QStringLiteral("between construction and start"));
-    monitor->start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !store.items().isEmpty(); }, 5000));
-    EXPECT_EQ(contents(), QStringList{QStringLiteral("between construction and start")});
-}
-
-TEST_F(ClipboardMonitorTest, TheAddIsQueuedAfterTheRead)
-{
-    clipboard.holdAnswers = true;
-    startMonitor();
-    clipboard.copyText(QStringLiteral("queued"));
-    waitForReads(1);
-    clipboard.answer(0, Read::ofText(QStringLiteral("queued")));
-    EXPECT_TRUE(store.items().isEmpty());
-    QCoreApplication::processEvents();
-    EXPECT_EQ(contents(), QStringList{QStringLiteral("queued")});
 }
 
 TEST_F(ClipboardMonitorTest, ANewerChangeSupersedesAPendingRead)
@@ -198,31 +165,6 @@ TEST_F(ClipboardMonitorTest, AnAnswerAfterTheMonitorIsGoneIsDropped)
     clipboard.answer(0, Read::ofText(QStringLiteral("orphan")));
     QCoreApplication::processEvents();
     EXPECT_TRUE(store.items().isEmpty());
-}
-
-TEST_F(ClipboardMonitorTest, CapturesWhileAModalDialogOrAMenuIsOpen)
-{
-    startMonitor();
-    for (const test::ModalLoop& modal : test::modalLoops(QPoint(20, 20))) {
-        SCOPED_TRACE(modal.name);
-        const QString copied = QString::fromLatin1(modal.name);
-        bool isCapturedWhileOpen = false;
-        const qint64 giveUpAt = QDateTime::currentMSecsSinceEpoch() + 5000;
-        std::function<void()> close;
-        QTimer::singleShot(20, [&] { clipboard.copyText(copied); });
-        QTimer watcher;
-        QObject::connect(&watcher, &QTimer::timeout, [&] {
-            if (!close)
-                return;
-            isCapturedWhileOpen =
-                !store.items().isEmpty() && store.items().first().content == copied;
-            if (isCapturedWhileOpen || QDateTime::currentMSecsSinceEpoch() > giveUpAt)
-                close();
-        });
-        watcher.start(10);
-        modal.run(close);
-        EXPECT_TRUE(isCapturedWhileOpen);
-    }
 }
 
 struct KeepCase

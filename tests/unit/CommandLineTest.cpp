@@ -4,87 +4,49 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace quillstow;
 using Action = CommandLine::Action;
 
 TEST(CommandLine, EachArgumentListGivesOneRequest)
 {
-    const struct
-    {
-        QStringList arguments;
-        Action action;
-        int exitStatus;
-        bool outputIsError;
-        QString said; // a piece of what is printed
-    } cases[] = {
-        {{}, Action::Start, 0, false, {}},
-        {{QStringLiteral("--show")}, Action::Show, 0, false, {}},
-        {{QStringLiteral("--toggle")}, Action::Toggle, 0, false, {}},
-        {{QStringLiteral("--quit")}, Action::Quit, 0, false, {}},
-        {{QStringLiteral("--show"), QStringLiteral("--show")}, Action::Show, 0, false, {}},
-        {{QStringLiteral("--help")}, Action::Exit, 0, false, QStringLiteral("--toggle")},
-        {{QStringLiteral("-h")}, Action::Exit, 0, false, QStringLiteral("Usage: quillstow")},
-        {{QStringLiteral("--version")},
-         Action::Exit,
-         0,
-         false,
-         QStringLiteral("quillstow " QUILLSTOW_VERSION "\n")},
-        {{QStringLiteral("-v")}, Action::Exit, 0, false, QStringLiteral("quillstow ")},
-        // Help wins over a request given with it.
-        {{QStringLiteral("--quit"), QStringLiteral("--help")},
-         Action::Exit,
-         0,
-         false,
-         QStringLiteral("--quit")},
-        {{QStringLiteral("--bogus")}, Action::Exit, 2, true, QStringLiteral("'bogus'")},
-        {{QStringLiteral("-x")}, Action::Exit, 2, true, QStringLiteral("'x'")},
-        {{QStringLiteral("--show=now")}, Action::Exit, 2, true, QStringLiteral("show")},
-        {{QStringLiteral("somefile")}, Action::Exit, 2, true, QStringLiteral("'somefile'")},
-        {{QStringLiteral("--show"), QStringLiteral("--quit")},
-         Action::Exit,
-         2,
-         true,
-         QStringLiteral("one at a time")},
+    // Mistakes exit with 2, print to the error stream and point at the help.
+    // said: a piece of what is printed
+    const std::tuple<const char*, Action, int, const char*> cases[] = {
+        {"", Action::Start, 0, ""},
+        {"--show", Action::Show, 0, ""},
+        {"--toggle", Action::Toggle, 0, ""},
+        {"--quit --quit", Action::Quit, 0, ""},
+        {"-h", Action::Exit, 0, "Usage: quillstow"},
+        {"--version", Action::Exit, 0, "quillstow " QUILLSTOW_VERSION "\n"},
+        {"--quit --help", Action::Exit, 0, "--quit"}, // help wins over a request given with it
+        {"--bogus", Action::Exit, 2, "'bogus'"},
+        {"--show=now", Action::Exit, 2, "show"},
+        {"somefile", Action::Exit, 2, "'somefile'"},
+        {"--show --quit", Action::Exit, 2, "one at a time"},
         // Qt's own display options belong to the application object.
-        {{QStringLiteral("-platform"), QStringLiteral("xcb"), QStringLiteral("--toggle")},
-         Action::Toggle,
-         0,
-         false,
-         {}},
-        {{QStringLiteral("-display"), QStringLiteral(":1"), QStringLiteral("-reverse")},
-         Action::Start,
-         0,
-         false,
-         {}},
+        {"-platform xcb --toggle", Action::Toggle, 0, ""},
+        {"-display :1 -reverse", Action::Start, 0, ""},
     };
-    for (const auto& c : cases) {
-        const CommandLine line =
-            CommandLine::parse(QStringList{QStringLiteral("/usr/bin/quillstow")} + c.arguments);
-        const std::string name = c.arguments.join(u' ').toStdString();
-        EXPECT_EQ(line.action, c.action) << name;
-        EXPECT_EQ(line.exitStatus, c.exitStatus) << name;
-        EXPECT_EQ(line.outputIsError, c.outputIsError) << name;
-        EXPECT_TRUE(line.output.contains(c.said)) << name << ": " << line.output.toStdString();
-        if (c.action != Action::Exit) {
-            EXPECT_TRUE(line.output.isEmpty()) << name;
-        }
-        if (c.exitStatus != 0) {
-            EXPECT_TRUE(line.output.contains(QStringLiteral("quillstow --help"))) << name;
-        }
+    for (const auto& [arguments, action, exitStatus, said] : cases) {
+        SCOPED_TRACE(arguments);
+        const CommandLine line = CommandLine::parse(QStringLiteral("/usr/bin/quillstow %1")
+                                                        .arg(QString::fromUtf8(arguments))
+                                                        .split(u' ', Qt::SkipEmptyParts));
+        EXPECT_EQ(line.action, action);
+        EXPECT_EQ(line.exitStatus, exitStatus);
+        EXPECT_EQ(line.outputIsError, exitStatus != 0);
+        EXPECT_TRUE(line.output.contains(QString::fromUtf8(said))) << line.output.toStdString();
+        EXPECT_EQ(line.output.isEmpty(), action != Action::Exit);
+        EXPECT_EQ(line.output.contains(QStringLiteral("quillstow --help")), exitStatus != 0);
     }
 }
 
 TEST(StartupNotice, NamesTheWaysIntoThePickerThatAreLeft)
 {
     const QString held = QStringLiteral("another program holds the combination");
-    const struct
-    {
-        bool tray;
-        QString hotkeyFailure;
-        QStringList said;
-        QStringList notSaid;
-    } cases[] = {
+    const std::tuple<bool, QString, QStringList, QStringList> cases[] = {
         {true, {}, {}, {}},
         {false,
          {},
@@ -102,13 +64,13 @@ TEST(StartupNotice, NamesTheWaysIntoThePickerThatAreLeft)
           QStringLiteral("quillstow --show")},
          {QStringLiteral("tray icon or"), QStringLiteral("with Ctrl+Alt+H")}},
     };
-    for (const auto& c : cases) {
-        const QString notice = startupNotice(c.tray, c.hotkeyFailure, QStringLiteral("Ctrl+Alt+H"));
-        const std::string name = (c.tray ? "tray, " : "no tray, ") + c.hotkeyFailure.toStdString();
-        EXPECT_EQ(notice.isEmpty(), c.said.isEmpty()) << name;
-        for (const QString& piece : c.said)
+    for (const auto& [tray, hotkeyFailure, said, notSaid] : cases) {
+        const QString notice = startupNotice(tray, hotkeyFailure, QStringLiteral("Ctrl+Alt+H"));
+        const std::string name = (tray ? "tray, " : "no tray, ") + hotkeyFailure.toStdString();
+        EXPECT_EQ(notice.isEmpty(), said.isEmpty()) << name;
+        for (const QString& piece : said)
             EXPECT_TRUE(notice.contains(piece)) << name << ": " << notice.toStdString();
-        for (const QString& piece : c.notSaid)
+        for (const QString& piece : notSaid)
             EXPECT_FALSE(notice.contains(piece)) << name << ": " << notice.toStdString();
     }
 }

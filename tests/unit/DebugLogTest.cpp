@@ -12,29 +12,6 @@
 
 using namespace quillstow;
 
-TEST(DebugLog, CreatesPrivatelyAppendsAndNarrowsAnOwnFile)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("log"));
-    debuglog::setPath(path);
-    debuglog::write(QStringLiteral("first"));
-    debuglog::write(QStringLiteral("zweite Zeile \u00FC"));
-    EXPECT_EQ(test::readFile(path), QByteArray("first\nzweite Zeile \xC3\xBC\n"));
-    EXPECT_EQ(test::modeOf(path), 0600u);
-
-    // Deleted: the next line creates it again.
-    QFile::remove(path);
-    debuglog::write(QStringLiteral("again"));
-    debuglog::setPath(debuglog::defaultPath);
-    EXPECT_EQ(test::readFile(path), QByteArray("again\n"));
-
-    // Left readable by someone: narrowed at the next line.
-    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0644), 0);
-    EXPECT_TRUE(debuglog::appendLine(QStringLiteral("raw"), path));
-    EXPECT_EQ(test::readFile(path), QByteArray("again\nraw"));
-    EXPECT_EQ(test::modeOf(path), 0600u);
-}
-
 TEST(DebugLog, RefusesWhatCouldRedirectOrExposeIt)
 {
     QTemporaryDir dir;

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <tuple>
 
 using namespace quillstow;
 
@@ -44,20 +45,6 @@ protected:
 
 } // namespace
 
-TEST_F(HistoryStoreTest, ARestartShowsTheSameHistoryFromAPrivateFile)
-{
-    EXPECT_TRUE(store.items().isEmpty());
-    for (int i = 0; i < 5; ++i)
-        add(100 - i, QStringLiteral("item %1").arg(i));
-    store.togglePin(store.items()[2]);
-    store.markSavedToObsidian(store.items()[3]);
-    EXPECT_EQ(stored(), store.items());
-    EXPECT_FALSE(temp.settings().contains(HistoryStore::storageKey));
-    EXPECT_EQ(test::modeOf(temp.databasePath()), 0600u);
-    EXPECT_EQ(test::modeOf(QFileInfo(temp.databasePath()).absolutePath()), 0700u);
-    EXPECT_TRUE(store.saveFailure().isEmpty());
-}
-
 TEST_F(HistoryStoreTest, TheSettingsFileHistoryIsImportedOnceAndExactly)
 {
     QList<ClipItem> old;
@@ -79,35 +66,30 @@ TEST_F(HistoryStoreTest, TheSettingsFileHistoryIsImportedOnceAndExactly)
         databaseMade,
         importCommitted
     };
-    const struct
-    {
-        const char* name;
-        Before before;
-        QList<ClipItem> expected;
-    } cases[] = {
+    const std::tuple<const char*, Before, QList<ClipItem>> cases[] = {
         {"first start", Before::nothing, old},
         // Killed before the import's commit: the database lacks the mark, and it is done again.
         {"import rolled back", Before::databaseMade, old},
         // Killed between the commit and the removal of the key: not imported twice.
         {"key left behind", Before::importCommitted, later + old},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, before, expected] : cases) {
+        SCOPED_TRACE(name);
         test::TempSettings local;
         ObsidianService localVault(local.settings());
-        if (c.before != Before::nothing) {
-            if (c.before == Before::importCommitted)
+        if (before != Before::nothing) {
+            if (before == Before::importCommitted)
                 seed(local.settings(), old);
             HistoryStore first(local.reopen(), localVault, local.databasePath());
-            if (c.before == Before::importCommitted)
+            if (before == Before::importCommitted)
                 first.add(later[0]);
         }
         seed(local.settings(), old);
         HistoryStore imported(local.reopen(), localVault, local.databasePath());
-        EXPECT_EQ(imported.items(), c.expected);
+        EXPECT_EQ(imported.items(), expected);
         EXPECT_FALSE(local.reopen().contains(HistoryStore::storageKey));
         HistoryStore restarted(local.reopen(), localVault, local.databasePath());
-        EXPECT_EQ(restarted.items(), c.expected);
+        EXPECT_EQ(restarted.items(), expected);
     }
 }
 
@@ -167,35 +149,14 @@ TEST_F(HistoryStoreTest, AddInsertsOnTopAndTrimsTheTailWhateverItsPin)
     EXPECT_EQ(store.items().front().content, QStringLiteral("newest"));
     EXPECT_EQ(store.items().back().content, QStringLiteral("later 0"));
     EXPECT_EQ(stored(), store.items());
+    // The history is the user's alone.
+    EXPECT_EQ(test::modeOf(temp.databasePath()), 0600u);
+    EXPECT_EQ(test::modeOf(QFileInfo(temp.databasePath()).absolutePath()), 0700u);
 
     // The setting is read at every add.
     temp.settings().setValue(HistoryStore::maxItemsKey, 2000);
     add(1001, QStringLiteral("more"));
     EXPECT_EQ(store.items().size(), 51);
-}
-
-TEST_F(HistoryStoreTest, PinningSortsPinnedFirstThenNewestAndAddStillGoesOnTop)
-{
-    add(1, QStringLiteral("old"));
-    add(3, QStringLiteral("newer"));
-    add(2, QStringLiteral("middle")); // added last, copied earlier
-    store.togglePin(store.items()[2]);
-    EXPECT_EQ(contents(store.items()), QString::fromLatin1("old newer middle").split(u' '));
-    add(0, QStringLiteral("latest"));
-    EXPECT_EQ(store.items()[0].content, QStringLiteral("latest"));
-    // Un-pinning the only pinned item re-sorts the whole list by time.
-    store.togglePin(store.items()[1]);
-    EXPECT_EQ(contents(store.items()), QString::fromLatin1("newer middle old latest").split(u' '));
-    EXPECT_EQ(stored(), store.items());
-
-    // Equal times keep their order.
-    store.clearAll(false);
-    for (const char* s : {"c", "b", "a"})
-        add(5, QString::fromLatin1(s));
-    add(1, QStringLiteral("x"));
-    store.togglePin(store.items()[0]);
-    EXPECT_EQ(contents(store.items()), QString::fromLatin1("x a b c").split(u' '));
-    EXPECT_EQ(stored(), store.items());
 }
 
 TEST_F(HistoryStoreTest, ManyPinsInAnyOrderAreStoredInTheOrderShown)
@@ -230,36 +191,6 @@ TEST_F(HistoryStoreTest, ItemsAreFoundByIdAlone)
     EXPECT_FALSE(store.items().front().isPinned);
     store.remove(stale);
     EXPECT_EQ(stored().size(), 0);
-}
-
-TEST_F(HistoryStoreTest, ClearAllKeepsPinnedOnlyWhenAsked)
-{
-    for (int i = 0; i < 4; ++i)
-        add(i, QString::number(i));
-    store.togglePin(store.items()[3]);
-    store.togglePin(store.items()[3]);
-    store.clearAll(true);
-    EXPECT_EQ(contents(store.items()), (QStringList{QStringLiteral("1"), QStringLiteral("0")}));
-    EXPECT_EQ(stored(), store.items());
-    store.clearAll(false);
-    EXPECT_EQ(stored().size(), 0);
-}
-
-TEST_F(HistoryStoreTest, TheListHearsOnceOfEveryChange)
-{
-    for (int i = 0; i < 4; ++i)
-        add(i, QString::number(i));
-    QSignalSpy changed(&store, &HistoryStore::itemsChanged);
-    const auto changesOnce = [&](const char* name, const std::function<void()>& op) {
-        changed.clear();
-        op();
-        EXPECT_EQ(changed.count(), 1) << name;
-    };
-    changesOnce("add", [&] { add(100, QStringLiteral("x")); });
-    changesOnce("toggle pin", [&] { store.togglePin(store.items()[3]); });
-    changesOnce("mark saved", [&] { store.markSavedToObsidian(store.items()[3]); });
-    changesOnce("delete", [&] { store.remove(store.items()[3]); });
-    changesOnce("clear", [&] { store.clearAll(true); });
 }
 
 TEST_F(HistoryStoreTest, AddExportsWhenAskedAndMarksSuccessOnly)

@@ -6,6 +6,7 @@
 
 #include <QKeySequence>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace quillstow;
 
@@ -80,13 +81,7 @@ TEST(HotkeyManager, ANewCombinationReplacesTheOldAtOnce)
 
 TEST(HotkeyManager, StoredCombinationsAndWhatCannotBeAHotKey)
 {
-    const struct
-    {
-        const char* stored;
-        QKeyCombination read;
-        const char* display;
-        const char* unusable;
-    } cases[] = {
+    const std::tuple<const char*, QKeyCombination, const char*, const char*> cases[] = {
         {"Meta+Shift+V", superShiftV, "Super+Shift+V", ""},
         {"Ctrl+Alt+H", ctrlAltH, "Ctrl+Alt+H", ""},
         {"F9", QKeyCombination(Qt::Key_F9), "F9", ""},
@@ -96,17 +91,17 @@ TEST(HotkeyManager, StoredCombinationsAndWhatCannotBeAHotKey)
         {"Ctrl+V, Ctrl+C", superShiftV, "Ctrl+V, Ctrl+C", ""},
         {"nonsense+", superShiftV, "", "needs a key besides"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.stored);
-        const QString stored = QString::fromLatin1(c.stored);
-        EXPECT_EQ(HotkeyManager::fromSetting(stored), c.read);
+    for (const auto& [setting, read, display, unusable] : cases) {
+        SCOPED_TRACE(setting);
+        const QString stored = QString::fromLatin1(setting);
+        EXPECT_EQ(HotkeyManager::fromSetting(stored), read);
         const QKeySequence sequence = QKeySequence::fromString(stored);
         if (sequence.count() != 1)
             continue;
-        EXPECT_EQ(HotkeyManager::displayText(sequence[0]), QString::fromLatin1(c.display));
+        EXPECT_EQ(HotkeyManager::displayText(sequence[0]), QString::fromLatin1(display));
         EXPECT_TRUE(
-            HotkeyManager::unusableBecause(sequence[0]).contains(QString::fromLatin1(c.unusable)));
-        EXPECT_EQ(HotkeyManager::unusableBecause(sequence[0]).isEmpty(), !*c.unusable);
+            HotkeyManager::unusableBecause(sequence[0]).contains(QString::fromLatin1(unusable)));
+        EXPECT_EQ(HotkeyManager::unusableBecause(sequence[0]).isEmpty(), !*unusable);
     }
     EXPECT_FALSE(
         HotkeyManager::unusableBecause(QKeyCombination(Qt::ControlModifier, Qt::Key_Control))

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 using namespace quillstow;
@@ -53,36 +54,12 @@ protected:
 
 } // namespace
 
-TEST_F(ObsidianServiceTest, SettingsAreStoredAsTheirRawValues)
-{
-    for (SaveMode mode : ObsidianService::allSaveModes())
-        EXPECT_EQ(ObsidianService::saveModeFromRawValue(ObsidianService::rawValue(mode)), mode);
-    EXPECT_EQ(service.saveMode(), SaveMode::newNote);
-    temp.settings().setValue(ObsidianService::saveModeKey, QStringLiteral("clipboard log file"));
-    EXPECT_EQ(service.saveMode(), SaveMode::newNote);
-    service.setSaveMode(SaveMode::clipboardLog);
-    EXPECT_EQ(temp.reopen().value(ObsidianService::saveModeKey).toString(),
-              QStringLiteral("Clipboard Log File"));
-
-    EXPECT_FALSE(service.vaultURL());
-    service.setVaultURL(QUrl::fromLocalFile(QStringLiteral("/home/me/Notes/")));
-    EXPECT_EQ(temp.settings().value(ObsidianService::vaultPathKey).toString(),
-              QStringLiteral("/home/me/Notes"));
-    service.setVaultURL(std::nullopt);
-    EXPECT_FALSE(temp.settings().contains(ObsidianService::vaultPathKey));
-}
-
 TEST_F(ObsidianServiceTest, NoFolderIsCreatedForAVaultThatIsNotThere)
 {
     const QString gone = vaultFile(QStringLiteral("gone/deeper"));
     const QString file = vaultFile(QStringLiteral("a file"));
     QFile(file).open(QIODevice::WriteOnly);
-    const struct
-    {
-        std::optional<QString> stored;
-        ObsidianError::Kind kind;
-        QString told;
-    } cases[] = {
+    const std::tuple<std::optional<QString>, ObsidianError::Kind, QString> cases[] = {
         {std::nullopt, ObsidianError::Kind::noVaultConfigured,
          QStringLiteral("No Obsidian vault configured. Open Settings to choose one.")},
         {QStringLiteral("relative/vault"), ObsidianError::Kind::fileSystem,
@@ -90,16 +67,16 @@ TEST_F(ObsidianServiceTest, NoFolderIsCreatedForAVaultThatIsNotThere)
         {gone, ObsidianError::Kind::fileSystem, gone},
         {file, ObsidianError::Kind::fileSystem, QStringLiteral("is not a folder")},
     };
-    for (const auto& c : cases) {
+    for (const auto& [stored, kind, told] : cases) {
         for (SaveMode mode : ObsidianService::allSaveModes()) {
             temp.settings().clear();
-            if (c.stored)
-                temp.settings().setValue(ObsidianService::vaultPathKey, *c.stored);
+            if (stored)
+                temp.settings().setValue(ObsidianService::vaultPathKey, *stored);
             service.setSaveMode(mode);
             const SaveResult result = service.save(item(QStringLiteral("hello")));
             ASSERT_FALSE(result.isSuccess());
-            EXPECT_EQ(result.error().kind, c.kind);
-            EXPECT_TRUE(result.error().errorDescription().contains(c.told))
+            EXPECT_EQ(result.error().kind, kind);
+            EXPECT_TRUE(result.error().errorDescription().contains(told))
                 << result.error().description.toStdString();
         }
     }
@@ -113,12 +90,7 @@ TEST_F(ObsidianServiceTest, NewNoteNamesAndExactContents)
     const mode_t oldMask = ::umask(022);
     const QString forty = QStringLiteral("01234567890123456789012345678901234567  ");
     const QString family = QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467"); // 18 bytes
-    const struct
-    {
-        const char* name;
-        QString content;
-        QString file;
-    } cases[] = {
+    const std::tuple<const char*, QString, QString> cases[] = {
         {"slashes and colons", QStringLiteral("a/b:c"), QStringLiteral("a-b-c.md")},
         {"blank preview", QStringLiteral("   "), QStringLiteral("Clip 2025-03-04T05-06-07Z.md")},
         {"cut to 40 then trimmed", forty + QStringLiteral("tail of sixty characters.."),
@@ -137,37 +109,19 @@ TEST_F(ObsidianServiceTest, NewNoteNamesAndExactContents)
         {"45 families fit in 255 bytes", family.repeated(45),
          family.repeated(14) + QStringLiteral(".md")},
     };
-    for (const auto& c : cases) {
-        const SaveResult result = service.save(item(c.content));
-        ASSERT_TRUE(result.isSuccess()) << c.name << result.error().description.toStdString();
-        EXPECT_EQ(result.url().toLocalFile(), vaultFile(QStringLiteral("Quillstow/") + c.file))
-            << c.name;
+    for (const auto& [name, content, file] : cases) {
+        const SaveResult result = service.save(item(content));
+        ASSERT_TRUE(result.isSuccess()) << name << result.error().description.toStdString();
+        EXPECT_EQ(result.url().toLocalFile(), vaultFile(QStringLiteral("Quillstow/") + file))
+            << name;
         EXPECT_EQ(test::readFile(result.url().toLocalFile()),
                   QByteArray("---\ncreated: 2025-03-04T05:06:07Z\nsource: Quillstow\n---\n\n") +
-                      c.content.toUtf8())
-            << c.name;
-        EXPECT_EQ(test::modeOf(result.url().toLocalFile()), 0644u) << c.name;
+                      content.toUtf8())
+            << name;
+        EXPECT_EQ(test::modeOf(result.url().toLocalFile()), 0644u) << name;
     }
     ::umask(oldMask);
     EXPECT_EQ(test::modeOf(vaultFile(QStringLiteral("Quillstow"))), 0755u);
-}
-
-TEST_F(ObsidianServiceTest, NewNoteNeverReplacesADifferentNote)
-{
-    useVault(SaveMode::newNote);
-    const ClipItem first = item(QStringLiteral("same title"), 1);
-    EXPECT_EQ(savedName(first), QStringLiteral("same title.md"));
-    EXPECT_EQ(savedName(first), QStringLiteral("same title.md")); // saving again is harmless
-    EXPECT_EQ(savedName(item(QStringLiteral("same title"), 2)), QStringLiteral("same title 2.md"));
-    EXPECT_EQ(savedName(item(QStringLiteral("same/title"), 3)), QStringLiteral("same-title.md"));
-    // A numbered name still fits the byte limit.
-    const QString family = QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467");
-    savedName(item(family.repeated(45), 4));
-    EXPECT_EQ(savedName(item(family.repeated(45), 5)),
-              family.repeated(13) + QStringLiteral(" 2.md"));
-    EXPECT_TRUE(test::readFile(vaultFile(QStringLiteral("Quillstow/same title.md")))
-                    .contains("2001-01-01T00:00:01Z"));
-    EXPECT_EQ(QDir(vaultFile(QStringLiteral("Quillstow"))).entryList(QDir::Files).size(), 5);
 }
 
 TEST_F(ObsidianServiceTest, LinksNeverLeadWritesOutOfTheVault)
@@ -176,12 +130,9 @@ TEST_F(ObsidianServiceTest, LinksNeverLeadWritesOutOfTheVault)
     const QString bashrc = outside.filePath(QStringLiteral("bashrc"));
     const QString missing = outside.filePath(QStringLiteral("missing"));
     const QString log = QStringLiteral("clipboard-history.md");
-    const struct
-    {
-        SaveMode mode;
-        QString link;   // in the vault
-        QString target; // outside it
-    } cases[] = {
+    // link: in the vault
+    // target: outside it
+    const std::tuple<SaveMode, QString, QString> cases[] = {
         {SaveMode::newNote, QStringLiteral("Quillstow"), outside.path()},
         {SaveMode::dailyNote, QStringLiteral("2025-03-05.md"), bashrc},
         {SaveMode::clipboardLog, log, bashrc},
@@ -189,11 +140,11 @@ TEST_F(ObsidianServiceTest, LinksNeverLeadWritesOutOfTheVault)
         {SaveMode::clipboardLog, log,
          QStringLiteral("../") + QFileInfo(outside.path()).fileName() + QStringLiteral("/bashrc")},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.target.toStdString());
+    for (const auto& [mode, link, target] : cases) {
+        SCOPED_TRACE(target.toStdString());
         ASSERT_TRUE(test::writeFile(bashrc, "export PATH\n"));
-        ASSERT_TRUE(QFile::link(c.target, vaultFile(c.link)));
-        useVault(c.mode);
+        ASSERT_TRUE(QFile::link(target, vaultFile(link)));
+        useVault(mode);
         const SaveResult result = service.save(item(QStringLiteral("rm -rf ~")));
         ASSERT_FALSE(result.isSuccess());
         EXPECT_EQ(result.error().kind, ObsidianError::Kind::fileSystem);
@@ -203,7 +154,7 @@ TEST_F(ObsidianServiceTest, LinksNeverLeadWritesOutOfTheVault)
         EXPECT_EQ(
             QDir(outside.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
             QStringList{QStringLiteral("bashrc")});
-        ASSERT_TRUE(QFile::remove(vaultFile(c.link)));
+        ASSERT_TRUE(QFile::remove(vaultFile(link)));
     }
 }
 
@@ -280,14 +231,4 @@ TEST_F(ObsidianServiceTest, AppendFailuresAreReported)
     EXPECT_FALSE(daily.isSuccess());
     EXPECT_EQ(QDir(vaultDir.path()).entryList(QDir::Files | QDir::Hidden),
               QStringList{QStringLiteral("clipboard-history.md")});
-}
-
-TEST_F(ObsidianServiceTest, ICloudVaultBaseExistsOnlyWhenTheFolderDoes)
-{
-    QTemporaryDir home;
-    EXPECT_FALSE(ObsidianService::iCloudVaultBase(home.path()));
-    const QString base =
-        home.filePath(QStringLiteral("Library/Mobile Documents/iCloud~md~obsidian/Documents"));
-    ASSERT_TRUE(QDir().mkpath(base));
-    EXPECT_EQ(ObsidianService::iCloudVaultBase(home.path())->toLocalFile(), base);
 }

@@ -2,6 +2,7 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace quillstow;
 
@@ -16,12 +17,7 @@ TEST(PasteLogLine, NamesTheSelectionAndTheItemsIdAndLengthButNoText)
         QStringLiteral("selectedID=Optional(E621E1F8-C36C-495A-93FC-0C247A3E6E5F)");
     const QString itemPart =
         QStringLiteral("item=Optional(id=0B9C6A3E-1F2D-4C5B-8A7E-9D6F5E4C3B2A, length=");
-    const struct
-    {
-        std::optional<QUuid> selected;
-        std::optional<ClipItem> target;
-        QString line;
-    } cases[] = {
+    const std::tuple<std::optional<QUuid>, std::optional<ClipItem>, QString> cases[] = {
         {std::nullopt, std::nullopt, QStringLiteral("selectedID=nil item=nil")},
         {id, std::nullopt, selected + QStringLiteral(" item=nil")},
         {std::nullopt, item(QStringLiteral("sk-live-0123456789abcdef")),
@@ -30,11 +26,11 @@ TEST(PasteLogLine, NamesTheSelectionAndTheItemsIdAndLengthButNoText)
         {id, item(QStringLiteral("\U0001F44D\U0001F3FDok")),
          selected + u' ' + itemPart + QStringLiteral("3)")},
     };
-    for (const auto& c : cases) {
-        const QString line = pasteLogLine(c.selected, c.target);
-        EXPECT_EQ(line, QStringLiteral("pasteSelected: ") + c.line);
-        if (c.target) {
-            EXPECT_FALSE(line.contains(c.target->content.left(3))) << line.toStdString();
+    for (const auto& [selectedID, target, expected] : cases) {
+        const QString line = pasteLogLine(selectedID, target);
+        EXPECT_EQ(line, QStringLiteral("pasteSelected: ") + expected);
+        if (target) {
+            EXPECT_FALSE(line.contains(target->content.left(3))) << line.toStdString();
         }
     }
 }

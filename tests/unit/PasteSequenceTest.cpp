@@ -8,6 +8,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace {
 
@@ -169,74 +170,51 @@ TEST(PasteSequence, RunsItsStepsInOrderWithThePausesBetween)
     EXPECT_EQ(f.done.count(), 1);
 }
 
-TEST(PasteSequence, PasteKeysFollowTheWindowsClass)
+TEST(PasteSequence, PasteKeysFollowTheWindowsClassWhateverItsCase)
 {
-    const struct
-    {
-        const char* wmClass;
-        PasteKeys keys;
-    } cases[] = {
-        // xterm and its relatives have no Control+Shift+V; Shift+Insert pastes the primary
-        // selection there.
-        {"XTerm", PasteKeys::ShiftInsert},
-        {"URxvt", PasteKeys::ShiftInsert},
-        {"Alacritty", PasteKeys::ControlShiftV},
-        {"gnome-terminal-server", PasteKeys::ControlShiftV},
-        {"org.wezfurlong.wezterm", PasteKeys::ControlShiftV},
-        {"firefox", PasteKeys::ControlV},
-        {"TerminalNotes", PasteKeys::ControlV}, // a name merely containing "Terminal"
-        {"XTermNotes", PasteKeys::ControlV},
-        {"", PasteKeys::ControlV}, // a window without WM_CLASS
-    };
-    for (const auto& c : cases) {
-        const QString wmClass = QString::fromUtf8(c.wmClass);
-        EXPECT_EQ(pasteKeysFor(wmClass), c.keys) << c.wmClass;
-        EXPECT_EQ(pasteKeysFor(wmClass.toUpper()), c.keys) << c.wmClass; // case does not matter
-    }
+    // xterm and its relatives have no Control+Shift+V; Shift+Insert pastes the primary selection.
+    for (const auto& [wmClass, keys] : {std::pair{"XTerm", PasteKeys::ShiftInsert},
+                                        {"urxvt", PasteKeys::ShiftInsert},
+                                        {"ALACRITTY", PasteKeys::ControlShiftV},
+                                        {"org.wezfurlong.wezterm", PasteKeys::ControlShiftV},
+                                        {"TerminalNotes", PasteKeys::ControlV}, // merely a name
+                                        {"XTermNotes", PasteKeys::ControlV},
+                                        {"", PasteKeys::ControlV}}) // no WM_CLASS
+        EXPECT_EQ(pasteKeysFor(QString::fromUtf8(wmClass)), keys) << wmClass;
 }
 
 TEST(PasteSequence, PressesThePasteKeysOfTheTargetOrOfTheWindowInFront)
 {
-    const struct
-    {
-        const char* wmClass; // of the target, or of the window in front; nullptr: none
-        const char* chord;
-    } cases[] = {
+    // wmClass: of the target, or of the window in front; nullptr: none
+    const std::tuple<const char*, const char*> cases[] = {
         {"XTerm", "Shift+Insert"},
         {"kitty", "Control+Shift+V"},
-        {"Zenity", "Control+V"},
         {nullptr, "Control+V"},
     };
-    for (const auto& c : cases)
+    for (const auto& [wmClass, chord] : cases)
         for (const bool targeted : {true, false}) {
-            if (!c.wmClass && targeted)
+            if (!wmClass && targeted)
                 continue;
-            SCOPED_TRACE(std::string(c.chord) + (targeted ? " targeted" : ""));
+            SCOPED_TRACE(std::string(chord) + (targeted ? " targeted" : ""));
             Fixture f;
             std::optional<WindowRef> w;
-            if (c.wmClass)
-                w = window(3, QString::fromUtf8(c.wmClass));
+            if (wmClass)
+                w = window(3, QString::fromUtf8(wmClass));
             f.fake.front = w;
             ASSERT_TRUE(f.deliverAndWait(QStringLiteral("x"), targeted ? w : std::nullopt));
             QStringList expected{QStringLiteral("clipboard")};
             if (targeted)
                 expected << QStringLiteral("activate 3");
-            EXPECT_EQ(f.journal.whats, expected + pasteSteps(QString::fromUtf8(c.chord)));
-            const bool primary = qstrcmp(c.chord, "Shift+Insert") == 0;
+            EXPECT_EQ(f.journal.whats, expected + pasteSteps(QString::fromUtf8(chord)));
+            const bool primary = qstrcmp(chord, "Shift+Insert") == 0;
             EXPECT_EQ(f.fake.primary, primary ? QStringLiteral("x") : QString());
         }
 }
 
 TEST(PasteSequence, AsksForAManualPasteWithoutSyntheticInputOrWithoutThePasteKey)
 {
-    const struct
-    {
-        const char* name;
-        bool available;
-        std::optional<Key> missing;
-        const char* wmClass; // nullptr: no target
-        QStringList steps;
-    } cases[] = {
+    // wmClass: nullptr: no target
+    const std::tuple<const char*, bool, std::optional<Key>, const char*, QStringList> cases[] = {
         {"no synthetic input", false, std::nullopt, "XTerm", {QStringLiteral("activate 1")}},
         {"no synthetic input, no target", false, std::nullopt, nullptr, {}},
         {"no V on the key map", true, Key::V, "Gedit", {QStringLiteral("activate 1")}},
@@ -246,15 +224,15 @@ TEST(PasteSequence, AsksForAManualPasteWithoutSyntheticInputOrWithoutThePasteKey
          "XTerm",
          {QStringLiteral("activate 1"), QStringLiteral("primary")}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, available, missing, wmClass, steps] : cases) {
+        SCOPED_TRACE(name);
         Fixture f;
-        f.fake.available = c.available;
-        f.fake.missing = c.missing;
+        f.fake.available = available;
+        f.fake.missing = missing;
         const auto target =
-            c.wmClass ? std::optional(window(1, QString::fromUtf8(c.wmClass))) : std::nullopt;
+            wmClass ? std::optional(window(1, QString::fromUtf8(wmClass))) : std::nullopt;
         ASSERT_TRUE(f.deliverAndWait(QStringLiteral("secret"), target));
-        EXPECT_EQ(f.journal.whats, QStringList{QStringLiteral("clipboard")} + c.steps +
+        EXPECT_EQ(f.journal.whats, QStringList{QStringLiteral("clipboard")} + steps +
                                        QStringList{QStringLiteral("notify")});
         EXPECT_EQ(f.fake.text, QStringLiteral("secret"));
     }
@@ -262,31 +240,27 @@ TEST(PasteSequence, AsksForAManualPasteWithoutSyntheticInputOrWithoutThePasteKey
 
 TEST(PasteSequence, WaitsForModifierKeysToBeLetGoOf)
 {
-    const struct
-    {
-        int heldForPolls;
-        bool releasedByUs;
-    } cases[] = {
+    const std::tuple<int, bool> cases[] = {
         {0, false}, // nothing held
         {5, false}, // let go of after a few polls
         {-1, true}, // still held at the limit: we let go of them ourselves
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.heldForPolls);
+    for (const auto& [heldForPolls, releasedByUs] : cases) {
+        SCOPED_TRACE(heldForPolls);
         PasteTiming timing = quick;
         timing.modifierPoll = 5ms;
         timing.modifierWaitLimit = 150ms;
         Fixture f(timing);
-        f.fake.heldForPolls = c.heldForPolls;
+        f.fake.heldForPolls = heldForPolls;
         ASSERT_TRUE(f.deliverAndWait(QStringLiteral("x"), window(2, QStringLiteral("Zenity"))));
         QStringList expected{QStringLiteral("clipboard"), QStringLiteral("activate 2")};
-        if (c.releasedByUs)
+        if (releasedByUs)
             expected << QStringLiteral("release modifiers");
         EXPECT_EQ(f.journal.whats, expected + pasteSteps(QStringLiteral("Control+V")));
-        if (c.heldForPolls > 0) {
-            EXPECT_EQ(f.fake.modifierPolls, c.heldForPolls + 1);
+        if (heldForPolls > 0) {
+            EXPECT_EQ(f.fake.modifierPolls, heldForPolls + 1);
         }
-        if (c.releasedByUs) { // gave up only after the limit, not at once
+        if (releasedByUs) { // gave up only after the limit, not at once
             EXPECT_GE(f.journal.timeOf(QStringLiteral("release modifiers")) -
                           f.journal.timeOf(QStringLiteral("activate 2")),
                       130);

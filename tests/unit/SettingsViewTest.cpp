@@ -26,6 +26,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace quillstow;
 using SaveMode = ObsidianService::SaveMode;
@@ -98,8 +99,6 @@ TEST_F(SettingsViewTest, ShowsWhatIsStoredAndStoresNothingByOpening)
         EXPECT_EQ(find<QCheckBox>(*view, "launchAtLoginToggle")->isChecked(), c.stored);
         auto* vaultLabel = find<settings::ElidedLabel>(*view, "vaultPathLabel");
         EXPECT_EQ(vaultLabel->text(), c.vaultShown);
-        EXPECT_EQ(vaultLabel->foregroundRole(),
-                  c.stored ? QPalette::WindowText : QPalette::PlaceholderText);
         EXPECT_EQ(find<QPushButton>(*view, "removeVaultButton")->isHidden(), !c.stored);
         EXPECT_TRUE(saveModeOptions(*view)[c.mode]->isChecked());
         EXPECT_EQ(find<QCheckBox>(*view, "saveEveryCopyToggle")->isChecked(), !c.stored);
@@ -149,23 +148,18 @@ TEST_F(SettingsViewTest, ClearAllHistoryAsksOverTheWindowPinnedIncluded)
 TEST_F(SettingsViewTest, CaptureTogglesShowTheirDefaultsAndStoreEachClick)
 {
     const auto view = makeView();
-    const struct
-    {
-        const char* toggle;
-        QString key;
-        bool isOnByDefault;
-    } cases[] = {
+    const std::tuple<const char*, QString, bool> cases[] = {
         {"keepClipboardToggle", capture::keepClipboardKey, true},
         {"capturePrimaryToggle", capture::capturePrimaryKey, false},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.toggle);
-        auto* toggle = find<QCheckBox>(*view, c.toggle);
-        EXPECT_EQ(toggle->isChecked(), c.isOnByDefault);
-        EXPECT_FALSE(storedOnDisk(c.key).isValid());
-        for (const bool on : {!c.isOnByDefault, c.isOnByDefault}) {
+    for (const auto& [name, key, isOnByDefault] : cases) {
+        SCOPED_TRACE(name);
+        auto* toggle = find<QCheckBox>(*view, name);
+        EXPECT_EQ(toggle->isChecked(), isOnByDefault);
+        EXPECT_FALSE(storedOnDisk(key).isValid());
+        for (const bool on : {!isOnByDefault, isOnByDefault}) {
             toggle->click();
-            EXPECT_EQ(storedOnDisk(c.key), QVariant(on));
+            EXPECT_EQ(storedOnDisk(key), QVariant(on));
         }
     }
 }
@@ -276,24 +270,6 @@ TEST_F(SettingsViewTest, ObsidianChoicesAreStoredAtOnce)
     EXPECT_EQ(label->text(), QStringLiteral("Not configured"));
     EXPECT_TRUE(remove->isHidden());
     EXPECT_FALSE(storedOnDisk(ObsidianService::vaultPathKey).isValid());
-}
-
-TEST_F(SettingsViewTest, ICloudButtonOnlyWhileTheFolderExists)
-{
-    const auto view = makeView();
-    view->tabs()->setCurrentIndex(1);
-    view->show();
-    auto* iCloud = find<QToolButton>(*view, "iCloudVaultButton");
-    EXPECT_TRUE(iCloud->isHidden());
-
-    const QString personal = home.filePath(iCloudFolder + QStringLiteral("/Personal"));
-    ASSERT_TRUE(QDir().mkpath(personal));
-    // Looked at again whenever the tab is drawn anew.
-    view->hide();
-    view->show();
-    ASSERT_FALSE(iCloud->isHidden());
-    iCloud->click();
-    EXPECT_EQ(find<settings::ElidedLabel>(*view, "vaultPathLabel")->text(), personal);
 }
 
 TEST_F(SettingsViewTest, EveryControlFitsAPlainWindowAndALongPathKeepsBothEnds)

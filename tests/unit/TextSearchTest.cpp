@@ -5,19 +5,14 @@
 #include "vault/ObsidianService.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace quillstow;
 
 TEST(TextSearch, MatchesCaseInsensitivelyWithAccentsAndWholeCharacters)
 {
     const QLocale english(QLocale::English, QLocale::UnitedStates);
-    const struct
-    {
-        const char* name;
-        QString text;
-        QString query;
-        bool matches;
-    } cases[] = {
+    const std::tuple<const char*, QString, QString, bool> cases[] = {
         {"case folded", QStringLiteral("xabcx"), QStringLiteral("ABC"), true},
         {"accent must match", QStringLiteral("caf\u00E9"), QStringLiteral("cafe"), false},
         {"accent must match, decomposed text", QStringLiteral("cafe\u0301"), QStringLiteral("cafe"),
@@ -44,8 +39,8 @@ TEST(TextSearch, MatchesCaseInsensitivelyWithAccentsAndWholeCharacters)
         {"lf alone is not half a crlf", QStringLiteral("a\r\nb"), QStringLiteral("\n"), false},
         {"later occurrence on a boundary", QStringLiteral("e\u0301 e"), QStringLiteral("e"), true},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(searchMatches(c.text, c.query, english), c.matches) << c.name;
+    for (const auto& [name, text, query, matches] : cases)
+        EXPECT_EQ(searchMatches(text, query, english), matches) << name;
 }
 
 TEST(TextSearch, FollowsTheLocaleForDottedAndDotlessI)
@@ -60,47 +55,11 @@ TEST(TextSearch, FollowsTheLocaleForDottedAndDotlessI)
     EXPECT_FALSE(searchMatches(QStringLiteral("INFO"), QStringLiteral("info"), turkish));
 }
 
-TEST(TextSearch, StoreFiltersInListOrderAndKeepsTheStoreUnchanged)
-{
-    test::TempSettings temp;
-    ObsidianService vault(temp.settings());
-    HistoryStore store(temp.settings(), vault, temp.databasePath());
-    for (const char* text : {"alpha", "Beta", "alphabet", "gamma"})
-        store.add(ClipItem::create(QString::fromUtf8(text)));
-    const QList<ClipItem> before = store.items();
-
-    auto contents = [](const QList<ClipItem>& items) {
-        QStringList out;
-        for (const ClipItem& item : items)
-            out << item.content;
-        return out;
-    };
-    EXPECT_EQ(contents(store.filtered(QStringLiteral("ALPHA"))),
-              (QStringList{QStringLiteral("alphabet"), QStringLiteral("alpha")}));
-    EXPECT_EQ(contents(store.filtered(QStringLiteral("bet"))),
-              (QStringList{QStringLiteral("alphabet"), QStringLiteral("Beta")}));
-    EXPECT_EQ(store.filtered(QString()), before);
-    EXPECT_TRUE(store.filtered(QStringLiteral(" ")).isEmpty());
-    EXPECT_EQ(store.items(), before);
-
-    // The cached search text follows removals and re-additions.
-    store.remove(store.items().front());
-    EXPECT_EQ(contents(store.filtered(QStringLiteral("alpha"))),
-              (QStringList{QStringLiteral("alphabet"), QStringLiteral("alpha")}));
-    store.clearAll(false);
-    EXPECT_TRUE(store.filtered(QStringLiteral("a")).isEmpty());
-}
-
 TEST(TextSearch, MatchRangesAreWhereSearchMatchesInTheTextAsGiven)
 {
     const QLocale english(QLocale::English, QLocale::UnitedStates);
     using R = std::vector<TextRange>;
-    const struct
-    {
-        QString text;
-        QString query;
-        R ranges;
-    } cases[] = {
+    const std::tuple<QString, QString, R> cases[] = {
         {QStringLiteral("Hello HELLO"), QStringLiteral("hello"), R{{0, 5}, {6, 5}}},
         {QStringLiteral("aaaaa"), QStringLiteral("aa"), R{{0, 2}, {2, 2}}},
         {QStringLiteral("xcafe\u0301!"), QStringLiteral("CAF\u00C9"), R{{1, 5}}},
@@ -113,9 +72,9 @@ TEST(TextSearch, MatchRangesAreWhereSearchMatchesInTheTextAsGiven)
          R{{3, 2}}},
         {QStringLiteral("abc"), QString(), R{}},
     };
-    for (const auto& c : cases) {
-        const R ranges = matchRanges(c.text, c.query, english);
-        EXPECT_EQ(ranges, c.ranges) << c.text.toStdString();
-        EXPECT_EQ(!ranges.empty(), !c.query.isEmpty() && searchMatches(c.text, c.query, english));
+    for (const auto& [text, query, expected] : cases) {
+        const R ranges = matchRanges(text, query, english);
+        EXPECT_EQ(ranges, expected) << text.toStdString();
+        EXPECT_EQ(!ranges.empty(), !query.isEmpty() && searchMatches(text, query, english));
     }
 }
