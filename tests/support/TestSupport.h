@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QSettings>
 #include <QString>
 #include <QTemporaryDir>
@@ -22,6 +23,33 @@ inline void PrintTo(const QString& s, std::ostream* os)
 namespace quillstow::test {
 
 // A private settings file in a fresh temporary folder.
+// A folder on a tmpfs of `kilobytes`, when this machine lets us mount one.
+class SmallDisk
+{
+public:
+    explicit SmallDisk(int kilobytes)
+    {
+        const QByteArray options = "size=" + QByteArray::number(kilobytes) + "k";
+        mounted_ = QProcess::execute(QStringLiteral("mount"),
+                                     {QStringLiteral("-t"), QStringLiteral("tmpfs"),
+                                      QStringLiteral("-o"), QString::fromLatin1(options),
+                                      QStringLiteral("tmpfs"), dir_.path()}) == 0;
+    }
+    ~SmallDisk()
+    {
+        if (mounted_)
+            QProcess::execute(QStringLiteral("umount"), {dir_.path()});
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    bool mounted() const { return mounted_; }
+    QString filePath(const QString& name) const { return dir_.filePath(name); }
+
+private:
+    QTemporaryDir dir_;
+    bool mounted_ = false;
+};
+
 class TempSettings
 {
 public:

@@ -353,6 +353,45 @@ TEST_F(HistoryStoreTest, AnUnreadableDatabaseIsMovedAsideWholeAndANewOneBegun)
     }
 }
 
+TEST(HistoryFullDisk, NothingStoredIsLostTheUserIsToldOnceAndRoomAgainStoresTheRest)
+{
+    test::SmallDisk disk(512);
+    if (!disk.mounted())
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    // Taken up now, given back at the end: the disk fills while copies come in.
+    const QString ballast = disk.filePath(QStringLiteral("ballast"));
+    ASSERT_TRUE(test::writeFile(ballast, QByteArray(320 * 1024, 'b')));
+    test::TempSettings local;
+    ObsidianService localVault(local.settings());
+    const QString path = disk.filePath(QStringLiteral("data/history.sqlite3"));
+    const auto restarted = [&] {
+        QSettings settings(local.settings().fileName(), QSettings::IniFormat);
+        ObsidianService vault(settings);
+        return HistoryStore(settings, vault, path).items();
+    };
+    HistoryStore store(local.settings(), localVault, path);
+    QSignalSpy told(&store, &HistoryStore::saveStateChanged);
+    int copies = 0;
+    while (store.saveFailure().isEmpty() && copies < 60) {
+        store.add(ClipItem::create(QString(16 * 1024, QChar(u'a' + copies % 26)), copies));
+        ++copies;
+    }
+    ASSERT_FALSE(store.saveFailure().isEmpty()) << "the disk never filled";
+    EXPECT_TRUE(store.saveFailure().contains(QStringLiteral("full")))
+        << store.saveFailure().toStdString();
+    store.add(ClipItem::create(QStringLiteral("while full"), 100));
+    EXPECT_EQ(told.count(), 1);
+    EXPECT_EQ(store.items().size(), copies + 1);
+    // Every copy before the one that found the disk full is still there, readable.
+    EXPECT_EQ(restarted(), store.items().mid(2));
+
+    ASSERT_TRUE(QFile::remove(ballast));
+    store.add(ClipItem::create(QStringLiteral("room again"), 101));
+    EXPECT_TRUE(store.saveFailure().isEmpty());
+    EXPECT_EQ(told.count(), 2);
+    EXPECT_EQ(restarted(), store.items());
+}
+
 TEST(HistoryDurability, KillingTheWriterLosesNoCommittedItem)
 {
     test::TempSettings temp;

@@ -143,37 +143,6 @@ TEST(SettingsStore, OnlyAChangeIsWritten)
     EXPECT_TRUE(QFile::exists(path));
 }
 
-namespace {
-
-// A folder on a tmpfs of `kilobytes`, when this machine lets us mount one.
-class SmallDisk
-{
-public:
-    explicit SmallDisk(int kilobytes)
-    {
-        const QByteArray options = "size=" + QByteArray::number(kilobytes) + "k";
-        mounted_ = QProcess::execute(QStringLiteral("mount"),
-                                     {QStringLiteral("-t"), QStringLiteral("tmpfs"),
-                                      QStringLiteral("-o"), QString::fromLatin1(options),
-                                      QStringLiteral("tmpfs"), dir_.path()}) == 0;
-    }
-    ~SmallDisk()
-    {
-        if (mounted_)
-            QProcess::execute(QStringLiteral("umount"), {dir_.path()});
-    }
-    SmallDisk(const SmallDisk&) = delete;
-    SmallDisk& operator=(const SmallDisk&) = delete;
-    bool mounted() const { return mounted_; }
-    QString filePath(const QString& name) const { return dir_.filePath(name); }
-
-private:
-    QTemporaryDir dir_;
-    bool mounted_ = false;
-};
-
-} // namespace
-
 TEST(SettingsStore, AFailedWriteKeepsTheOldFileIsToldOnceAndIsRetried)
 {
     QStringList told;
@@ -189,7 +158,7 @@ TEST(SettingsStore, AFailedWriteKeepsTheOldFileIsToldOnceAndIsRetried)
     EXPECT_FALSE(platform::storeSetting(*settings, QStringLiteral("k"), 2));
     EXPECT_EQ(told.size(), 1);
 
-    SmallDisk disk(64);
+    test::SmallDisk disk(64);
     if (!disk.mounted())
         GTEST_SKIP() << "no tmpfs can be mounted here";
     platform::setWriteFailureHandler([&told](const QString& reason) { told << reason; });
