@@ -6,11 +6,9 @@
 
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <cstdlib>
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <vector>
-#include <xcb/xcb.h>
 
 using namespace quillstow;
 using test::Program;
@@ -34,30 +32,6 @@ std::optional<SuccessLine> parseSuccess(const QString& line)
     return SuccessLine{m.captured(1).toDouble(), m.captured(2).toDouble(),
                        m.captured(4).toDouble()};
 }
-
-// A keyboard grab by another client, as the hot key's, for as long as this lives.
-class KeyboardGrab
-{
-public:
-    KeyboardGrab()
-    {
-        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
-        xcb_grab_keyboard_reply_t* reply =
-            xcb_grab_keyboard_reply(c_,
-                                    xcb_grab_keyboard(c_, 0, root, XCB_CURRENT_TIME,
-                                                      XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
-                                    nullptr);
-        EXPECT_TRUE(reply && reply->status == XCB_GRAB_STATUS_SUCCESS);
-        std::free(reply);
-        QTest::qWait(300); // the application hears of the grab and drops its focus
-    }
-    ~KeyboardGrab() { xcb_disconnect(c_); }
-    KeyboardGrab(const KeyboardGrab&) = delete;
-    KeyboardGrab& operator=(const KeyboardGrab&) = delete;
-
-private:
-    xcb_connection_t* c_ = xcb_connect(nullptr, nullptr);
-};
 
 class CaretDesktop : public ::testing::Test
 {
@@ -108,9 +82,7 @@ protected:
         EXPECT_GT(line->height, 0.0);
         // The caret's line lies inside the window in front (its bottom may be the window's).
         const QRect window = test::windowFrame(test::activeWindow()).adjusted(0, 0, 1, 1);
-        EXPECT_TRUE(window.contains(origin->toPoint()))
-            << "origin " << origin->x() << "," << origin->y() << " window " << window.x() << ","
-            << window.y() << " " << window.width() << "x" << window.height();
+        EXPECT_TRUE(window.contains(origin->toPoint())) << lines.value(0).toStdString();
         EXPECT_TRUE(window.contains(QPoint(static_cast<int>(line->x), static_cast<int>(line->y))));
         return *line;
     }
@@ -266,7 +238,8 @@ TEST_F(CaretDesktop, FindsTheFieldWhileAnotherClientHoldsTheKeyboard)
     type(QStringLiteral("abc"));
     const SuccessLine free = expectCaretInFrontWindow();
     {
-        const KeyboardGrab grab;
+        const test::KeyboardHold grab;
+        QTest::qWait(300); // the application hears of the grab and drops its focus
         // The field's focus event may still be on its way over the bus.
         EXPECT_TRUE(
             QTest::qWaitFor([&] { return locator_.caretScreenOrigin().has_value(); }, 5000));
@@ -279,7 +252,8 @@ TEST_F(CaretDesktop, FindsTheFieldWhileAnotherClientHoldsTheKeyboard)
     // front: with a terminal in front and the keyboard held, nothing is found.
     startWindow(QStringLiteral("xterm"), {QStringLiteral("-title"), QStringLiteral("Caret term")},
                 QStringLiteral("Caret term"));
-    const KeyboardGrab grab;
+    const test::KeyboardHold grab;
+    QTest::qWait(300);
     expectNothing("caretScreenOrigin: no focused element (err=0)");
 }
 

@@ -15,7 +15,10 @@
 #include <QTest>
 #include <QWidget>
 #include <csignal>
+#include <cstdlib>
+#include <gtest/gtest.h>
 #include <memory>
+#include <xcb/xcb.h>
 
 namespace quillstow::test {
 
@@ -80,8 +83,6 @@ private:
     QString output_;
 };
 
-// Runs a short helper program (xdotool, xclip, xprop, ...) to its end, fed `input`, and returns
-// what it printed, trimmed. `ok` tells whether it ended well within ten seconds.
 // Everything said to the notification service on the session bus from now on.
 class NotificationWatch : public Program
 {
@@ -95,6 +96,8 @@ public:
     }
 };
 
+// Runs a short helper program (xdotool, xclip, xprop, ...) to its end, fed `input`, and returns
+// what it printed, trimmed. `ok` tells whether it ended well within ten seconds.
 inline QString runTool(const QString& program, const QStringList& args,
                        const QByteArray& input = {}, bool* ok = nullptr)
 {
@@ -116,9 +119,10 @@ inline QString xdotool(const QStringList& args, bool* ok = nullptr)
 
 // Copies `bytes` with xclip, offered as `target` (xclip's own choice, UTF8_STRING, when empty).
 // xclip's background process stays as the owner until the next copy.
-inline bool xclipCopy(const QByteArray& bytes, const QString& target = {})
+inline bool xclipCopy(const QByteArray& bytes, const QString& target = {},
+                      const char* selection = "clipboard")
 {
-    QStringList args = {QStringLiteral("-selection"), QStringLiteral("clipboard"),
+    QStringList args = {QStringLiteral("-selection"), QLatin1String(selection),
                         QStringLiteral("-i")};
     if (!target.isEmpty())
         args << QStringLiteral("-t") << target;
@@ -175,6 +179,37 @@ inline QRect windowFrame(quint64 id)
     return {field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"),
             field("Height")};
 }
+
+// Another client's hold on the keyboard, for as long as this lives: on one combination, as
+// another program's hot key, or on the whole keyboard, as the hot key's own grab while pressed.
+class KeyboardHold
+{
+public:
+    KeyboardHold(uint16_t modifiers, xcb_keycode_t key)
+    {
+        EXPECT_EQ(
+            xcb_request_check(c_, xcb_grab_key_checked(c_, 0, root(), modifiers, key,
+                                                       XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)),
+            nullptr);
+    }
+    KeyboardHold()
+    {
+        xcb_grab_keyboard_reply_t* reply =
+            xcb_grab_keyboard_reply(c_,
+                                    xcb_grab_keyboard(c_, 0, root(), XCB_CURRENT_TIME,
+                                                      XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                                    nullptr);
+        EXPECT_TRUE(reply && reply->status == XCB_GRAB_STATUS_SUCCESS);
+        std::free(reply);
+    }
+    ~KeyboardHold() { xcb_disconnect(c_); }
+    KeyboardHold(const KeyboardHold&) = delete;
+    KeyboardHold& operator=(const KeyboardHold&) = delete;
+
+private:
+    xcb_window_t root() const { return xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root; }
+    xcb_connection_t* c_ = xcb_connect(nullptr, nullptr);
+};
 
 // The lines the debug log gained since this was made. The test desktop gives this process and
 // the programs it starts a log of their own (QUILLSTOW_DEBUG_LOG).
