@@ -188,13 +188,14 @@ int main(int argc, char** argv)
             isServed = false;
         }
 
-        xcb_selection_notify_event_t notify{};
-        notify.response_type = XCB_SELECTION_NOTIFY;
-        notify.time = request->time;
-        notify.requestor = request->requestor;
-        notify.selection = request->selection;
-        notify.target = request->target;
-        notify.property = isServed ? property : XCB_NONE;
+        const xcb_selection_notify_event_t notify{XCB_SELECTION_NOTIFY,
+                                                  0,
+                                                  0,
+                                                  request->time,
+                                                  request->requestor,
+                                                  request->selection,
+                                                  request->target,
+                                                  isServed ? property : xcb_atom_t{XCB_NONE}};
         xcb_send_event(c, 0, request->requestor, XCB_EVENT_MASK_NO_EVENT,
                        reinterpret_cast<const char*>(&notify));
         xcb_flush(c);

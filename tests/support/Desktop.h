@@ -151,18 +151,15 @@ inline quint64 waitForActiveWindow(const QString& title, int timeoutMs = 15000)
     return found ? id : 0;
 }
 
-// Brings the window to the front.
-inline bool activateWindow(quint64 id)
-{
-    xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(id)});
-    return QTest::qWaitFor([&] { return activeWindow() == id; }, 5000);
-}
+// Brings the window titled `title` to the front.
 inline bool activateWindow(const QString& title)
 {
-    return activateWindow(
+    const QString id =
         xdotool({QStringLiteral("search"), QStringLiteral("--name"), u'^' + title + u'$'})
-            .section(u'\n', 0, 0)
-            .toULongLong());
+            .section(u'\n', 0, 0);
+    xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), id});
+    return !id.isEmpty() &&
+           QTest::qWaitFor([&] { return activeWindow() == id.toULongLong(); }, 5000);
 }
 
 // A window's place on the screen, as the X server reports it.
