@@ -58,14 +58,10 @@ protected:
         return QTest::qWaitFor([&] { return locator_.caretScreenOrigin().has_value(); }, 10000);
     }
 
-    void xdotool(const QStringList& args)
+    void xdotool(const char* line)
     {
-        test::xdotool(args);
+        test::xdotool(line);
         QTest::qWait(200);
-    }
-    void type(const QString& text)
-    {
-        xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"), text});
     }
 
     // One lookup that must succeed inside the active window; returns the rectangle it logged.
@@ -140,13 +136,12 @@ TEST_F(CaretDesktop, FollowsTheCaretInEachToolkitsField)
         startWindow(c.program, c.args, QString::fromLatin1(c.title), c.environment);
         // Far from the screen's corner: the window's position must be added to a position
         // given relative to it.
-        xdotool({QStringLiteral("getactivewindow"), QStringLiteral("windowmove"),
-                 QStringLiteral("--sync"), QStringLiteral("300"), QStringLiteral("300")});
+        xdotool("getactivewindow windowmove --sync 300 300");
         ASSERT_TRUE(waitForCaret());
         const SuccessLine empty = expectCaretInFrontWindow();
-        type(QStringLiteral("hello world"));
+        xdotool("type --delay 30 hello_world");
         const SuccessLine atEnd = expectCaretInFrontWindow();
-        xdotool({QStringLiteral("key"), QStringLiteral("Home")});
+        xdotool("key Home");
         const SuccessLine atStart = expectCaretInFrontWindow();
         EXPECT_EQ(atEnd.y, empty.y);
         EXPECT_EQ(atStart.x, empty.x);
@@ -224,7 +219,7 @@ TEST_F(CaretDesktop, FindsTheFieldWhileAnotherClientHoldsTheKeyboard)
     locator_.followFocus();
     startField(zenity, zenityEntry(QStringLiteral("Caret grabbed")),
                QStringLiteral("Caret grabbed"));
-    type(QStringLiteral("abc"));
+    xdotool("type --delay 30 abc");
     const SuccessLine free = expectCaretInFrontWindow();
     {
         const test::KeyboardHold grab;
@@ -276,10 +271,8 @@ TEST(ActiveWindowFrame, NamesTheProcessAndLeavesOutTheClientSideShadow)
 
     // GTK's shadow widths: left, right, top, bottom.
     test::runTool(QStringLiteral("xprop"),
-                  {QStringLiteral("-id"), QString::number(window.winId()), QStringLiteral("-f"),
-                   QStringLiteral("_GTK_FRAME_EXTENTS"), QStringLiteral("32c"),
-                   QStringLiteral("-set"), QStringLiteral("_GTK_FRAME_EXTENTS"),
-                   QStringLiteral("7, 9, 11, 13")});
+                  QStringList{QStringLiteral("-id"), QString::number(window.winId())} +
+                      test::words("-f _GTK_FRAME_EXTENTS 32c -set _GTK_FRAME_EXTENTS 7,9,11,13"));
     const auto shadowed = platform::x11::activeWindowFrame();
     ASSERT_TRUE(shadowed.has_value());
     EXPECT_EQ(shadowed->contentOrigin, geometry.topLeft() + QPoint(7, 11));

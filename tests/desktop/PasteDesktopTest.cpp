@@ -87,9 +87,9 @@ TEST(PasteDesktop, PastesIntoEachKindOfWindowWhateverTheLayoutAndTheKeysHeld)
         bool isLetGo = !c.holdsModifiers;
         bool isLetGoBeforePaste = false;
         if (c.holdsModifiers) {
-            xdotool({QStringLiteral("keydown"), QStringLiteral("super+shift")});
+            xdotool("keydown super+shift");
             QTimer::singleShot(700, [&] {
-                xdotool({QStringLiteral("keyup"), QStringLiteral("super+shift")});
+                xdotool("keyup super+shift");
                 isLetGo = true;
             });
         }
@@ -100,12 +100,12 @@ TEST(PasteDesktop, PastesIntoEachKindOfWindowWhateverTheLayoutAndTheKeysHeld)
         // The target fetches the text from us after the keys; let it.
         QTest::qWait(500);
         ASSERT_EQ(waitForActiveWindow(QStringLiteral("Paste target")), id);
-        xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+        xdotool("key Return");
         if (c.program == zenity) {
             ASSERT_TRUE(target.waitForExit());
             EXPECT_EQ(target.output(), c.content + u'\n');
         } else {
-            xdotool({QStringLiteral("key"), QStringLiteral("ctrl+d")});
+            xdotool("key ctrl+d");
             ASSERT_TRUE(target.waitForExit());
             EXPECT_EQ(QString::fromUtf8(readFile(outFile)), c.content + u'\n');
         }

@@ -184,7 +184,7 @@ TEST(CommandLineDesktop, TheStoredHotKeyIsTakenAndAnUnusableSettingsFileIsLeftAn
     {
         Instance running;
         ASSERT_TRUE(Instance::waitUntilUp()); // the hot key is taken before the bus name
-        xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+j")});
+        xdotool("key ctrl+alt+j");
         EXPECT_TRUE(waitForPicker(true)) << "the stored hot key opens the picker";
         EXPECT_TRUE(running.quit());
     }
@@ -250,7 +250,7 @@ TEST(CommandLineNoTray, TheNoticeSaysHowToOpenThePickerAndTheProgramRunsOn)
     EXPECT_TRUE(notices.output().contains(QStringLiteral("with Super+Shift+V or by running")));
     QTest::qWait(500);
     EXPECT_EQ(notices.output().count(QStringLiteral("no system tray")), 1);
-    xdotool({QStringLiteral("key"), QStringLiteral("super+shift+v")});
+    xdotool("key super+shift+v");
     EXPECT_TRUE(waitForPicker(true)) << "the hot key opens the picker";
 }
 

@@ -319,17 +319,13 @@ TEST_F(CaptureTest, ACopyEntersTheHistoryAtOnce)
 
 namespace {
 
-// What `xclip -o` gets from the clipboard or the mouse selection as `target`; nothing when it
-// gets nothing.
-std::optional<QString> paste(const char* target = "UTF8_STRING",
-                             const char* selection = "clipboard")
+// What `xclip -o` gets from the clipboard as `target`; nothing when it gets nothing.
+std::optional<QString> paste(const char* target = "UTF8_STRING")
 {
     bool ok = false;
     const QString out =
         test::runTool(QStringLiteral("xclip"),
-                      {QStringLiteral("-o"), QStringLiteral("-selection"), QLatin1String(selection),
-                       QStringLiteral("-t"), QLatin1String(target)},
-                      {}, &ok);
+                      test::words("-o -selection clipboard -t") << QLatin1String(target), {}, &ok);
     return ok ? std::optional<QString>(out) : std::nullopt;
 }
 
@@ -441,12 +437,11 @@ TEST_F(CaptureTest, TheMouseSelectionIsCapturedWhenAskedOnceTheButtonIsUp)
                                 int(settled) + 2000));
 
     // A drag still going on: the button is down.
-    test::xdotool({QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5"),
-                   QStringLiteral("mousedown"), QStringLiteral("1")});
+    test::xdotool("mousemove 5 5 mousedown 1");
     ASSERT_TRUE(select("selected by a drag"));
     QTest::qWait(int(settled));
     EXPECT_TRUE(isAtHead(QStringLiteral("selected while on")));
-    test::xdotool({QStringLiteral("mouseup"), QStringLiteral("1")});
+    test::xdotool("mouseup 1");
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return isAtHead(QStringLiteral("selected by a drag")); }, 2000));
     EXPECT_EQ(store.items().size(), 2);

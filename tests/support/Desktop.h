@@ -112,9 +112,19 @@ inline QString runTool(const QString& program, const QStringList& args,
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
 
+// The words of an argument line that needs no quoting: "key super+shift+v".
+inline QStringList words(const char* line)
+{
+    return QString::fromUtf8(line).split(u' ', Qt::SkipEmptyParts);
+}
+
 inline QString xdotool(const QStringList& args, bool* ok = nullptr)
 {
     return runTool(QStringLiteral("xdotool"), args, {}, ok);
+}
+inline QString xdotool(const char* line, bool* ok = nullptr)
+{
+    return xdotool(words(line), ok);
 }
 
 // Copies `bytes` with xclip, offered as `target` (xclip's own choice, UTF8_STRING, when empty).
@@ -134,7 +144,7 @@ inline bool xclipCopy(const QByteArray& bytes, const QString& target = {},
 // The window in front, by the window manager's account, or 0.
 inline quint64 activeWindow()
 {
-    return xdotool({QStringLiteral("getactivewindow")}).toULongLong();
+    return xdotool("getactivewindow").toULongLong();
 }
 
 // Waits until the window in front is titled `title` and returns it, or 0 when none comes.
