@@ -81,7 +81,6 @@ TEST(PasteDesktop, PastesIntoEachKindOfWindowWhateverTheLayoutAndTheKeysHeld)
         const auto ref = windows->activeWindow();
         ASSERT_TRUE(ref);
         EXPECT_EQ(ref->id, id);
-        EXPECT_EQ(ref->pid, target.pid());
         EXPECT_EQ(ref->name, QStringLiteral("Paste target"));
 
         bool isLetGo = !c.holdsModifiers;
@@ -102,6 +101,7 @@ TEST(PasteDesktop, PastesIntoEachKindOfWindowWhateverTheLayoutAndTheKeysHeld)
         ASSERT_EQ(waitForActiveWindow(QStringLiteral("Paste target")), id);
         xdotool("key Return");
         if (c.program == zenity) {
+            EXPECT_EQ(ref->pid, target.pid()); // xterm does not name its process
             ASSERT_TRUE(target.waitForExit());
             EXPECT_EQ(target.output(), c.content + u'\n');
         } else {
