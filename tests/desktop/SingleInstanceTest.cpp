@@ -1,5 +1,5 @@
-// One instance per user: the lock and its folder. A later launch asking over the session bus is
-// the real program's test (ProgramDesktopTest).
+// One instance per user: the lock, its folder, and asking on the session bus while none answers.
+// A later launch that reaches the running one is the real program's test (ProgramDesktopTest).
 #include "app/SingleInstance.h"
 
 #include "support/Desktop.h"
@@ -11,6 +11,13 @@
 #include <unistd.h>
 
 using namespace quillstow;
+
+TEST(SingleInstance, AskingWhileNoneIsOnTheBusGivesUpAtTheTimeLimit)
+{
+    // One that has just taken the lock joins the bus a moment later: the call is tried again.
+    QTemporaryDir dir;
+    EXPECT_FALSE(SingleInstance(dir.path()).notifyRunning(300));
+}
 
 TEST(SingleInstance, ALockNobodyHoldsIsTakenOver)
 {

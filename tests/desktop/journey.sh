@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The whole journey with the real program on the private desktop: capture, the hot key over a
 # text field (the picker at its caret) and over a terminal (at the pointer), search and paste,
-# the tray icon, focus loss, the footer's Quit and a restart without an accessibility bus.
+# a row click, the tray icon, focus loss, the footer's Settings and Quit, a restart without an
+# accessibility bus and a second launch.
 # Usage (inside tests/desktop/testbed): journey.sh QUILLSTOW
 set -uo pipefail
 
@@ -53,13 +54,11 @@ icon_embedded() { [ -n "$(tray_icon_id)" ]; }
 check "the tray icon is embedded" wait_until 10 icon_embedded
 sleep 0.5
 
-n=0
 for text in "alpha first copy" "bravo: ssh deploy@example.org" "charlie third copy"; do
     printf %s "$text" | xclip -selection clipboard
-    n=$((n + 1))
-    wait_until 5 stored_is $n
+    sleep 0.7
 done
-check "three copies are stored" stored_is 3
+check "three copies are stored" wait_until 5 stored_is 3
 
 zenity --entry --title=Target >"$TESTBED_DIR/zenity.out" &
 pids+=($!)
@@ -100,6 +99,22 @@ no_clip_text_logged() { ! grep -q -e bravo -e deploy "$QUILLSTOW_DEBUG_LOG"; }
 check "the paste wrote its log line" paste_logged
 check "the log holds the id and length, no clip text" no_clip_text_logged
 
+# A click on a row pastes that row, whatever is selected.
+zenity --entry --title=Target >"$TESTBED_DIR/zenity2.out" &
+pids+=($!)
+wait_until 5 active_is Target
+sleep 0.5
+pastes_before=$(new_log | grep -c pasteSelected)
+xdotool key super+shift+v
+wait_until 3 popup_focused
+click_in_popup 200 120 # the second row
+check "a row click closes the picker" wait_until 3 popup_hidden
+sleep 1.0
+xdotool key Return
+check "a row click pasted that row" wait_until 5 sh -c \
+    "grep -qx 'charlie third copy' '$TESTBED_DIR/zenity2.out'"
+check "a row click writes no log line" test "$(new_log | grep -c pasteSelected)" -eq "$pastes_before"
+
 # Over a terminal, which offers no caret, the picker opens at the pointer.
 xterm -title Term &
 pids+=($!)
@@ -133,6 +148,17 @@ read -r -a zg <<<"$(geometry "$(xdotool search --name '^Term$' | head -n1)")"
 xdotool mousemove $((zg[0] + 20)) $((zg[1] + 20)) click 1
 check "clicking another window closes the picker" wait_until 3 popup_hidden
 
+xdotool key super+shift+v
+wait_until 3 popup_focused
+click_in_popup 394 502 # the footer's "Settings"
+check "Settings in the footer opens the settings window" wait_until 5 sh -c \
+    "xdotool search --onlyvisible --name '^Quillstow Settings\$'"
+check "and dismisses the picker" popup_hidden
+xdotool key --window "$(xdotool search --name '^Quillstow Settings$' | head -n1)" Escape
+xdotool windowclose "$(xdotool search --name '^Quillstow Settings$' | head -n1)" 2>/dev/null
+wait_until 3 sh -c "! xdotool search --onlyvisible --name '^Quillstow Settings\$'"
+wait_until 3 active_is Term # the focus goes back, and would close a picker opened before
+
 before=$(stored_count)
 xdotool mousemove --sync 300 200 # the picker opens at the pointer, away from the screen's edges
 xdotool key super+shift+v
@@ -148,6 +174,12 @@ pids+=($!)
 second=$!
 check "the restart embeds its tray icon" wait_until 10 icon_embedded
 check "a restart keeps the same history" stored_is "$before"
+"$quillstow" >>"$TESTBED_DIR/quillstow.out" 2>&1
+check "a second launch exits at once" test $? -eq 0
+check "a second launch shows the running one's picker" wait_until 3 popup_shown
+wait_until 3 popup_focused
+xdotool key Escape
+wait_until 3 popup_hidden
 
 # Without a bus, over a text field, the picker opens at the pointer.
 zenity --entry --title=Target &
