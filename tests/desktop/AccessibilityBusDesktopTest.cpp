@@ -5,11 +5,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <algorithm>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 namespace {
 
@@ -28,41 +24,27 @@ void setRootBusProperty(const QString& address)
                           QStringLiteral("-set"), name, address});
 }
 
-// A socket that takes connections and never answers, as a bus whose daemon is stopped.
-class SilentBus
+// A socket that takes connections and never answers, as a bus whose daemon is stopped: the
+// kernel completes connections to a listening socket that nobody accepts.
+class SilentBus : public quillstow::test::Program
 {
 public:
-    explicit SilentBus(const QString& path) : path_(path.toLocal8Bit())
-    {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        if (static_cast<size_t>(path_.size()) >= sizeof(address.sun_path))
-            return;
-        std::copy(path_.begin(), path_.end(), address.sun_path);
-        fd_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        if (fd_ >= 0 &&
-            (::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
-             ::listen(fd_, 16) != 0)) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-    }
-    ~SilentBus()
-    {
-        if (fd_ >= 0) {
-            ::close(fd_);
-            ::unlink(path_.constData());
-        }
-    }
-    SilentBus(const SilentBus&) = delete;
-    SilentBus& operator=(const SilentBus&) = delete;
-
-    bool isListening() const { return fd_ >= 0; }
-    QByteArray address() const { return QByteArrayLiteral("unix:path=") + path_; }
+    explicit SilentBus(const QString& path)
+        : Program(QStringLiteral("python3"), {QStringLiteral("-c"),
+                                              QStringLiteral("import socket, sys, time\n"
+                                                             "s = socket.socket(socket.AF_UNIX)\n"
+                                                             "s.bind(sys.argv[1])\n"
+                                                             "s.listen(16)\n"
+                                                             "print('ready', flush=True)\n"
+                                                             "time.sleep(600)"),
+                                              path}),
+          path_(path)
+    {}
+    bool isListening() { return waitForOutput(QStringLiteral("ready")); }
+    QByteArray address() const { return "unix:path=" + path_.toLocal8Bit(); }
 
 private:
-    QByteArray path_;
-    int fd_ = -1;
+    QString path_;
 };
 
 } // namespace
@@ -75,7 +57,7 @@ TEST(AccessibilityBus, TellsWhetherTheBusAnswersWithoutWaitingLong)
         quillstow::test::runTool(QStringLiteral("xprop"),
                                  {QStringLiteral("-root"), QStringLiteral("AT_SPI_BUS")})
             .section(u'"', 1, 1);
-    const SilentBus silent(scratch.filePath(QStringLiteral("silent-bus")));
+    SilentBus silent(scratch.filePath(QStringLiteral("silent-bus")));
     ASSERT_TRUE(silent.isListening());
 
     const struct

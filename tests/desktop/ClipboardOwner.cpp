@@ -20,8 +20,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -76,14 +78,12 @@ bool parse(int argc, char** argv, Options& options)
         if (arg == "--text" && hasValue) {
             options.text = argv[++i];
         } else if (arg == "--text-file" && hasValue) {
-            std::FILE* in = std::fopen(argv[++i], "rb");
+            std::ifstream in(argv[++i], std::ios::binary);
             if (!in)
                 return false;
-            char buffer[65536];
-            std::size_t n = 0;
-            while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0)
-                options.text.append(buffer, n);
-            std::fclose(in);
+            std::ostringstream content;
+            content << in.rdbuf();
+            options.text = content.str();
         } else if (arg == "--secret" && hasValue) {
             options.hasSecret = true;
             options.secret = argv[++i];
@@ -114,9 +114,7 @@ int main(int argc, char** argv)
 {
     Options options;
     if (!parse(argc, argv, options)) {
-        std::fprintf(stderr, "usage: clipboard_owner [--text TEXT | --text-file PATH] "
-                             "[--secret VALUE] [--chunk BYTES] [--stall-after CHUNKS] "
-                             "[--silent] [--late-targets] [--endless] [--no-targets-listed]\n");
+        std::fprintf(stderr, "clipboard_owner: unknown arguments (see its source)\n");
         return 2;
     }
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
@@ -156,7 +154,6 @@ int main(int argc, char** argv)
     // INCR transfers under way, by requestor window and property.
     std::map<std::pair<xcb_window_t, xcb_atom_t>, Transfer> transfers;
     const std::string& text = options.text;
-
     const std::string filler(options.chunk, 'x');
     std::size_t bytesSent = 0;
     std::vector<xcb_selection_request_event_t> held;
@@ -191,13 +188,14 @@ int main(int argc, char** argv)
             isServed = false;
         }
 
-        xcb_selection_notify_event_t notify{};
-        notify.response_type = XCB_SELECTION_NOTIFY;
-        notify.time = request->time;
-        notify.requestor = request->requestor;
-        notify.selection = request->selection;
-        notify.target = request->target;
-        notify.property = isServed ? property : XCB_NONE;
+        const xcb_selection_notify_event_t notify{XCB_SELECTION_NOTIFY,
+                                                  0,
+                                                  0,
+                                                  request->time,
+                                                  request->requestor,
+                                                  request->selection,
+                                                  request->target,
+                                                  isServed ? property : xcb_atom_t{XCB_NONE}};
         xcb_send_event(c, 0, request->requestor, XCB_EVENT_MASK_NO_EVENT,
                        reinterpret_cast<const char*>(&notify));
         xcb_flush(c);

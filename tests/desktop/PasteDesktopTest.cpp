@@ -33,29 +33,9 @@ bool deliverFromPicker(platform::WindowSystem& windows, PasteSequence& sequence,
     return done.wait(10000);
 }
 
-TEST(PasteDesktop, TellsTheActiveWindowAndActivatesIt)
-{
-    EXPECT_TRUE(platform::isSyntheticInputAvailable());
-    auto windows = qtWindowSystem();
-    Program target(zenity, zenityEntry);
-    const quint64 id = waitForActiveWindow(QStringLiteral("Paste target"));
-    ASSERT_NE(id, 0u);
-
-    const auto active = windows->activeWindow();
-    ASSERT_TRUE(active);
-    EXPECT_EQ(active->id, id);
-    EXPECT_EQ(active->wmClass, QStringLiteral("Zenity"));
-    EXPECT_EQ(active->name, QStringLiteral("Paste target"));
-    EXPECT_EQ(active->pid, target.pid());
-
-    StandInPicker picker(*windows);
-    ASSERT_TRUE(picker.takeFocus());
-    windows->activate(*active);
-    EXPECT_EQ(waitForActiveWindow(QStringLiteral("Paste target")), id);
-}
-
 TEST(PasteDesktop, PastesIntoEachKindOfWindowWhateverTheLayoutAndTheKeysHeld)
 {
+    EXPECT_TRUE(platform::isSyntheticInputAvailable());
     const QString outFile =
         QDir(qEnvironmentVariable("TESTBED_DIR")).filePath(QStringLiteral("out"));
     // cat -v shows every byte it is given: an arrow key would show as ^[[C.
@@ -97,15 +77,18 @@ TEST(PasteDesktop, PastesIntoEachKindOfWindowWhateverTheLayoutAndTheKeysHeld)
         Program target(c.program, c.args);
         const quint64 id = waitForActiveWindow(QStringLiteral("Paste target"));
         ASSERT_NE(id, 0u);
+        // The window in front, as the hot key finds it; the paste brings it back there.
         const auto ref = windows->activeWindow();
         ASSERT_TRUE(ref);
+        EXPECT_EQ(ref->id, id);
+        EXPECT_EQ(ref->name, QStringLiteral("Paste target"));
 
         bool isLetGo = !c.holdsModifiers;
         bool isLetGoBeforePaste = false;
         if (c.holdsModifiers) {
-            xdotool({QStringLiteral("keydown"), QStringLiteral("super+shift")});
+            xdotool("keydown super+shift");
             QTimer::singleShot(700, [&] {
-                xdotool({QStringLiteral("keyup"), QStringLiteral("super+shift")});
+                xdotool("keyup super+shift");
                 isLetGo = true;
             });
         }
@@ -116,12 +99,13 @@ TEST(PasteDesktop, PastesIntoEachKindOfWindowWhateverTheLayoutAndTheKeysHeld)
         // The target fetches the text from us after the keys; let it.
         QTest::qWait(500);
         ASSERT_EQ(waitForActiveWindow(QStringLiteral("Paste target")), id);
-        xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+        xdotool("key Return");
         if (c.program == zenity) {
+            EXPECT_EQ(ref->pid, target.pid()); // xterm does not name its process
             ASSERT_TRUE(target.waitForExit());
             EXPECT_EQ(target.output(), c.content + u'\n');
         } else {
-            xdotool({QStringLiteral("key"), QStringLiteral("ctrl+d")});
+            xdotool("key ctrl+d");
             ASSERT_TRUE(target.waitForExit());
             EXPECT_EQ(QString::fromUtf8(readFile(outFile)), c.content + u'\n');
         }
@@ -170,14 +154,6 @@ TEST(ManualPasteDesktop, LeavesTheTextOnTheClipboardAndNotifies)
                                       5000))
         << monitor.output().toStdString();
     EXPECT_TRUE(monitor.output().contains(QStringLiteral("string \"Quillstow\"")));
-    // The notification daemon shows it.
-    EXPECT_TRUE(QTest::qWaitFor(
-        [] {
-            return runTool(QStringLiteral("dunstctl"),
-                           {QStringLiteral("count"), QStringLiteral("displayed")})
-                       .toInt() >= 1;
-        },
-        5000));
 
     // Another program reads the text from our clipboard.
     EXPECT_EQ(runTool(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),

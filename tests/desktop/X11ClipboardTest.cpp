@@ -7,14 +7,11 @@
 #include "history/HistoryStore.h"
 #include "platform/x11/XcbSupport.h"
 #include "support/Desktop.h"
-#include "support/ModalLoops.h"
 #include "vault/ObsidianService.h"
 
 #include <QClipboard>
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
 #include <optional>
@@ -95,7 +92,6 @@ TEST_F(X11ClipboardTest, ReadsWhatEachKindOfOwnerOffers)
 {
     const QString utf8 = QStringLiteral("gr\u00FC\u00DFe \u2713 \U0001F600\n  indented\n");
     const QString incrText = largeText(300 * 1024);
-    const QString huge = largeText(3 * 1024 * 1024);
     const QString tooLarge = largeText(platform::maxTextBytes + 1);
     QTemporaryDir dir;
     const QString incrFile = dir.filePath(QStringLiteral("incr.txt"));
@@ -125,7 +121,6 @@ TEST_F(X11ClipboardTest, ReadsWhatEachKindOfOwnerOffers)
         {"only Latin-1 STRING", xclip("caf\xE9", "STRING"), Outcome::text,
          QStringLiteral("caf\u00E9"), nullptr},
         {"an image", xclip("\x89PNG\r\n\x1A\n", "image/png"), Outcome::noText, {}, nullptr},
-        {"a 3 MB text", xclip(huge.toUtf8()), Outcome::text, huge, nullptr},
         {"a text over the size limit", xclip(tooLarge.toUtf8()), Outcome::tooLarge, {}, nullptr},
         {"this program's own copy through Qt",
          [] {
@@ -311,7 +306,7 @@ protected:
 
 } // namespace
 
-TEST_F(CaptureTest, ACopyEntersTheHistoryAtOnceAndIsStored)
+TEST_F(CaptureTest, ACopyEntersTheHistoryAtOnce)
 {
     const QString text = QStringLiteral("copied with xclip \u2713");
     ASSERT_TRUE(test::xclipCopy(text.toUtf8()));
@@ -320,50 +315,17 @@ TEST_F(CaptureTest, ACopyEntersTheHistoryAtOnceAndIsStored)
     ASSERT_TRUE(QTest::qWaitFor([&] { return isAtHead(text); }, 5000));
     // Generous, for a loaded machine: the figure itself is the benchmark's.
     EXPECT_LT(sinceCopy.elapsed(), 400);
-    QSettings fresh(temp.filePath(QStringLiteral("Quillstow.conf")), QSettings::IniFormat);
-    ObsidianService freshVault(fresh);
-    const HistoryStore stored(fresh, freshVault, temp.databasePath());
-    ASSERT_EQ(stored.items().size(), 1);
-    EXPECT_EQ(stored.items().first().content, text);
-}
-
-TEST_F(CaptureTest, CopiesAreCapturedWhileAModalDialogOrAMenuIsOpen)
-{
-    for (const test::ModalLoop& modal : test::modalLoops(QPoint(200, 200))) {
-        SCOPED_TRACE(modal.name);
-        const QString copied =
-            QStringLiteral("copied while a %1 is open").arg(QLatin1String(modal.name));
-        bool isCapturedWhileOpen = false;
-        const qint64 giveUpAt = QDateTime::currentMSecsSinceEpoch() + 5000;
-        std::function<void()> close;
-        QTimer::singleShot(100, [&] { EXPECT_TRUE(test::xclipCopy(copied.toUtf8())); });
-        QTimer watcher;
-        QObject::connect(&watcher, &QTimer::timeout, [&] {
-            if (!close)
-                return;
-            isCapturedWhileOpen = isAtHead(copied);
-            if (isCapturedWhileOpen || QDateTime::currentMSecsSinceEpoch() > giveUpAt)
-                close();
-        });
-        watcher.start(10);
-        modal.run(close);
-        EXPECT_TRUE(isCapturedWhileOpen);
-    }
 }
 
 namespace {
 
-// What `xclip -o` gets from the clipboard or the mouse selection as `target`; nothing when it
-// gets nothing.
-std::optional<QString> paste(const char* target = "UTF8_STRING",
-                             const char* selection = "clipboard")
+// What `xclip -o` gets from the clipboard as `target`; nothing when it gets nothing.
+std::optional<QString> paste(const char* target = "UTF8_STRING")
 {
     bool ok = false;
     const QString out =
         test::runTool(QStringLiteral("xclip"),
-                      {QStringLiteral("-o"), QStringLiteral("-selection"), QLatin1String(selection),
-                       QStringLiteral("-t"), QLatin1String(target)},
-                      {}, &ok);
+                      test::words("-o -selection clipboard -t") << QLatin1String(target), {}, &ok);
     return ok ? std::optional<QString>(out) : std::nullopt;
 }
 
@@ -404,13 +366,10 @@ TEST_F(CaptureTest, TheClipboardIsKeptWhenTheProgramThatCopiedQuits)
             EXPECT_FALSE(paste().value_or(QString()).size());
             continue;
         }
-        EXPECT_TRUE(paste() == c.text);
-        EXPECT_TRUE(paste("text/plain;charset=utf-8") == c.text);
+        for (const char* target : {"UTF8_STRING", "text/plain;charset=utf-8"})
+            EXPECT_TRUE(paste(target) == c.text) << target;
         EXPECT_TRUE(paste("STRING") == QString::fromUtf8(c.text.toLatin1()));
-        const QStringList targets = paste("TARGETS").value_or(QString()).split(u'\n');
-        for (const char* target :
-             {"TARGETS", "TIMESTAMP", "UTF8_STRING", "text/plain;charset=utf-8", "STRING"})
-            EXPECT_TRUE(targets.contains(QLatin1String(target))) << target;
+        EXPECT_TRUE(paste("TARGETS").value_or(QString()).contains(QLatin1String("TIMESTAMP")));
         // Our own taking is neither a change nor a copy.
         QTest::qWait(200);
         EXPECT_EQ(x11->changeCount(), changes + 1);
@@ -465,34 +424,24 @@ TEST_F(CaptureTest, AProgramThatStopsTakingAKeptTextIsGivenUp)
     EXPECT_TRUE(paste() == text.trimmed());
 }
 
-TEST_F(CaptureTest, TheMouseSelectionIsCapturedOnlyWhenAskedAndOnceTheButtonIsUp)
+TEST_F(CaptureTest, TheMouseSelectionIsCapturedWhenAskedOnceTheButtonIsUp)
 {
-    const auto select = [](const QString& text) {
-        bool ok = false;
-        test::runTool(
-            QStringLiteral("xclip"),
-            {QStringLiteral("-selection"), QStringLiteral("primary"), QStringLiteral("-i")},
-            text.toUtf8(), &ok);
-        return ok;
+    const auto select = [](const char* text) {
+        return test::xclipCopy(text, {}, "primary");
     };
     const qint64 settled = ClipboardMonitor::selectionSettleTime.count() + 600;
 
-    ASSERT_TRUE(select(QStringLiteral("selected while off")));
-    QTest::qWait(int(settled));
-    EXPECT_TRUE(store.items().isEmpty());
-
     temp.settings().setValue(capture::capturePrimaryKey, true);
-    ASSERT_TRUE(select(QStringLiteral("selected while on")));
+    ASSERT_TRUE(select("selected while on"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return isAtHead(QStringLiteral("selected while on")); },
                                 int(settled) + 2000));
 
     // A drag still going on: the button is down.
-    test::xdotool({QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5"),
-                   QStringLiteral("mousedown"), QStringLiteral("1")});
-    ASSERT_TRUE(select(QStringLiteral("selected by a drag")));
+    test::xdotool("mousemove 5 5 mousedown 1");
+    ASSERT_TRUE(select("selected by a drag"));
     QTest::qWait(int(settled));
     EXPECT_TRUE(isAtHead(QStringLiteral("selected while on")));
-    test::xdotool({QStringLiteral("mouseup"), QStringLiteral("1")});
+    test::xdotool("mouseup 1");
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return isAtHead(QStringLiteral("selected by a drag")); }, 2000));
     EXPECT_EQ(store.items().size(), 2);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The start-up alert on a display without synthetic input: shown about half a second after
 # launch, once; "Later" leaves the program running. Usage: startup_alert.sh QUILLSTOW
-# (the journey checks that there is no alert where synthetic input works).
+# (where synthetic input works there is none: a unit test of the delegate checks that).
 set -uo pipefail
 . "$(dirname "$0")/../support/desktop.sh"
 # The alert is a dialog window titled "Quillstow" (the popup and the tray icon are not dialogs).

@@ -15,7 +15,10 @@
 #include <QTest>
 #include <QWidget>
 #include <csignal>
+#include <cstdlib>
+#include <gtest/gtest.h>
 #include <memory>
+#include <xcb/xcb.h>
 
 namespace quillstow::test {
 
@@ -80,8 +83,6 @@ private:
     QString output_;
 };
 
-// Runs a short helper program (xdotool, xclip, xprop, ...) to its end, fed `input`, and returns
-// what it printed, trimmed. `ok` tells whether it ended well within ten seconds.
 // Everything said to the notification service on the session bus from now on.
 class NotificationWatch : public Program
 {
@@ -95,6 +96,8 @@ public:
     }
 };
 
+// Runs a short helper program (xdotool, xclip, xprop, ...) to its end, fed `input`, and returns
+// what it printed, trimmed. `ok` tells whether it ended well within ten seconds.
 inline QString runTool(const QString& program, const QStringList& args,
                        const QByteArray& input = {}, bool* ok = nullptr)
 {
@@ -109,16 +112,27 @@ inline QString runTool(const QString& program, const QStringList& args,
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
 
+// The words of an argument line that needs no quoting: "key super+shift+v".
+inline QStringList words(const char* line)
+{
+    return QString::fromUtf8(line).split(u' ', Qt::SkipEmptyParts);
+}
+
 inline QString xdotool(const QStringList& args, bool* ok = nullptr)
 {
     return runTool(QStringLiteral("xdotool"), args, {}, ok);
 }
+inline QString xdotool(const char* line, bool* ok = nullptr)
+{
+    return xdotool(words(line), ok);
+}
 
 // Copies `bytes` with xclip, offered as `target` (xclip's own choice, UTF8_STRING, when empty).
 // xclip's background process stays as the owner until the next copy.
-inline bool xclipCopy(const QByteArray& bytes, const QString& target = {})
+inline bool xclipCopy(const QByteArray& bytes, const QString& target = {},
+                      const char* selection = "clipboard")
 {
-    QStringList args = {QStringLiteral("-selection"), QStringLiteral("clipboard"),
+    QStringList args = {QStringLiteral("-selection"), QLatin1String(selection),
                         QStringLiteral("-i")};
     if (!target.isEmpty())
         args << QStringLiteral("-t") << target;
@@ -130,7 +144,7 @@ inline bool xclipCopy(const QByteArray& bytes, const QString& target = {})
 // The window in front, by the window manager's account, or 0.
 inline quint64 activeWindow()
 {
-    return xdotool({QStringLiteral("getactivewindow")}).toULongLong();
+    return xdotool("getactivewindow").toULongLong();
 }
 
 // Waits until the window in front is titled `title` and returns it, or 0 when none comes.
@@ -147,18 +161,15 @@ inline quint64 waitForActiveWindow(const QString& title, int timeoutMs = 15000)
     return found ? id : 0;
 }
 
-// Brings the window to the front.
-inline bool activateWindow(quint64 id)
-{
-    xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(id)});
-    return QTest::qWaitFor([&] { return activeWindow() == id; }, 5000);
-}
+// Brings the window titled `title` to the front.
 inline bool activateWindow(const QString& title)
 {
-    return activateWindow(
+    const QString id =
         xdotool({QStringLiteral("search"), QStringLiteral("--name"), u'^' + title + u'$'})
-            .section(u'\n', 0, 0)
-            .toULongLong());
+            .section(u'\n', 0, 0);
+    xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), id});
+    return !id.isEmpty() &&
+           QTest::qWaitFor([&] { return activeWindow() == id.toULongLong(); }, 5000);
 }
 
 // A window's place on the screen, as the X server reports it.
@@ -175,6 +186,37 @@ inline QRect windowFrame(quint64 id)
     return {field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"),
             field("Height")};
 }
+
+// Another client's hold on the keyboard, for as long as this lives: on one combination, as
+// another program's hot key, or on the whole keyboard, as the hot key's own grab while pressed.
+class KeyboardHold
+{
+public:
+    KeyboardHold(uint16_t modifiers, xcb_keycode_t key)
+    {
+        EXPECT_EQ(
+            xcb_request_check(c_, xcb_grab_key_checked(c_, 0, root(), modifiers, key,
+                                                       XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)),
+            nullptr);
+    }
+    KeyboardHold()
+    {
+        xcb_grab_keyboard_reply_t* reply =
+            xcb_grab_keyboard_reply(c_,
+                                    xcb_grab_keyboard(c_, 0, root(), XCB_CURRENT_TIME,
+                                                      XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                                    nullptr);
+        EXPECT_TRUE(reply && reply->status == XCB_GRAB_STATUS_SUCCESS);
+        std::free(reply);
+    }
+    ~KeyboardHold() { xcb_disconnect(c_); }
+    KeyboardHold(const KeyboardHold&) = delete;
+    KeyboardHold& operator=(const KeyboardHold&) = delete;
+
+private:
+    xcb_window_t root() const { return xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root; }
+    xcb_connection_t* c_ = xcb_connect(nullptr, nullptr);
+};
 
 // The lines the debug log gained since this was made. The test desktop gives this process and
 // the programs it starts a log of their own (QUILLSTOW_DEBUG_LOG).
