@@ -24,7 +24,10 @@ tray_icon_id() {
 popup_shown() { [ -n "$(popup_id)" ]; }
 popup_hidden() { [ -z "$(popup_id)" ]; }
 active_name() { xdotool getactivewindow getwindowname 2>/dev/null; }
-popup_focused() { [ "$(active_name)" = "Quillstow" ]; }
+# Named active by the window manager and holding the X input focus: keys typed now reach it.
+popup_focused() {
+    [ "$(active_name)" = "Quillstow" ] && [ "$(xdotool getwindowfocus -f 2>/dev/null)" = "$(popup_id)" ]
+}
 geometry() { # x y w h of a window; zeros when there is none (xwininfo would wait for a click)
     [ -n "$1" ] || { echo 0 0 0 0; return; }
     xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4}
@@ -178,6 +181,7 @@ check "a restart keeps the same history" stored_is "$before"
 check "a second launch exits at once" test $? -eq 0
 check "a second launch shows the running one's picker" wait_until 3 popup_shown
 wait_until 3 popup_focused
+sleep 0.3 # as after every activation here: Qt takes the focus a moment after the window manager
 xdotool key Escape
 wait_until 3 popup_hidden
 
