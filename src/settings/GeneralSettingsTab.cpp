@@ -64,14 +64,15 @@ GeneralSettingsTab::GeneralSettingsTab(QSettings& defaults, HistoryStore& histor
     hotkeyState_->setWordWrap(true);
     showHotkeyState({});
 
+    // The monitor reads both at the clipboard's next change.
     keepClipboardToggle_->setObjectName(QStringLiteral("keepClipboardToggle"));
     keepClipboardToggle_->setChecked(capture::keepsClipboard(defaults_));
     connect(keepClipboardToggle_, &QCheckBox::toggled, this,
-            [this](bool on) { storeToggle(capture::keepClipboardKey, on); });
+            [this](bool on) { platform::storeSetting(defaults_, capture::keepClipboardKey, on); });
     capturePrimaryToggle_->setObjectName(QStringLiteral("capturePrimaryToggle"));
     capturePrimaryToggle_->setChecked(capture::capturesPrimary(defaults_));
     connect(capturePrimaryToggle_, &QCheckBox::toggled, this,
-            [this](bool on) { storeToggle(capture::capturePrimaryKey, on); });
+            [this](bool on) { platform::storeSetting(defaults_, capture::capturePrimaryKey, on); });
 
     auto* historyLayout = new QVBoxLayout;
     auto* stepperRow = new QHBoxLayout;
@@ -116,12 +117,6 @@ void GeneralSettingsTab::storeMaxItems(int value)
         return;
     }
     platform::storeSetting(defaults_, HistoryStore::maxItemsKey, capacity);
-}
-
-void GeneralSettingsTab::storeToggle(const QString& key, bool enabled)
-{
-    // The monitor reads it at the next change of the clipboard.
-    platform::storeSetting(defaults_, key, enabled);
 }
 
 void GeneralSettingsTab::setLaunchAtLogin(bool enabled)

@@ -39,7 +39,6 @@ private:
     void setLaunchAtLogin(bool enabled);
     void takeRecordedHotkey();
     void showHotkeyState(const QString& problem);
-    void storeToggle(const QString& key, bool enabled);
     void applyColours();
 
     QSettings& defaults_;
