@@ -1,0 +1,56 @@
+# Shell helpers for tests that run inside tests/wayland/testbed (source this file).
+# Every wait is bounded; a helper that times out says what it waited for and returns 1.
+
+# keyboard COMMAND...: hands a line to the bed's keyboard ("key super+shift+v", "type hello")
+# and waits until its keys have reached the compositor.
+keyboard() {
+    local before after i
+    if [ -z "${TESTBED_KEYBOARD:-}" ]; then
+        echo "keyboard: this compositor has no virtual keyboard" >&2
+        return 1
+    fi
+    before=$(cat "$TESTBED_KEYBOARD.done")
+    echo "$*" >"$TESTBED_KEYBOARD"
+    for i in $(seq 1 250); do
+        after=$(cat "$TESTBED_KEYBOARD.done" 2>/dev/null)
+        [ "${after:-0}" -gt "$before" ] && return 0
+        sleep 0.02
+    done
+    echo "keyboard: '$*' was not carried out within 5 s" >&2
+    return 1
+}
+
+# windows: one line per window of sway's tree: "FOCUSED PID APP_ID NAME" (FOCUSED is 1 or 0).
+windows() {
+    swaymsg -t get_tree | jq -r '.. | objects | select(.pid? != null and (.type == "con" or .type == "floating_con"))
+        | "\(if .focused then 1 else 0 end) \(.pid) \(.app_id // .window_properties.class // "-") \(.name // "")"'
+}
+
+# focused_window: the line of windows for the focused window (nothing if none has the focus).
+focused_window() {
+    windows | grep '^1 '
+}
+
+# wait_for_window SECONDS PATTERN: waits until a line of windows matches PATTERN (grep -E).
+wait_for_window() {
+    local limit=$1 pattern=$2 i
+    for i in $(seq 1 $((limit * 20))); do
+        windows | grep -Eq -- "$pattern" && return 0
+        sleep 0.05
+    done
+    echo "no window matching '$pattern' within $limit s; windows:" >&2
+    windows >&2
+    return 1
+}
+
+# wait_until SECONDS DESCRIPTION COMMAND...: waits until COMMAND succeeds.
+wait_until() {
+    local limit=$1 what=$2 i
+    shift 2
+    for i in $(seq 1 $((limit * 20))); do
+        "$@" >/dev/null 2>&1 && return 0
+        sleep 0.05
+    done
+    echo "timed out after $limit s waiting for $what" >&2
+    return 1
+}
