@@ -42,15 +42,3 @@ wait_for_window() {
     windows >&2
     return 1
 }
-
-# wait_until SECONDS DESCRIPTION COMMAND...: waits until COMMAND succeeds.
-wait_until() {
-    local limit=$1 what=$2 i
-    shift 2
-    for i in $(seq 1 $((limit * 20))); do
-        "$@" >/dev/null 2>&1 && return 0
-        sleep 0.05
-    done
-    echo "timed out after $limit s waiting for $what" >&2
-    return 1
-}
