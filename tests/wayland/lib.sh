@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shell helpers for tests that run inside tests/wayland/testbed (source this file).
 # Every wait is bounded; a helper that times out says what it waited for and returns 1.
 
