@@ -10,11 +10,15 @@ keyboard() {
         echo "keyboard: this compositor has no virtual keyboard" >&2
         return 1
     fi
-    before=$(cat "$TESTBED_KEYBOARD.done")
+    read -r before _ <"$TESTBED_KEYBOARD.done"
     echo "$*" >"$TESTBED_KEYBOARD"
     for i in $(seq 1 250); do
-        after=$(cat "$TESTBED_KEYBOARD.done" 2>/dev/null)
-        [ "${after:-0}" -gt "$before" ] && return 0
+        read -r after result <"$TESTBED_KEYBOARD.done" 2>/dev/null
+        if [ "${after:-0}" -gt "$before" ]; then
+            [ "$result" = ok ] && return 0
+            echo "keyboard: '$*' failed (see logs/keyboard.log)" >&2
+            return 1
+        fi
         sleep 0.02
     done
     echo "keyboard: '$*' was not carried out within 5 s" >&2
