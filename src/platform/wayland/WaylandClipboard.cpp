@@ -205,8 +205,7 @@ WaylandClipboard::~WaylandClipboard()
         closeNotified(transfer->notifier, transfer->fd);
         delete transfer->stall;
     }
-    if (connection_->isLost())
-        return; // the proxies go with the connection
+    // Freed here also on a lost connection, where nothing more is sent.
     for (const auto& [offer, types] : offers_)
         destroy(offer, offerDestroy);
     for (const auto& [source, text] : sources_)
