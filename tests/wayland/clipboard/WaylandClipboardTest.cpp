@@ -1,5 +1,6 @@
 #include "platform/wayland/WaylandClipboard.h"
 
+#include "platform/wayland/WaylandConnection.h"
 #include "support/TestSupport.h"
 
 #include <QProcess>
@@ -193,10 +194,11 @@ TEST(WaylandClipboard, ThousandsOfCopiesLeaveNothingBehind)
 {
     const auto clipboard = connectClipboard();
     ASSERT_TRUE(clipboard);
+    // One after another, as pastes come: a client that leaves the compositor's events unread
+    // for thousands of requests is cut off by it.
     for (int i = 0; i < 2000; ++i) {
         clipboard->setText(QString::number(i));
-        if (i % 100 == 0)
-            QTest::qWait(1);
+        ASSERT_TRUE(clipboard->connection().roundtrip(std::chrono::milliseconds(1000)));
     }
     EXPECT_TRUE(QTest::qWaitFor([&] { return clipboard->liveSources() == 1; }, 5000))
         << clipboard->liveSources();
