@@ -51,15 +51,21 @@ void useX11(Backends& backends, QNativeInterface::QX11Application& x11)
 }
 
 // The Wayland backends: each service where the compositor offers it, a stand-in elsewhere.
+// The compositor's own backends plug in here, one line each.
 void useWayland(Backends& backends)
 {
-    // Key injection: the compositor's virtual keyboard, once there is a backend for it. Until
-    // then the paste leaves the text on the clipboard, and the start-up alert says so.
+    // Writing the clipboard: a data-control source, which needs no focus. Until then Qt's, which
+    // the compositor honours while one of our windows has the focus.
+    backends.clipboardWriter = std::make_shared<platform::QtClipboardWriter>();
+    // Key injection: the compositor's virtual keyboard. Until then the paste leaves the text on
+    // the clipboard, and the start-up alert says so.
     backends.keys = std::make_shared<platform::NoKeyInjector>();
-    // The window in front: the compositor's foreign-toplevel list, once there is a backend for it.
+    // The window in front and its app_id: the compositor's foreign-toplevel list.
     backends.windows = std::make_shared<platform::NoWindowSystem>();
-    // The hot key: a compositor binding runs `quillstow --toggle`; no global grab here.
+    // The hot key: a compositor binding runs `quillstow --toggle`; a global-shortcuts portal
+    // where there is one.
     backends.hotkey = nullptr;
+    // Reading the clipboard: see makeBackends' clipboard.
     backends.limitations.append(QCoreApplication::translate(
         "Backends", "On this Wayland desktop Quillstow sees copies made in other programs only "
                     "while one of its own windows has the focus."));
@@ -96,8 +102,8 @@ Backends makeBackends(SessionKind session)
                           notifier = backends.notifier]() -> platform::Clipboard& {
         if (*clipboard == nullptr && session == SessionKind::x11)
             *clipboard = connectX11Clipboard(*notifier);
-        // The Wayland clipboard: the compositor's data-control, once there is a backend for it.
-        // Offscreen, and wherever else no backend of our own serves, Qt's clipboard.
+        // The Wayland clipboard, the compositor's data-control, plugs in here. Until then, and
+        // offscreen, and wherever else no backend of our own serves: Qt's clipboard.
         if (*clipboard == nullptr)
             *clipboard = new platform::QtClipboard(*QGuiApplication::clipboard());
         return **clipboard;
