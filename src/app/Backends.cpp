@@ -5,6 +5,8 @@
 #include "platform/Desktop.h"
 #include "platform/QtClipboard.h"
 #include "platform/QtClipboardWriter.h"
+#include "platform/wayland/WaylandClipboard.h"
+#include "platform/wayland/WaylandConnection.h"
 #include "platform/x11/X11Clipboard.h"
 #include "platform/x11/X11GlobalHotkey.h"
 #include "platform/x11/X11KeyInjector.h"
@@ -54,18 +56,40 @@ void useX11(Backends& backends, QNativeInterface::QX11Application& x11)
 // The compositor's own backends plug in here, one line each.
 void useWayland(Backends& backends)
 {
-    // Writing the clipboard: a data-control source, which needs no focus. Until then Qt's, which
-    // the compositor honours while one of our windows has the focus.
-    backends.clipboardWriter = std::make_shared<platform::QtClipboardWriter>();
-    // Key injection: the compositor's virtual keyboard. Until then the paste leaves the text on
-    // the clipboard, and the start-up alert says so.
     backends.keys = std::make_shared<platform::NoKeyInjector>();
-    // The window in front and its app_id: the compositor's foreign-toplevel list.
     backends.windows = std::make_shared<platform::NoWindowSystem>();
     // The hot key: a compositor binding runs `quillstow --toggle`; a global-shortcuts portal
     // where there is one.
     backends.hotkey = nullptr;
-    // Reading the clipboard: see makeBackends' clipboard.
+
+    // One connection of our own serves every Wayland backend, whichever Qt platform runs.
+    QString error;
+    std::shared_ptr<platform::WaylandConnection> connection =
+        platform::WaylandConnection::connect({}, &error);
+    std::shared_ptr<platform::WaylandClipboard> clipboard;
+    if (connection != nullptr) {
+        QObject::connect(connection.get(), &platform::WaylandConnection::lost, connection.get(),
+                         [notifier = backends.notifier](const QString& reason) {
+                             notifier->notify(
+                                 QStringLiteral("Quillstow"),
+                                 QCoreApplication::translate("Backends",
+                                                             "Quillstow lost its connection to the "
+                                                             "compositor and no longer follows the "
+                                                             "clipboard: %1")
+                                     .arg(reason));
+                         });
+        clipboard = platform::WaylandClipboard::connect(connection, &error);
+    }
+    backends.wayland = connection;
+    if (clipboard != nullptr) {
+        // Data-control: copies are seen without focus, and our own go out without it.
+        backends.clipboardWriter = clipboard;
+        backends.waylandClipboard = clipboard;
+        return;
+    }
+    debuglog::write(QStringLiteral("Clipboard: no data-control on this compositor: ") + error);
+    // Qt's clipboard, which the compositor honours while one of our windows has the focus.
+    backends.clipboardWriter = std::make_shared<platform::QtClipboardWriter>();
     backends.limitations.append(QCoreApplication::translate(
         "Backends", "On this Wayland desktop Quillstow sees copies made in other programs only "
                     "while one of its own windows has the focus."));
@@ -98,12 +122,13 @@ Backends makeBackends(SessionKind session)
 
     // Lives as long as the program, as the capture that reads it does.
     std::shared_ptr<platform::Clipboard*> clipboard = std::make_shared<platform::Clipboard*>();
-    backends.clipboard = [clipboard, session,
-                          notifier = backends.notifier]() -> platform::Clipboard& {
+    backends.clipboard = [clipboard, session, notifier = backends.notifier,
+                          wayland = backends.waylandClipboard]() -> platform::Clipboard& {
         if (*clipboard == nullptr && session == SessionKind::x11)
             *clipboard = connectX11Clipboard(*notifier);
-        // The Wayland clipboard, the compositor's data-control, plugs in here. Until then, and
-        // offscreen, and wherever else no backend of our own serves: Qt's clipboard.
+        if (*clipboard == nullptr && wayland != nullptr)
+            *clipboard = wayland.get();
+        // Offscreen, and wherever else no backend of our own serves: Qt's clipboard.
         if (*clipboard == nullptr)
             *clipboard = new platform::QtClipboard(*QGuiApplication::clipboard());
         return **clipboard;

@@ -14,6 +14,11 @@
 
 class QWidget;
 
+namespace quillstow::platform {
+class WaylandConnection;
+class WaylandClipboard;
+} // namespace quillstow::platform
+
 namespace quillstow {
 
 // The platform services of the desktop the program runs on. Chosen once, at start, by
@@ -31,6 +36,10 @@ struct Backends
     std::unique_ptr<platform::GlobalHotkey> hotkey;
     // Keeps a window of ours out of the taskbar and the pager; call before it is first shown.
     std::function<void(QWidget&)> keepOffTaskbarAndPager;
+    // On Wayland: our own connection to the compositor, shared by its backends, and the
+    // data-control clipboard when the compositor offers one; null elsewhere.
+    std::shared_ptr<platform::WaylandConnection> wayland;
+    std::shared_ptr<platform::WaylandClipboard> waylandClipboard;
     // What this session cannot do, in plain words, to be told once after start.
     QStringList limitations;
 };
