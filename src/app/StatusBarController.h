@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/WindowPlacer.h"
 #include "platform/WindowSystem.h"
 
 #include <QElapsedTimer>
@@ -44,6 +45,8 @@ public:
         std::shared_ptr<PasteDelivery> delivery;
         // The caret's rectangle on screen, when one can be found.
         std::function<std::optional<QRectF>()> caretScreenRect;
+        // Puts the picker where it should go; without one it moves itself (X11).
+        std::shared_ptr<platform::WindowPlacer> placer = nullptr;
     };
 
     explicit StatusBarController(Services services, QObject* parent = nullptr);

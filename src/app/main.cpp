@@ -139,9 +139,12 @@ int main(int argc, char* argv[])
             QStringLiteral("Quillstow"),
             QCoreApplication::translate("main", "Settings are not being saved: %1").arg(reason));
     });
-    CaretLocator caret;
+    const QString swaySocket = qEnvironmentVariable("SWAYSOCK");
+    platform::DesktopPlacement placement = platform::makeDesktopPlacement(
+        platform::placementKindFor(QGuiApplication::platformName(), swaySocket), swaySocket);
+    CaretLocator caret(std::move(placement.caret));
     AppDelegate delegate(
-        [&caret, notifier] {
+        [&caret, notifier, placer = placement.placer] {
             std::shared_ptr<platform::WindowSystem> windows = platform::createWindowSystem();
             StatusBarController::Services services{
                 [notifier]() -> HistoryStore& {
@@ -194,6 +197,7 @@ int main(int argc, char* argv[])
                 windows,
                 PasteSequence::forDesktop(windows),
                 [&caret] { return caret.caretScreenRect(); },
+                placer,
             };
             // The capture loads the history at start: the history's notices are connected first.
             services.monitor = [store = services.store,
