@@ -20,6 +20,8 @@ namespace {
 
 constexpr QByteArrayView magic = "i3-ipc";
 constexpr qsizetype headerSize = 14; // magic, length, type
+// A layout tree of hundreds of windows is well under a megabyte.
+constexpr qsizetype maxReply = 64 * 1024 * 1024;
 
 // Closes the socket on every way out of a call.
 class Socket
@@ -129,10 +131,14 @@ std::optional<QJsonDocument> SwayIpc::request(Message type, const QByteArray& pa
         const ssize_t n = ::recv(socket.fd(), buffer, sizeof buffer, 0);
         if (n > 0) {
             in.append(buffer, n);
-        } else if (n == 0 || (errno != EAGAIN && errno != EINTR) ||
-                   !waitFor(socket.fd(), POLLIN, clock)) {
-            fail(n == 0 ? QStringLiteral("sway closed the connection")
-                        : QStringLiteral("no reply within %1 ms").arg(timeoutMs));
+        } else if (n == 0) {
+            fail(QStringLiteral("sway closed the connection"));
+            return std::nullopt;
+        } else if (errno != EAGAIN && errno != EINTR) {
+            fail(QStringLiteral("reading failed: ") + QString::fromLocal8Bit(std::strerror(errno)));
+            return std::nullopt;
+        } else if (!waitFor(socket.fd(), POLLIN, clock)) {
+            fail(QStringLiteral("no reply within %1 ms").arg(timeoutMs));
             return std::nullopt;
         }
         if (wanted == headerSize && in.size() >= headerSize) {
@@ -141,6 +147,10 @@ std::optional<QJsonDocument> SwayIpc::request(Message type, const QByteArray& pa
                 return std::nullopt;
             }
             wanted = headerSize + readWord(in.constData() + magic.size());
+            if (wanted > maxReply) {
+                fail(QStringLiteral("the reply is too large"));
+                return std::nullopt;
+            }
         }
     }
     QJsonParseError error{};
