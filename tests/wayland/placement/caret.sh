@@ -2,7 +2,7 @@
 # The picker opened by "quillstow --show" on sway appears at the caret of a GTK 3 text entry:
 # its top-left corner at the caret's lower-left, within the placement grid, floating and without
 # a border. Run again after the caret moved right and then back, it follows the caret each time,
-# so an older placement rule never wins. Usage: caret.sh QUILLSTOW
+# so an older placement rule never wins; a click on the tray icon opens it there too. Usage: caret.sh QUILLSTOW
 # With WAYLAND_SCREENSHOTS=DIR the screenshot of the picker at the caret is kept there.
 set -uo pipefail
 here=$(dirname "$0")
@@ -36,11 +36,12 @@ node() {
 entry=$(node '^Caret GTK 3$')
 read -r ex ey ew eh <<<"$(jq -r '"\(.rect.x) \(.rect.y) \(.rect.width) \(.rect.height)"' <<<"$entry")"
 
-# show_at_caret LABEL: opens the picker, checks it sits at the caret the lookup found, closes it.
+# show_at_caret LABEL [COMMAND...]: opens the picker (by a second launch, or by COMMAND), checks it sits at the caret the lookup found, closes it.
 show_at_caret() {
     local label=$1 caret cx cy ch picker px py border
+    shift
     log_mark
-    "$program" --show
+    if [ $# -gt 0 ]; then "$@"; else "$program" --show; fi
     check "$label: the picker is shown with the focus" wait_for_window 5 "^1 $pid quillstow Quillstow"
     caret=$(new_log | grep -o 'caretScreenOrigin: success rect=([^)]*)' | tail -n1)
     check "$label: the caret was found" test -n "$caret"
@@ -69,5 +70,18 @@ check "the picker followed the caret to the right" test "$last_x" -gt "$first_x"
 for _ in 1 2 3 4 5 6 7 8; do keyboard key BackSpace; done
 show_at_caret "moved back"
 check "back at the first caret, the picker is back at the first place" test "$last_x" -eq "$first_x"
+
+# A click on the tray icon: StatusNotifierItem gives no icon geometry and Wayland no pointer, so
+# the click opens the picker by the same rule, at the caret.
+tray_click() {
+    local item
+    item=$(gdbus call --session --dest org.kde.StatusNotifierWatcher \
+        --object-path /StatusNotifierWatcher --method org.freedesktop.DBus.Properties.Get \
+        org.kde.StatusNotifierWatcher RegisteredStatusNotifierItems | grep -o "'[^']*'" | tr -d "'" | head -n1)
+    gdbus call --session --dest "${item%%/*}" --object-path "/${item#*/}" \
+        --method org.kde.StatusNotifierItem.Activate 0 0 >/dev/null
+}
+show_at_caret "tray click" tray_click
+check "the tray click put the picker at the caret too" test "$last_x" -eq "$first_x"
 check "the program runs on" kill -0 "$pid"
 finish
