@@ -120,6 +120,12 @@ Backends makeBackends(SessionKind session)
     else if (session == SessionKind::wayland)
         useWayland(backends);
 
+    const QString swaySocket = qEnvironmentVariable("SWAYSOCK");
+    platform::DesktopPlacement placement = platform::makeDesktopPlacement(
+        platform::placementKindFor(QGuiApplication::platformName(), swaySocket), swaySocket);
+    backends.placer = std::move(placement.placer);
+    backends.caret = std::move(placement.caret);
+
     // Lives as long as the program, as the capture that reads it does.
     std::shared_ptr<platform::Clipboard*> clipboard = std::make_shared<platform::Clipboard*>();
     backends.clipboard = [clipboard, session, notifier = backends.notifier,
