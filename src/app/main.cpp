@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 #include "app/CaretLocator.h"
 #include "app/CommandLine.h"
+#include "app/HotkeyBinding.h"
 #include "app/HotkeyManager.h"
 #include "app/SingleInstance.h"
 #include "app/StartupNotice.h"
@@ -12,6 +13,7 @@
 #include "platform/Clipboard.h"
 #include "platform/DebugLog.h"
 #include "platform/Desktop.h"
+#include "platform/GlobalHotkey.h"
 #include "platform/Notifier.h"
 #include "platform/SettingsStore.h"
 #include "vault/ObsidianService.h"
@@ -235,9 +237,16 @@ int main(int argc, char* argv[])
         if (const QString problem = platform::userSettingsProblem(); !problem.isEmpty())
             notifier->notify(QStringLiteral("Quillstow"), problem);
         const HotkeyManager& hotkey = HotkeyManager::shared();
+        QString command;
+        QString binding;
+        if (hotkey.mechanism() == platform::HotkeyMechanism::CompositorBinding) {
+            command = toggleCommand();
+            binding = bindingLine(compositorOf(QProcessEnvironment::systemEnvironment()),
+                                  hotkey.combination(), command);
+        }
         const QString notice =
             startupNotice(QSystemTrayIcon::isSystemTrayAvailable(), hotkey.failure(),
-                          HotkeyManager::displayText(hotkey.combination()));
+                          HotkeyManager::displayText(hotkey.combination()), command, binding);
         if (notice.isEmpty())
             return;
         debuglog::write(QStringLiteral("Start-up notice: ") + notice);

@@ -43,9 +43,8 @@ bool askRunning(const char* method)
     bool answered = false;
     if (bus != nullptr) {
         dbus_connection_set_exit_on_disconnect(bus, FALSE);
-        DBusMessage* call =
-            dbus_message_new_method_call("org.quillstow.Quillstow", "/Quillstow",
-                                         "org.quillstow.Quillstow", method);
+        DBusMessage* call = dbus_message_new_method_call("org.quillstow.Quillstow", "/Quillstow",
+                                                         "org.quillstow.Quillstow", method);
         if (call != nullptr) {
             dbus_message_set_auto_start(call, FALSE);
             DBusMessage* reply =
