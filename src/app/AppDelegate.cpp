@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/StatusBarController.h"
+#include "platform/Autostart.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -76,7 +77,7 @@ void AppDelegate::showAccessibilityAlert()
     Q_EMIT accessibilityAlertDue();
     QMessageBox alert(QMessageBox::Warning, QStringLiteral("Quillstow"),
                       tr("Accessibility Permission Required"));
-    alert.setInformativeText(alertText(QCoreApplication::applicationFilePath()));
+    alert.setInformativeText(alertText(platform::commandPath()));
     QPushButton* help = alert.addButton(tr("Open Help"), QMessageBox::AcceptRole);
     alert.addButton(tr("Later"), QMessageBox::RejectRole);
     alert.setDefaultButton(help);

@@ -1,6 +1,7 @@
 #include "app/HotkeyBinding.h"
 
-#include <QCoreApplication>
+#include "platform/Autostart.h"
+
 #include <QFileInfo>
 #include <QKeySequence>
 #include <QStandardPaths>
@@ -31,10 +32,7 @@ Compositor compositorOf(const QProcessEnvironment& environment)
 
 QString toggleCommand()
 {
-    // Set by the `quillstow` command, which runs this program from outside PATH.
-    QString program = qEnvironmentVariable("QUILLSTOW_COMMAND");
-    if (program.isEmpty())
-        program = QCoreApplication::applicationFilePath();
+    QString program = platform::commandPath();
     const QString onPath = QStandardPaths::findExecutable(QStringLiteral("quillstow"));
     if (!onPath.isEmpty() &&
         QFileInfo(onPath).canonicalFilePath() == QFileInfo(program).canonicalFilePath())
