@@ -123,8 +123,10 @@ PortalGlobalHotkey::PortalGlobalHotkey(QDBusConnection bus) : bus_(std::move(bus
 {
     qDBusRegisterMetaType<PortalShortcut>();
     qDBusRegisterMetaType<QList<PortalShortcut>>();
-    bus_.connect(portalService, portalPath, shortcutsInterface, QStringLiteral("Activated"), this,
-                 SLOT(activated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+    if (!bus_.connect(portalService, portalPath, shortcutsInterface, QStringLiteral("Activated"),
+                      this, SLOT(activated(QDBusMessage))))
+        debuglog::write(QStringLiteral("PortalGlobalHotkey: cannot follow Activated: ") +
+                        bus_.lastError().message());
 }
 
 PortalGlobalHotkey::~PortalGlobalHotkey()
@@ -216,8 +218,10 @@ void PortalGlobalHotkey::shortcutsBound(uint response, const QVariantMap& result
         return;
     }
     // The desktop may have let the user pick another trigger: the log says which one holds.
+    const QVariant listed = results.value(QStringLiteral("shortcuts"));
     QList<PortalShortcut> bound;
-    results.value(QStringLiteral("shortcuts")).value<QDBusArgument>() >> bound;
+    if (listed.metaType() == QMetaType::fromType<QDBusArgument>())
+        listed.value<QDBusArgument>() >> bound;
     for (const PortalShortcut& shortcut : bound) {
         if (shortcut.id == shortcutId)
             debuglog::write(
@@ -226,10 +230,13 @@ void PortalGlobalHotkey::shortcutsBound(uint response, const QVariantMap& result
     }
 }
 
-void PortalGlobalHotkey::activated(const QDBusObjectPath& session, const QString& id, qulonglong,
-                                   const QVariantMap&)
+void PortalGlobalHotkey::activated(const QDBusMessage& signal)
 {
-    if (session.path() == session_ && id == shortcutId && onPress_)
+    // (session handle, shortcut id, timestamp, options)
+    const QList<QVariant> arguments = signal.arguments();
+    if (arguments.size() < 2 || !onPress_ || session_.isEmpty())
+        return;
+    if (pathText(arguments.at(0)) == session_ && arguments.at(1).toString() == shortcutId)
         onPress_();
 }
 

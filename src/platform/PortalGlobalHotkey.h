@@ -3,6 +3,7 @@
 #include "platform/GlobalHotkey.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QObject>
 #include <QVariantMap>
@@ -40,8 +41,7 @@ public:
 private Q_SLOTS:
     void sessionCreated(uint response, const QVariantMap& results);
     void shortcutsBound(uint response, const QVariantMap& results);
-    void activated(const QDBusObjectPath& session, const QString& id, qulonglong timestamp,
-                   const QVariantMap& options);
+    void activated(const QDBusMessage& signal);
 
 private:
     // Calls `method` on the portal with `arguments`, the last of them the options carrying a
