@@ -55,8 +55,14 @@ HotkeyManager::~HotkeyManager() = default;
 
 HotkeyManager& HotkeyManager::shared()
 {
-    static HotkeyManager* manager = new HotkeyManager(
-        platform::createGlobalHotkey(), fromSetting(platform::userSettings().value(settingsKey)));
+    static HotkeyManager* manager = [] {
+        // The window system's own grab first; the desktop's portal where there is none.
+        std::unique_ptr<platform::GlobalHotkey> backend = platform::createGlobalHotkey();
+        if (!backend)
+            backend = platform::createPortalGlobalHotkey();
+        return new HotkeyManager(std::move(backend),
+                                 fromSetting(platform::userSettings().value(settingsKey)));
+    }();
     return *manager;
 }
 

@@ -40,8 +40,8 @@ public:
 
 // The implementation for the session the program runs in, or none where it has no such service.
 std::unique_ptr<GlobalHotkey> createGlobalHotkey();
-// The desktop's GlobalShortcuts portal (KDE Plasma, GNOME 48 and later), or none where the
-// session bus has no portal offering it. Asks the bus with a short time limit.
+// The desktop's GlobalShortcuts portal (KDE Plasma, GNOME 48 and later), or none where no portal
+// offering it runs on the session bus. Asks the bus with a short time limit.
 std::unique_ptr<GlobalHotkey> createPortalGlobalHotkey();
 
 } // namespace quillstow::platform

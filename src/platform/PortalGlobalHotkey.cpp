@@ -17,7 +17,7 @@ const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString shortcutsInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
 const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request");
-// An installed portal answers at once; one started on demand by the bus takes a moment.
+// A running portal answers at once.
 constexpr int probeTimeoutMs = 1000;
 
 // One entry of BindShortcuts' a(sa{sv}).
@@ -105,6 +105,15 @@ std::unique_ptr<GlobalHotkey> createPortalGlobalHotkey()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
+        return nullptr;
+    // Only a portal already running: starting one on demand may take seconds.
+    QDBusMessage owned = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
+    owned << portalService;
+    const QDBusMessage running = bus.call(owned, QDBus::Block, probeTimeoutMs);
+    if (running.type() != QDBusMessage::ReplyMessage || running.arguments().isEmpty() ||
+        !running.arguments().constFirst().toBool())
         return nullptr;
     QDBusMessage get = QDBusMessage::createMethodCall(
         portalService, portalPath, QStringLiteral("org.freedesktop.DBus.Properties"),
