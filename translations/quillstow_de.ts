@@ -338,6 +338,29 @@ Auswahl. --quit endet mit 1, wenn keines läuft.</translation>
     </message>
 </context>
 <context>
+    <name>PortalGlobalHotkey</name>
+    <message>
+        <source>the desktop&apos;s shortcut dialog was cancelled</source>
+        <translation>der Tastenkürzel-Dialog der Arbeitsfläche wurde abgebrochen</translation>
+    </message>
+    <message>
+        <source>the desktop&apos;s shortcut service refused it</source>
+        <translation>der Tastenkürzel-Dienst der Arbeitsfläche hat es abgelehnt</translation>
+    </message>
+    <message>
+        <source>the desktop&apos;s shortcut service cannot take this key; choose a letter, digit or F key</source>
+        <translation>der Tastenkürzel-Dienst der Arbeitsfläche kann diese Taste nicht übernehmen; wählen Sie einen Buchstaben, eine Ziffer oder eine F-Taste</translation>
+    </message>
+    <message>
+        <source>the desktop&apos;s shortcut service did not answer</source>
+        <translation>der Tastenkürzel-Dienst der Arbeitsfläche hat nicht geantwortet</translation>
+    </message>
+    <message>
+        <source>Open the Quillstow picker</source>
+        <translation>Die Quillstow-Auswahl öffnen</translation>
+    </message>
+</context>
+<context>
     <name>SettingsStore</name>
     <message>
         <source>the file was not written whole</source>
@@ -405,6 +428,14 @@ Auswahl. --quit endet mit 1, wenn keines läuft.</translation>
     <message>
         <source>Open the picker by running &quot;quillstow --show&quot;, for example from a key binding of your desktop.</source>
         <translation>Öffnen Sie die Auswahl mit dem Befehl „quillstow --show“, zum Beispiel über ein Tastenkürzel Ihrer Arbeitsfläche.</translation>
+    </message>
+    <message>
+        <source>Open the picker by running &quot;%1&quot;, for example with this line in your compositor&apos;s configuration: %2</source>
+        <translation>Öffnen Sie die Auswahl mit dem Befehl „%1“, zum Beispiel mit dieser Zeile in der Konfiguration Ihres Compositors: %2</translation>
+    </message>
+    <message>
+        <source>Open the picker by running &quot;%1&quot;, for example from a key binding of your desktop.</source>
+        <translation>Öffnen Sie die Auswahl mit dem Befehl „%1“, zum Beispiel über eine Tastenbelegung Ihrer Arbeitsfläche.</translation>
     </message>
 </context>
 <context>
@@ -622,6 +653,34 @@ Diese Anzeige nimmt keine künstlichen Tastendrücke an (die XTEST-Erweiterung d
     <message>
         <source>%1 opens the picker in any program.</source>
         <translation>%1 öffnet die Auswahl in jedem Programm.</translation>
+    </message>
+    <message>
+        <source>Quillstow takes this key from the X server itself.</source>
+        <translation>Quillstow nimmt diese Taste selbst vom X-Server entgegen.</translation>
+    </message>
+    <message>
+        <source>The key is registered with the desktop&apos;s shortcut service, which may ask you to confirm it and can change it in its own settings.</source>
+        <translation>Die Taste ist beim Tastenkürzel-Dienst der Arbeitsfläche angemeldet; er fragt eventuell nach einer Bestätigung und kann sie in seinen eigenen Einstellungen ändern.</translation>
+    </message>
+    <message>
+        <source>This desktop lets no program take a hot key of its own.</source>
+        <translation>Auf dieser Arbeitsfläche kann kein Programm selbst ein Tastenkürzel belegen.</translation>
+    </message>
+    <message>
+        <source>Add this line to your sway configuration (~/.config/sway/config) and reload it:</source>
+        <translation>Fügen Sie diese Zeile in Ihre sway-Konfiguration (~/.config/sway/config) ein und laden Sie sie neu:</translation>
+    </message>
+    <message>
+        <source>Add this line to your Hyprland configuration (~/.config/hypr/hyprland.conf):</source>
+        <translation>Fügen Sie diese Zeile in Ihre Hyprland-Konfiguration (~/.config/hypr/hyprland.conf) ein:</translation>
+    </message>
+    <message>
+        <source>In your desktop&apos;s keyboard settings, bind a key to this command:</source>
+        <translation>Belegen Sie in den Tastatureinstellungen Ihrer Arbeitsfläche eine Taste mit diesem Befehl:</translation>
+    </message>
+    <message>
+        <source>Key binding to add</source>
+        <translation>Hinzuzufügende Tastenbelegung</translation>
     </message>
 </context>
 <context>

@@ -1,6 +1,8 @@
 #include "app/AppDelegate.h"
 
 #include "app/StatusBarController.h"
+#include "platform/Autostart.h"
+#include "platform/DebugLog.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -17,6 +19,8 @@ namespace quillstow {
 namespace {
 
 constexpr int alertDelayMs = 500;
+// On Wayland the alert also carries the start-up notice, which waits for a late panel's tray.
+constexpr int waylandAlertDelayMs = 2000;
 
 } // namespace
 
@@ -42,7 +46,8 @@ void AppDelegate::checkAccessibility()
     if (alertScheduled_ || !syntheticInputAvailable_ || syntheticInputAvailable_())
         return;
     alertScheduled_ = true; // once per launch
-    QTimer::singleShot(alertDelayMs, this, [this] { showAccessibilityAlert(); });
+    QTimer::singleShot(session_ == SessionKind::wayland ? waylandAlertDelayMs : alertDelayMs, this,
+                       [this] { showAccessibilityAlert(); });
 }
 
 QString AppDelegate::alertText(const QString& programPath, SessionKind session)
@@ -84,7 +89,13 @@ void AppDelegate::showAccessibilityAlert()
     QMessageBox alert(QMessageBox::Warning, QStringLiteral("Quillstow"),
                       session_ == SessionKind::wayland ? tr("Automatic Paste Is Not Available")
                                                        : tr("Accessibility Permission Required"));
-    alert.setInformativeText(alertText(QCoreApplication::applicationFilePath(), session_));
+    QString text = alertText(platform::commandPath(), session_);
+    // On Wayland the alert is the one start-up message: what else is missing goes with it.
+    if (const QString more = addendum_ ? addendum_() : QString(); !more.isEmpty())
+        text += QStringLiteral("\n\n") + more;
+    alertShown_ = true;
+    debuglog::write(QStringLiteral("Start-up alert: ") + text);
+    alert.setInformativeText(text);
     QPushButton* help = alert.addButton(tr("Open Help"), QMessageBox::AcceptRole);
     alert.addButton(tr("Later"), QMessageBox::RejectRole);
     alert.setDefaultButton(help);

@@ -30,6 +30,9 @@ public:
 
     // The alert's informative text for the program at `programPath`.
     static QString alertText(const QString& programPath, SessionKind session = SessionKind::x11);
+    // More text for the alert, asked for when it is shown.
+    void setAlertAddendum(std::function<QString()> addendum) { addendum_ = std::move(addendum); }
+    bool alertShown() const { return alertShown_; }
     // The help page the alert's first button opens, or empty when none is installed.
     static QString helpPage();
 
@@ -46,6 +49,8 @@ private:
     SessionKind session_;
     std::unique_ptr<StatusBarController> statusBarController_;
     bool alertScheduled_ = false;
+    bool alertShown_ = false;
+    std::function<QString()> addendum_;
 };
 
 } // namespace quillstow

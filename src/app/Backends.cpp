@@ -60,7 +60,7 @@ void useWayland(Backends& backends)
     backends.windows = std::make_shared<platform::NoWindowSystem>();
     // The hot key: a compositor binding runs `quillstow --toggle`; a global-shortcuts portal
     // where there is one.
-    backends.hotkey = nullptr;
+    backends.hotkey = platform::createPortalGlobalHotkey();
 
     // One connection of our own serves every Wayland backend, whichever Qt platform runs.
     QString error;

@@ -40,7 +40,15 @@ bool isModifierKey(Qt::Key key)
 HotkeyManager::HotkeyManager(std::unique_ptr<platform::GlobalHotkey> backend,
                              QKeyCombination combination)
     : backend_(std::move(backend)), combination_(combination)
-{}
+{
+    if (backend_)
+        backend_->onLateFailure = [this](const QString& reason) {
+            registered_ = false;
+            failure_ = reason;
+            debuglog::write(QStringLiteral("HotkeyManager: %1 refused later: %2")
+                                .arg(displayText(combination_), reason));
+        };
+}
 
 HotkeyManager::~HotkeyManager() = default;
 
@@ -74,6 +82,11 @@ QString HotkeyManager::unusableBecause(QKeyCombination combination)
     if (!isFunctionKey && !(combination.keyboardModifiers() & commanding))
         return QCoreApplication::translate("HotkeyManager", "a hot key needs Super, Ctrl or Alt");
     return {};
+}
+
+platform::HotkeyMechanism HotkeyManager::mechanism() const
+{
+    return backend_ ? backend_->mechanism() : platform::HotkeyMechanism::CompositorBinding;
 }
 
 bool HotkeyManager::registerHotKey()

@@ -11,7 +11,8 @@ namespace quillstow {
 
 namespace platform {
 class GlobalHotkey;
-}
+enum class HotkeyMechanism;
+} // namespace platform
 
 // The program's one system-wide shortcut, Super+Shift+V unless the user chose another: each
 // press calls `onActivate`.
@@ -48,6 +49,8 @@ public:
     // was registered. Returns whether the new one is in place; failure() says why not.
     bool setCombination(QKeyCombination combination);
     QKeyCombination combination() const { return combination_; }
+    // How presses reach the program; a compositor binding where no backend is in place.
+    platform::HotkeyMechanism mechanism() const;
     // Why the combination could not be taken, in words for the user; empty when it is in place
     // or was never tried.
     QString failure() const { return failure_; }

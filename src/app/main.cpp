@@ -2,6 +2,7 @@
 #include "app/Backends.h"
 #include "app/CaretLocator.h"
 #include "app/CommandLine.h"
+#include "app/HotkeyBinding.h"
 #include "app/HotkeyManager.h"
 #include "app/PasteSequence.h"
 #include "app/SessionKind.h"
@@ -14,6 +15,7 @@
 #include "history/HistoryStore.h"
 #include "platform/Clipboard.h"
 #include "platform/DebugLog.h"
+#include "platform/GlobalHotkey.h"
 #include "platform/Notifier.h"
 #include "platform/SettingsStore.h"
 #include "vault/ObsidianService.h"
@@ -259,20 +261,36 @@ int main(int argc, char* argv[])
         QTimer::singleShot(0, &delegate, toggle);
 
     // Told once when the tray icon or the hot key is missing, with the way that is left.
-    QTimer::singleShot(noticeDelayMs, &delegate, [notifier, &hotkey, &backends] {
-        if (const QString problem = platform::userSettingsProblem(); !problem.isEmpty())
-            notifier->notify(QStringLiteral("Quillstow"), problem);
-        for (const QString& limitation : std::as_const(backends.limitations)) {
-            debuglog::write(QStringLiteral("Session: ") + limitation);
-            notifier->notify(QStringLiteral("Quillstow"), limitation);
+    // Everything the session lacks, in one message: the limitations, then the tray and hot key.
+    const auto startupMessage = [&hotkey, &backends] {
+        QString command;
+        QString binding;
+        if (hotkey.mechanism() == platform::HotkeyMechanism::CompositorBinding) {
+            command = toggleCommand();
+            binding = bindingLine(compositorOf(QProcessEnvironment::systemEnvironment()),
+                                  hotkey.combination(), command);
         }
+        QStringList parts = backends.limitations;
         const QString notice =
             startupNotice(QSystemTrayIcon::isSystemTrayAvailable(), hotkey.failure(),
-                          HotkeyManager::displayText(hotkey.combination()));
-        if (notice.isEmpty())
+                          HotkeyManager::displayText(hotkey.combination()), command, binding);
+        if (!notice.isEmpty())
+            parts.append(notice);
+        return parts.join(QLatin1Char(' '));
+    };
+    // On Wayland an alert about pasting, when due, carries it; otherwise a notification does.
+    if (backends.session == SessionKind::wayland)
+        delegate.setAlertAddendum(startupMessage);
+    QTimer::singleShot(noticeDelayMs, &delegate, [notifier, &delegate, startupMessage] {
+        if (const QString problem = platform::userSettingsProblem(); !problem.isEmpty())
+            notifier->notify(QStringLiteral("Quillstow"), problem);
+        if (delegate.alertShown())
             return;
-        debuglog::write(QStringLiteral("Start-up notice: ") + notice);
-        notifier->notify(QStringLiteral("Quillstow"), notice);
+        const QString message = startupMessage();
+        if (message.isEmpty())
+            return;
+        debuglog::write(QStringLiteral("Start-up notice: ") + message);
+        notifier->notify(QStringLiteral("Quillstow"), message);
     });
     return QApplication::exec();
 }

@@ -35,9 +35,15 @@ QString execArgument(const QString& argument)
 
 } // namespace
 
+QString commandPath()
+{
+    // Set by the command before it runs this program.
+    const QString command = qEnvironmentVariable("QUILLSTOW_COMMAND");
+    return command.isEmpty() ? QCoreApplication::applicationFilePath() : command;
+}
+
 XdgAutostart::XdgAutostart(QString configHome, QString executable)
-    : executable_(executable.isEmpty() ? QCoreApplication::applicationFilePath()
-                                       : std::move(executable))
+    : executable_(executable.isEmpty() ? commandPath() : std::move(executable))
 {
     if (configHome.isEmpty())
         configHome = defaultConfigHome();

@@ -39,4 +39,8 @@ private:
     QString executable_;
 };
 
+// The `quillstow` command the user runs, which starts this program from outside PATH; this
+// program's own path when it was started directly.
+QString commandPath();
+
 } // namespace quillstow::platform

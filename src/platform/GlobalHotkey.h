@@ -6,6 +6,14 @@
 
 namespace quillstow::platform {
 
+// How the system-wide shortcut reaches the program.
+enum class HotkeyMechanism
+{
+    KeyGrab,           // the program grabs the key from the window system itself (X11)
+    Portal,            // the desktop's GlobalShortcuts portal delivers it
+    CompositorBinding, // none: the user binds a key to `quillstow --toggle` in the compositor
+};
+
 // A system-wide key combination delivered to this program, whichever window is in front, and
 // withheld from that window.
 class GlobalHotkey
@@ -22,6 +30,15 @@ public:
                       QString* error) = 0;
     // Gives up a combination taken by grab(); nothing happens when it was not taken.
     virtual void release(Qt::Key key, Qt::KeyboardModifiers modifiers) = 0;
+    virtual HotkeyMechanism mechanism() const { return HotkeyMechanism::KeyGrab; }
+
+    // Where grab() only starts a request that the desktop answers later, a refusal arrives here,
+    // with the reason in words for the user.
+    std::function<void(const QString& reason)> onLateFailure;
 };
+
+// The desktop's GlobalShortcuts portal (KDE Plasma, GNOME 48 and later), or none where no portal
+// offering it runs on the session bus. Asks the bus with a short time limit.
+std::unique_ptr<GlobalHotkey> createPortalGlobalHotkey();
 
 } // namespace quillstow::platform

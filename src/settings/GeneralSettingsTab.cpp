@@ -1,10 +1,12 @@
 #include "settings/GeneralSettingsTab.h"
 
+#include "app/HotkeyBinding.h"
 #include "app/HotkeyManager.h"
 #include "capture/CaptureSettings.h"
 #include "history/HistoryStore.h"
 #include "picker/ClearConfirmation.h"
 #include "platform/Autostart.h"
+#include "platform/GlobalHotkey.h"
 #include "platform/SettingsStore.h"
 #include "settings/Sections.h"
 
@@ -13,6 +15,7 @@
 #include <QGroupBox>
 #include <QKeySequenceEdit>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -20,6 +23,59 @@
 #include <QVBoxLayout>
 
 namespace quillstow {
+
+namespace {
+
+// Says how the hot key reaches Quillstow. With a compositor binding the recorder could take
+// nothing: the line to add to the compositor's configuration stands in its place.
+void addHotkeyMechanism(QVBoxLayout* layout, const HotkeyManager& hotkey,
+                        const QList<QWidget*>& recorder)
+{
+    auto* note = new QLabel;
+    note->setObjectName(QStringLiteral("hotkeyMechanism"));
+    note->setWordWrap(true);
+    layout->addWidget(note);
+    switch (hotkey.mechanism()) {
+    case platform::HotkeyMechanism::KeyGrab:
+        note->setText(GeneralSettingsTab::tr("Quillstow takes this key from the X server itself."));
+        return;
+    case platform::HotkeyMechanism::Portal:
+        note->setText(GeneralSettingsTab::tr(
+            "The key is registered with the desktop's shortcut service, which may ask you to "
+            "confirm it and can change it in its own settings."));
+        return;
+    case platform::HotkeyMechanism::CompositorBinding:
+        break;
+    }
+    for (QWidget* widget : recorder)
+        widget->hide();
+    const Compositor compositor = compositorOf(QProcessEnvironment::systemEnvironment());
+    const QString command = toggleCommand();
+    const QString line = bindingLine(compositor, hotkey.combination(), command);
+    const QString noHotkey =
+        GeneralSettingsTab::tr("This desktop lets no program take a hot key of its own.");
+    if (compositor == Compositor::Sway)
+        note->setText(noHotkey + u' ' +
+                      GeneralSettingsTab::tr("Add this line to your sway configuration "
+                                             "(~/.config/sway/config) and reload it:"));
+    else if (compositor == Compositor::Hyprland)
+        note->setText(noHotkey + u' ' +
+                      GeneralSettingsTab::tr("Add this line to your Hyprland configuration "
+                                             "(~/.config/hypr/hyprland.conf):"));
+    else
+        note->setText(noHotkey + u' ' +
+                      GeneralSettingsTab::tr("In your desktop's keyboard settings, bind a key to "
+                                             "this command:"));
+    // Read-only but selectable, to be copied into the configuration.
+    auto* field = new QLineEdit(line.isEmpty() ? command : line);
+    field->setObjectName(QStringLiteral("hotkeyBindingLine"));
+    field->setReadOnly(true);
+    field->setAccessibleName(GeneralSettingsTab::tr("Key binding to add"));
+    field->setCursorPosition(0);
+    layout->addWidget(field);
+}
+
+} // namespace
 
 GeneralSettingsTab::GeneralSettingsTab(QSettings& defaults, HistoryStore& history,
                                        platform::Autostart& autostart, HotkeyManager& hotkey,
@@ -98,6 +154,7 @@ GeneralSettingsTab::GeneralSettingsTab(QSettings& defaults, HistoryStore& histor
     recorderRow->addStretch();
     hotkeyLayout->addLayout(recorderRow);
     hotkeyLayout->addWidget(hotkeyState_);
+    addHotkeyMechanism(hotkeyLayout, hotkey_, {recorderLabel, hotkeyRecorder_, hotkeyState_});
 
     QVBoxLayout* layout = settings::sectionsPage(this);
     layout->addWidget(settings::section(tr("History"), historyLayout));

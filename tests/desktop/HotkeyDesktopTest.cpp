@@ -4,6 +4,9 @@
 #include "platform/GlobalHotkey.h"
 #include "support/Desktop.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QProcess>
 #include <gtest/gtest.h>
 
 using namespace quillstow;
@@ -129,4 +132,38 @@ TEST_F(HotkeyDesktop, ACombinationHeldByAnotherProgramIsToldAndTheOldOneLetGoFor
     EXPECT_TRUE(manager.setCombination(Qt::ControlModifier | Qt::AltModifier | Qt::Key_J));
     xdotoolKey(QStringLiteral("ctrl+alt+j"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return presses == 1; }, 2000));
+}
+
+// The portal's road on the test bus, with a stand-in for the desktop's portal: the session is
+// created, the key bound with its trigger, and the portal's Activated is a press; a trigger the
+// portal refuses comes back as the hot key's failure.
+TEST(PortalHotkeyDesktop, TheBoundShortcutIsPressedThroughThePortalAndARefusalIsTold)
+{
+    QProcess portal;
+    portal.setProcessChannelMode(QProcess::ForwardedChannels);
+    portal.start(QStringLiteral(GLOBAL_SHORTCUTS_PORTAL), {QStringLiteral("SHIFT+LOGO+v")});
+    const QString name = QStringLiteral("org.freedesktop.portal.Desktop");
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return QDBusConnection::sessionBus().interface()->isServiceRegistered(name); },
+        10000));
+
+    HotkeyManager manager{platform::createPortalGlobalHotkey()};
+    ASSERT_EQ(manager.mechanism(), platform::HotkeyMechanism::Portal);
+    int presses = 0;
+    manager.onActivate = [&] {
+        ++presses;
+    };
+    ASSERT_TRUE(manager.registerHotKey());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return presses == 1; }, 5000))
+        << manager.failure().toStdString();
+    EXPECT_TRUE(manager.failure().isEmpty());
+
+    manager.setCombination(QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_H));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !manager.failure().isEmpty(); }, 5000));
+    EXPECT_TRUE(manager.failure().contains(QStringLiteral("refused")))
+        << manager.failure().toStdString();
+    QTest::qWait(400);
+    EXPECT_EQ(presses, 1);
+    portal.terminate();
+    portal.waitForFinished(3000);
 }

@@ -73,4 +73,25 @@ TEST(StartupNotice, NamesTheWaysIntoThePickerThatAreLeft)
         for (const QString& piece : notSaid)
             EXPECT_FALSE(notice.contains(piece)) << name << ": " << notice.toStdString();
     }
+    // The hot key a compositor binding: a tray leaves nothing to say, else the command to bind.
+    const QString command = QStringLiteral("quillstow --toggle");
+    const QString line = QStringLiteral("bindsym Mod4+Shift+v exec quillstow --toggle");
+    const std::tuple<bool, QString, QString> bound[] = {
+        {true, line, {}},
+        {false, line,
+         QStringLiteral("running \"quillstow --toggle\", for example with this line "
+                        "in your compositor's configuration: ") +
+             line},
+        {false,
+         {},
+         QStringLiteral("running \"quillstow --toggle\", for example from a key binding")},
+    };
+    for (const auto& [tray, bindingLine, said] : bound) {
+        const QString notice = startupNotice(tray, QStringLiteral("no global shortcuts"),
+                                             QStringLiteral("Super+Shift+V"), command, bindingLine);
+        EXPECT_EQ(notice.isEmpty(), said.isEmpty()) << notice.toStdString();
+        EXPECT_TRUE(notice.contains(said)) << notice.toStdString();
+        EXPECT_FALSE(notice.contains(QStringLiteral("could not be taken")));
+        EXPECT_EQ(notice.contains(QStringLiteral("no system tray")), !tray);
+    }
 }

@@ -2,6 +2,7 @@
 
 #include "SettingsFakes.h"
 #include "platform/DebugLog.h"
+#include "platform/PortalGlobalHotkey.h"
 #include "support/TestSupport.h"
 
 #include <QKeySequence>
@@ -107,4 +108,18 @@ TEST(HotkeyManager, StoredCombinationsAndWhatCannotBeAHotKey)
         HotkeyManager::unusableBecause(QKeyCombination(Qt::ControlModifier, Qt::Key_Control))
             .isEmpty());
     EXPECT_EQ(HotkeyManager::fromSetting(QVariant()), superShiftV);
+}
+
+TEST(PortalGlobalHotkey, AsksForTheTriggerInTheDesktopNotationAndHearsTheRequestsAnswer)
+{
+    const std::tuple<Qt::KeyboardModifiers, Qt::Key, const char*> triggers[] = {
+        {Qt::MetaModifier | Qt::ShiftModifier, Qt::Key_V, "SHIFT+LOGO+v"},
+        {Qt::ControlModifier | Qt::AltModifier, Qt::Key_F12, "CTRL+ALT+F12"},
+        {Qt::AltModifier, Qt::Key_7, "ALT+7"},
+        {Qt::ControlModifier, Qt::Key_Insert, ""}, // no name the portal is sure to know
+    };
+    for (const auto& [modifiers, key, trigger] : triggers)
+        EXPECT_EQ(platform::portalTrigger(key, modifiers), QString::fromLatin1(trigger));
+    EXPECT_EQ(platform::portalRequestPath(QStringLiteral(":1.42"), QStringLiteral("quillstow3")),
+              QStringLiteral("/org/freedesktop/portal/desktop/request/1_42/quillstow3"));
 }

@@ -52,6 +52,9 @@ struct FakeHotkey : platform::GlobalHotkey
     std::optional<QKeyCombination> taken;
     std::function<void()> press;
     int grabs = 0;
+    platform::HotkeyMechanism kind = platform::HotkeyMechanism::KeyGrab;
+
+    platform::HotkeyMechanism mechanism() const override { return kind; }
 
     bool grab(Qt::Key key, Qt::KeyboardModifiers modifiers, std::function<void()> onPress,
               QString* error) override

@@ -1,6 +1,7 @@
 #include "settings/SettingsView.h"
 
 #include "SettingsFakes.h"
+#include "app/HotkeyBinding.h"
 #include "app/HotkeyManager.h"
 #include "capture/CaptureSettings.h"
 #include "history/HistoryStore.h"
@@ -16,6 +17,7 @@
 #include <QFileInfo>
 #include <QKeySequenceEdit>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -235,6 +237,70 @@ TEST_F(SettingsViewTest, TheRecordedHotKeyIsStoredAndTakenAtOnceOrSaysWhyNotInRe
         EXPECT_EQ(state->palette().color(QPalette::WindowText) != normal, c.red);
         EXPECT_EQ(recorder->keySequence(), stored);
     }
+}
+
+TEST_F(SettingsViewTest, TheHotKeySaysHowItWorksAndACompositorBindingGivesTheLineToAdd)
+{
+    using platform::HotkeyMechanism;
+    const QString command = toggleCommand();
+    const struct
+    {
+        HotkeyMechanism mechanism;
+        const char* variable; // the compositor's, set for the case
+        QKeyCombination combination;
+        const char* said;
+        QString line; // empty: the recorder is there instead
+    } cases[] = {
+        {HotkeyMechanism::KeyGrab, nullptr, HotkeyManager::defaultCombination, "X server", {}},
+        {HotkeyMechanism::Portal,
+         nullptr,
+         HotkeyManager::defaultCombination,
+         "shortcut service",
+         {}},
+        {HotkeyMechanism::CompositorBinding, "SWAYSOCK", HotkeyManager::defaultCombination,
+         "sway configuration", QStringLiteral("bindsym Mod4+Shift+v exec ") + command},
+        {HotkeyMechanism::CompositorBinding, "SWAYSOCK",
+         QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_F5), "sway configuration",
+         QStringLiteral("bindsym Control+Mod1+F5 exec ") + command},
+        {HotkeyMechanism::CompositorBinding, "HYPRLAND_INSTANCE_SIGNATURE",
+         HotkeyManager::defaultCombination, "Hyprland configuration",
+         QStringLiteral("bind = SUPER SHIFT, V, exec, ") + command},
+        {HotkeyMechanism::CompositorBinding, nullptr, HotkeyManager::defaultCombination,
+         "keyboard settings", command},
+    };
+    ASSERT_TRUE(command.endsWith(QStringLiteral(" --toggle"))) << command.toStdString();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.said);
+        for (const char* variable : {"SWAYSOCK", "HYPRLAND_INSTANCE_SIGNATURE"})
+            qunsetenv(variable);
+        if (c.variable)
+            qputenv(c.variable, "/run/compositor");
+        auto* backend = new test::FakeHotkey;
+        backend->kind = c.mechanism;
+        HotkeyManager manager(c.mechanism == HotkeyMechanism::CompositorBinding
+                                  ? nullptr
+                                  : std::unique_ptr<platform::GlobalHotkey>(backend),
+                              c.combination);
+        if (c.mechanism == HotkeyMechanism::CompositorBinding)
+            delete backend;
+        SettingsView view(temp.settings(), history, vault, chooser, autostart, manager,
+                          home.path());
+        view.show();
+        EXPECT_TRUE(
+            find<QLabel>(view, "hotkeyMechanism")->text().contains(QString::fromLatin1(c.said)));
+        auto* field = view.findChild<QLineEdit*>(QStringLiteral("hotkeyBindingLine"));
+        EXPECT_EQ(find<QKeySequenceEdit>(view, "hotkeyRecorder")->isVisible(), c.line.isEmpty());
+        ASSERT_EQ(field != nullptr, !c.line.isEmpty());
+        if (!field)
+            continue;
+        EXPECT_EQ(field->text(), c.line);
+        EXPECT_TRUE(field->isVisible() && field->isReadOnly());
+        // Copyable as it stands.
+        field->selectAll();
+        EXPECT_EQ(field->selectedText(), c.line);
+    }
+    for (const char* variable : {"SWAYSOCK", "HYPRLAND_INSTANCE_SIGNATURE"})
+        qunsetenv(variable);
 }
 
 TEST_F(SettingsViewTest, ObsidianChoicesAreStoredAtOnce)

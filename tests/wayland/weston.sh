@@ -26,9 +26,12 @@ alerts() { "$here/toplevels" 2>/dev/null | grep -c "^$pid alert SHOWING "; }
 check "it tells what is missing in exactly one message (notification or alert)" \
     test $(($(notifications) + $(alerts))) -eq 1
 echo "notifications: $(notifications), alert windows: $(alerts)"
-grep -A12 'member=Notify' "$TESTBED_DIR/notifications" | grep '^ *string "..' | tail -n1
-# TODO(lead): assert the wording of that message once the Wayland start-up notice is merged
-# (it should name what this compositor lacks: clipboard watching, pasting, the hot key).
+# The one message names what this compositor lacks: watching the clipboard, pasting, the hot key.
+message=$(sed -n '/Start-up alert: \|Start-up notice: /,$p' "$QUILLSTOW_DEBUG_LOG" | tr '\n' ' ')
+echo "message: $message"
+check "it says that pasting, watching the clipboard and the hot key are missing" \
+    bash -c 'grep -q "virtual keyboard" <<<"$1" && grep -q "only while one of its own windows" <<<"$1" &&
+             grep -q -- "--toggle\|--show" <<<"$1"' _ "$message"
 check "--show reaches it" timeout 10 "$program" --show
 picker_showing() { "$here/toplevels" 2>/dev/null | grep -Eq "^$pid (filler|frame|window) SHOWING Quillstow\$"; }
 check "--show shows the picker" wait_until 5 picker_showing
