@@ -158,7 +158,8 @@ void WaylandKeyInjector::seatCapabilities(void* data, wl_seat* seat, std::uint32
             [](void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t) {},
             [](void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
                std::uint32_t) {},
-            [](void*, wl_keyboard*, std::int32_t, std::int32_t) {}};
+            [](void*, wl_keyboard*, std::int32_t, std::int32_t) {
+            }};
         self->keyboard_ = wl_seat_get_keyboard(seat);
         wl_keyboard_add_listener(self->keyboard_, &keyboardListener, self);
     } else if (!hasKeyboard && self->keyboard_) {
@@ -200,8 +201,8 @@ bool WaylandKeyInjector::useLatestKeymap()
     QByteArray text = seatKeymap_;
     if (text.isEmpty() && uploaded_.isEmpty()) {
         // A seat without a keyboard yet: the system's default layout.
-        xkb_keymap* fallback = xkb_keymap_new_from_names(context_, nullptr,
-                                                         XKB_KEYMAP_COMPILE_NO_FLAGS);
+        xkb_keymap* fallback =
+            xkb_keymap_new_from_names(context_, nullptr, XKB_KEYMAP_COMPILE_NO_FLAGS);
         if (fallback) {
             char* serialised = xkb_keymap_get_as_string(fallback, XKB_KEYMAP_FORMAT_TEXT_V1);
             text = QByteArray(serialised);
@@ -297,11 +298,11 @@ void WaylandKeyInjector::send(std::uint32_t keycode, bool down)
                                      : WL_KEYBOARD_KEY_STATE_RELEASED);
     xkb_state_update_key(state_, keycode, down ? XKB_KEY_DOWN : XKB_KEY_UP);
     // Clients take shortcuts from the modifier state they are told, not from the keys.
-    zwp_virtual_keyboard_v1_modifiers(virtualKeyboard_,
-                                      xkb_state_serialize_mods(state_, XKB_STATE_MODS_DEPRESSED),
-                                      xkb_state_serialize_mods(state_, XKB_STATE_MODS_LATCHED),
-                                      xkb_state_serialize_mods(state_, XKB_STATE_MODS_LOCKED),
-                                      xkb_state_serialize_layout(state_, XKB_STATE_LAYOUT_EFFECTIVE));
+    zwp_virtual_keyboard_v1_modifiers(
+        virtualKeyboard_, xkb_state_serialize_mods(state_, XKB_STATE_MODS_DEPRESSED),
+        xkb_state_serialize_mods(state_, XKB_STATE_MODS_LATCHED),
+        xkb_state_serialize_mods(state_, XKB_STATE_MODS_LOCKED),
+        xkb_state_serialize_layout(state_, XKB_STATE_LAYOUT_EFFECTIVE));
 }
 
 } // namespace quillstow::platform

@@ -111,7 +111,8 @@ void WaylandWindowSystem::managerToplevel(void* data, zwlr_foreign_toplevel_mana
         &WaylandWindowSystem::handleState,
         &WaylandWindowSystem::handleDone,
         &WaylandWindowSystem::handleClosed,
-        [](void*, zwlr_foreign_toplevel_handle_v1*, zwlr_foreign_toplevel_handle_v1*) {}};
+        [](void*, zwlr_foreign_toplevel_handle_v1*, zwlr_foreign_toplevel_handle_v1*) {
+        }};
     auto* self = static_cast<WaylandWindowSystem*>(data);
     self->toplevels_[handle].id = ++self->lastId_;
     zwlr_foreign_toplevel_handle_v1_add_listener(handle, &listener, self);

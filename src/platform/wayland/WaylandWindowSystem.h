@@ -60,10 +60,8 @@ private:
     static void managerToplevel(void* data, zwlr_foreign_toplevel_manager_v1* manager,
                                 zwlr_foreign_toplevel_handle_v1* handle);
     static void managerFinished(void* data, zwlr_foreign_toplevel_manager_v1* manager);
-    static void handleTitle(void* data, zwlr_foreign_toplevel_handle_v1* handle,
-                            const char* title);
-    static void handleAppId(void* data, zwlr_foreign_toplevel_handle_v1* handle,
-                            const char* appId);
+    static void handleTitle(void* data, zwlr_foreign_toplevel_handle_v1* handle, const char* title);
+    static void handleAppId(void* data, zwlr_foreign_toplevel_handle_v1* handle, const char* appId);
     static void handleState(void* data, zwlr_foreign_toplevel_handle_v1* handle, wl_array* state);
     static void handleDone(void* data, zwlr_foreign_toplevel_handle_v1* handle);
     static void handleClosed(void* data, zwlr_foreign_toplevel_handle_v1* handle);
