@@ -397,6 +397,40 @@ Auswahl. --quit endet mit 1, wenn keines läuft.</translation>
     </message>
 </context>
 <context>
+    <name>WaylandClipboard</name>
+    <message>
+        <source>the Wayland compositor lets no program watch the clipboard (it offers neither ext-data-control nor wlr-data-control)</source>
+        <translation>der Wayland-Compositor lässt kein Programm die Zwischenablage beobachten (er bietet weder ext-data-control noch wlr-data-control an)</translation>
+    </message>
+    <message>
+        <source>the Wayland compositor has no seat</source>
+        <translation>der Wayland-Compositor hat keinen Arbeitsplatz (Seat)</translation>
+    </message>
+    <message>
+        <source>the Wayland compositor did not show its clipboard in time</source>
+        <translation>der Wayland-Compositor hat seine Zwischenablage nicht rechtzeitig gezeigt</translation>
+    </message>
+</context>
+<context>
+    <name>WaylandConnection</name>
+    <message>
+        <source>no connection to the Wayland compositor</source>
+        <translation>keine Verbindung zum Wayland-Compositor</translation>
+    </message>
+    <message>
+        <source>the Wayland compositor did not answer within %1 ms</source>
+        <translation>der Wayland-Compositor hat nicht innerhalb von %1 ms geantwortet</translation>
+    </message>
+    <message>
+        <source>the Wayland compositor ended the connection over an error</source>
+        <translation>der Wayland-Compositor hat die Verbindung wegen eines Fehlers beendet</translation>
+    </message>
+    <message>
+        <source>the connection to the Wayland compositor broke</source>
+        <translation>die Verbindung zum Wayland-Compositor ist abgebrochen</translation>
+    </message>
+</context>
+<context>
     <name>X11Clipboard</name>
     <message>
         <source>no connection to the X server</source>

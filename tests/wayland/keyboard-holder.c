@@ -5,8 +5,9 @@
  * focus whenever a short-lived key injector leaves). It reads commands, one a line, from FIFO:
  *   key CHORD      press and release a chord such as "super+shift+v", "ctrl+v", "Return"
  *   type TEXT      type TEXT (characters of the US layout)
- * After each command it writes how many commands it has carried out to FIFO.done, so that a
- * caller can wait for its keys to have reached the compositor.
+ * After each command it writes to FIFO.done how many commands it has carried out and whether the
+ * last one worked ("3 ok", "4 failed": an unknown key or a character the layout lacks), so that
+ * a caller can wait for its keys to have reached the compositor.
  *
  * The keymap is a full one compiled by xkbcommon: toolkits ignore shortcuts sent with a partial
  * keymap. The modifier state is sent after every key, as clients take it from there. */
@@ -169,24 +170,24 @@ static int type_text(const char* text)
     return 1;
 }
 
-static void run_command(char* line)
+static int run_command(char* line)
 {
     if (strncmp(line, "key ", 4) == 0)
-        press_chord(line + 4);
-    else if (strncmp(line, "type ", 5) == 0)
-        type_text(line + 5);
-    else
-        fprintf(stderr, "keyboard-holder: unknown command '%s'\n", line);
+        return press_chord(line + 4);
+    if (strncmp(line, "type ", 5) == 0)
+        return type_text(line + 5);
+    fprintf(stderr, "keyboard-holder: unknown command '%s'\n", line);
+    return 0;
 }
 
-static void report_done(const char* done_path, unsigned long count)
+static void report_done(const char* done_path, unsigned long count, int ok)
 {
     char tmp[4096];
     snprintf(tmp, sizeof tmp, "%s.tmp", done_path);
     FILE* f = fopen(tmp, "w");
     if (!f)
         return;
-    fprintf(f, "%lu\n", count);
+    fprintf(f, "%lu %s\n", count, ok ? "ok" : "failed");
     fclose(f);
     rename(tmp, done_path);
 }
@@ -248,7 +249,7 @@ int main(int argc, char** argv)
         return 1;
     }
     unsigned long done = 0;
-    report_done(done_path, done);
+    report_done(done_path, done, 1);
 
     char buffer[4096];
     size_t used = 0;
@@ -280,10 +281,10 @@ int main(int argc, char** argv)
         char* newline;
         while ((newline = memchr(buffer, '\n', used))) {
             *newline = '\0';
-            run_command(buffer);
+            int ok = run_command(buffer);
             if (wl_display_roundtrip(display) < 0)
                 return 1;
-            report_done(done_path, ++done);
+            report_done(done_path, ++done, ok);
             size_t consumed = (size_t)(newline - buffer) + 1;
             memmove(buffer, newline + 1, used - consumed);
             used -= consumed;

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shell helpers for tests that run inside tests/wayland/testbed (source this file).
 # Every wait is bounded; a helper that times out says what it waited for and returns 1.
 
@@ -9,11 +10,15 @@ keyboard() {
         echo "keyboard: this compositor has no virtual keyboard" >&2
         return 1
     fi
-    before=$(cat "$TESTBED_KEYBOARD.done")
+    read -r before _ <"$TESTBED_KEYBOARD.done"
     echo "$*" >"$TESTBED_KEYBOARD"
     for i in $(seq 1 250); do
-        after=$(cat "$TESTBED_KEYBOARD.done" 2>/dev/null)
-        [ "${after:-0}" -gt "$before" ] && return 0
+        read -r after result <"$TESTBED_KEYBOARD.done" 2>/dev/null
+        if [ "${after:-0}" -gt "$before" ]; then
+            [ "$result" = ok ] && return 0
+            echo "keyboard: '$*' failed (see logs/keyboard.log)" >&2
+            return 1
+        fi
         sleep 0.02
     done
     echo "keyboard: '$*' was not carried out within 5 s" >&2
@@ -31,6 +36,16 @@ focused_window() {
     windows | grep '^1 '
 }
 
+# window_ids PID: sway's ids of the windows of process PID, one a line.
+window_ids() {
+    swaymsg -t get_tree | jq -r --argjson pid "$1" '.. | objects | select(.pid? == $pid) | .id'
+}
+
+# focused_window_id: sway's id of the focused window.
+focused_window_id() {
+    swaymsg -t get_tree | jq -r '.. | objects | select(.focused? == true and .pid? != null) | .id'
+}
+
 # wait_for_window SECONDS PATTERN: waits until a line of windows matches PATTERN (grep -E).
 wait_for_window() {
     local limit=$1 pattern=$2 i
@@ -40,17 +55,5 @@ wait_for_window() {
     done
     echo "no window matching '$pattern' within $limit s; windows:" >&2
     windows >&2
-    return 1
-}
-
-# wait_until SECONDS DESCRIPTION COMMAND...: waits until COMMAND succeeds.
-wait_until() {
-    local limit=$1 what=$2 i
-    shift 2
-    for i in $(seq 1 $((limit * 20))); do
-        "$@" >/dev/null 2>&1 && return 0
-        sleep 0.05
-    done
-    echo "timed out after $limit s waiting for $what" >&2
     return 1
 }

@@ -21,7 +21,11 @@ TEST(WaylandConnection, ListsTheCompositorsGlobalsAndBindsItsSeat)
     EXPECT_NE(connection->seat(), nullptr);
     EXPECT_EQ(connection->offeredVersion("zwlr_data_control_manager_v1"), 2u);
     EXPECT_EQ(connection->offeredVersion("no_such_interface_v1"), 0u);
-    EXPECT_EQ(connection->bind(zwlr_data_control_manager_v1_interface, 1) != nullptr, true);
+    auto* manager = static_cast<zwlr_data_control_manager_v1*>(
+        connection->bind(zwlr_data_control_manager_v1_interface, 1));
+    ASSERT_TRUE(manager);
+    EXPECT_EQ(zwlr_data_control_manager_v1_get_version(manager), 1u);
+    zwlr_data_control_manager_v1_destroy(manager);
 }
 
 TEST(WaylandConnection, NoCompositorAndASilentOneAreRefusedInTime)

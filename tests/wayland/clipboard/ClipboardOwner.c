@@ -1,0 +1,105 @@
+/* wayland_clipboard_owner MODE [BYTES]: owns the clipboard through wlr-data-control, for what
+ * wl-copy cannot offer. Prints "ready" once the selection is set, "send <type>" whenever a text
+ * is asked for, and exits when another program takes the clipboard.
+ *   secret  text with the password manager's flavour beside it
+ *   silent  answers nothing: the pipe stays open and empty
+ *   large   BYTES bytes of text */
+#include "wlr-data-control-unstable-v1-client-protocol.h"
+
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+#include <wayland-client.h>
+
+static struct wl_seat* seat;
+static struct zwlr_data_control_manager_v1* manager;
+static const char* mode;
+static long bytes;
+static int cancelled;
+
+static void global(void* data, struct wl_registry* registry, uint32_t name, const char* interface,
+                   uint32_t version)
+{
+    (void)data;
+    (void)version;
+    if (!seat && strcmp(interface, wl_seat_interface.name) == 0)
+        seat = wl_registry_bind(registry, name, &wl_seat_interface, 1);
+    else if (strcmp(interface, zwlr_data_control_manager_v1_interface.name) == 0)
+        manager = wl_registry_bind(registry, name, &zwlr_data_control_manager_v1_interface, 1);
+}
+
+static void global_remove(void* data, struct wl_registry* registry, uint32_t name)
+{
+    (void)data;
+    (void)registry;
+    (void)name;
+}
+
+static void send(void* data, struct zwlr_data_control_source_v1* source, const char* type, int fd)
+{
+    (void)data;
+    (void)source;
+    printf("send %s\n", type);
+    fflush(stdout);
+    if (strcmp(mode, "silent") == 0)
+        return; /* the fd stays open, unwritten */
+    if (strcmp(mode, "large") == 0) {
+        char chunk[65536];
+        memset(chunk, 'a', sizeof chunk);
+        for (long left = bytes; left > 0;) {
+            const long n = left < (long)sizeof chunk ? left : (long)sizeof chunk;
+            const ssize_t written = write(fd, chunk, (size_t)n);
+            if (written <= 0)
+                break; /* the reader gave up */
+            left -= written;
+        }
+    } else {
+        const char text[] = "a secret";
+        if (write(fd, text, sizeof text - 1) < 0)
+            perror("write");
+    }
+    close(fd);
+}
+
+static void cancel(void* data, struct zwlr_data_control_source_v1* source)
+{
+    (void)data;
+    (void)source;
+    cancelled = 1;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+        return 2;
+    mode = argv[1];
+    bytes = argc > 2 ? atol(argv[2]) : 0;
+    signal(SIGPIPE, SIG_IGN);
+    struct wl_display* display = wl_display_connect(NULL);
+    if (!display)
+        return 1;
+    static const struct wl_registry_listener registry_listener = {global, global_remove};
+    wl_registry_add_listener(wl_display_get_registry(display), &registry_listener, NULL);
+    wl_display_roundtrip(display);
+    if (!seat || !manager)
+        return 1;
+    struct zwlr_data_control_device_v1* device =
+        zwlr_data_control_manager_v1_get_data_device(manager, seat);
+    struct zwlr_data_control_source_v1* source =
+        zwlr_data_control_manager_v1_create_data_source(manager);
+    static const struct zwlr_data_control_source_v1_listener source_listener = {send, cancel};
+    zwlr_data_control_source_v1_add_listener(source, &source_listener, NULL);
+    zwlr_data_control_source_v1_offer(source, "text/plain;charset=utf-8");
+    zwlr_data_control_source_v1_offer(source, "text/plain");
+    if (strcmp(mode, "secret") == 0)
+        zwlr_data_control_source_v1_offer(source, "x-kde-passwordManagerHint");
+    zwlr_data_control_device_v1_set_selection(device, source);
+    wl_display_roundtrip(display);
+    printf("ready\n");
+    fflush(stdout);
+    while (!cancelled && wl_display_dispatch(display) >= 0) {
+    }
+    return 0;
+}

@@ -1,0 +1,206 @@
+#include "platform/wayland/WaylandClipboard.h"
+
+#include "platform/wayland/WaylandConnection.h"
+#include "support/TestSupport.h"
+
+#include <QProcess>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <optional>
+
+using namespace quillstow::platform;
+using Outcome = ClipboardRead::Outcome;
+
+namespace {
+
+std::unique_ptr<WaylandClipboard> connectClipboard()
+{
+    QString error;
+    std::unique_ptr<WaylandClipboard> clipboard = WaylandClipboard::connect(&error);
+    EXPECT_TRUE(clipboard) << error.toStdString();
+    return clipboard;
+}
+
+// One read, waited for; counts how often `done` ran.
+struct ReadResult
+{
+    std::optional<ClipboardRead> read;
+    int calls = 0;
+};
+
+ReadResult readNow(WaylandClipboard& clipboard, Selection selection = Selection::clipboard,
+                   int timeoutMs = 5000)
+{
+    auto result = std::make_shared<ReadResult>();
+    clipboard.readText(selection, [result](const ClipboardRead& read) {
+        result->read = read;
+        ++result->calls;
+    });
+    (void)QTest::qWaitFor([&] { return result->calls > 0; }, timeoutMs);
+    QTest::qWait(20); // a second call would come now
+    return *result;
+}
+
+// What wl-paste gives, waited for from the event loop, which serves our own texts.
+QByteArray paste(const char* arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral("wl-paste"), QString::fromLatin1(arguments).split(u' '));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 5000));
+    return process.readAllStandardOutput();
+}
+
+// Our own clipboard owner, started and waited for until it owns the clipboard.
+struct Owner
+{
+    QProcess process;
+    explicit Owner(const QStringList& arguments)
+    {
+        process.start(QStringLiteral(QUILLSTOW_WAYLAND_OWNER), arguments);
+        (void)QTest::qWaitFor([this] { return process.canReadLine(); }, 5000);
+        EXPECT_EQ(process.readLine(), "ready\n");
+    }
+    ~Owner()
+    {
+        process.kill();
+        process.waitForFinished(2000);
+    }
+};
+
+} // namespace
+
+TEST(WaylandClipboard, ACopyByAnotherProgramIsSeenAndReadWithoutFocus)
+{
+    for (const QString& text : {QStringLiteral("plain words"), QStringLiteral("Grüße ✓ 🎉\nline")}) {
+        const auto clipboard = connectClipboard();
+        ASSERT_TRUE(clipboard);
+        std::vector<ClipboardChange> changes;
+        clipboard->setChangeListener([&](ClipboardChange c) { changes.push_back(c); });
+        const qint64 before = clipboard->changeCount();
+        QProcess::execute(QStringLiteral("wl-copy"), {text});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !changes.empty(); }, 5000));
+        EXPECT_EQ(changes, std::vector<ClipboardChange>{ClipboardChange::copied});
+        EXPECT_EQ(clipboard->changeCount(), before + 1);
+        const ReadResult result = readNow(*clipboard);
+        ASSERT_EQ(result.calls, 1);
+        EXPECT_EQ(result.read->outcome, Outcome::text);
+        EXPECT_EQ(result.read->text, text);
+    }
+}
+
+TEST(WaylandClipboard, ASecretOfferIsNeverAskedForItsText)
+{
+    const auto clipboard = connectClipboard();
+    ASSERT_TRUE(clipboard);
+    Owner owner({QStringLiteral("secret")});
+    QTest::qWait(50);
+    const ReadResult result = readNow(*clipboard);
+    ASSERT_EQ(result.calls, 1);
+    EXPECT_EQ(result.read->outcome, Outcome::secret);
+    QTest::qWait(200);
+    EXPECT_FALSE(owner.process.readAll().contains("send"));
+}
+
+TEST(WaylandClipboard, OurTextIsPastedByOthersAndKnownWhenItComesBack)
+{
+    const auto clipboard = connectClipboard();
+    ASSERT_TRUE(clipboard);
+    struct Case
+    {
+        Selection selection;
+        QString text;
+        const char* pasteArguments;
+    };
+    for (const Case& c :
+         {Case{Selection::clipboard, QStringLiteral("from us ✓"), "-n"},
+          Case{Selection::primary, QStringLiteral("selected by us"), "-n -p"},
+          Case{Selection::clipboard, QStringLiteral("Latin-1 é"), "-n -t STRING"}}) {
+        const qint64 count = clipboard->changeCount();
+        if (c.selection == Selection::primary)
+            clipboard->setPrimaryText(c.text);
+        else
+            clipboard->setText(c.text);
+        // Our own copy is a change like any other; the mouse selection is not counted.
+        const qint64 expected = count + (c.selection == Selection::clipboard ? 1 : 0);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return clipboard->changeCount() == expected; }, 5000));
+        QTest::qWait(50);
+        EXPECT_EQ(clipboard->changeCount(), expected);
+        const QByteArray pasted = paste(c.pasteArguments);
+        EXPECT_EQ(QByteArray(c.pasteArguments).contains("STRING") ? QString::fromLatin1(pasted)
+                                                                  : QString::fromUtf8(pasted),
+                  c.text);
+        const ReadResult again = readNow(*clipboard, c.selection);
+        EXPECT_EQ(again.read->text, c.text);
+    }
+    EXPECT_EQ(clipboard->liveTransfers(), 0u);
+}
+
+TEST(WaylandClipboard, TheKeptTextOutlivesTheProgramThatCopied)
+{
+    const auto clipboard = connectClipboard();
+    ASSERT_TRUE(clipboard);
+    std::vector<ClipboardChange> changes;
+    clipboard->setChangeListener([&](ClipboardChange c) { changes.push_back(c); });
+    QProcess copier;
+    copier.start(QStringLiteral("wl-copy"),
+                 {QStringLiteral("--foreground"), QStringLiteral("kept text")});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return changes.size() == 1; }, 5000));
+    copier.kill();
+    copier.waitForFinished();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return changes.size() == 2; }, 5000));
+    EXPECT_EQ(changes.back(), ClipboardChange::abandoned);
+    const qint64 count = clipboard->changeCount();
+    clipboard->keepText(QStringLiteral("kept text"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return clipboard->isKeeping(); }, 5000));
+    EXPECT_EQ(paste("-n"), "kept text");
+    EXPECT_EQ(clipboard->changeCount(), count);
+    EXPECT_EQ(changes.size(), 2u);
+}
+
+TEST(WaylandClipboard, ASilentOwnerIsGivenUpAndALaterReadAbandonsAnEarlierOne)
+{
+    const auto clipboard = connectClipboard();
+    ASSERT_TRUE(clipboard);
+    Owner owner({QStringLiteral("silent")});
+    QTest::qWait(50);
+    int earlierCalls = 0;
+    clipboard->readText(Selection::clipboard, [&](const ClipboardRead&) { ++earlierCalls; });
+    const ReadResult result = readNow(*clipboard);
+    ASSERT_EQ(result.calls, 1);
+    EXPECT_EQ(result.read->outcome, Outcome::failed);
+    EXPECT_EQ(earlierCalls, 0);
+}
+
+TEST(WaylandClipboard, ATextOverTheLimitIsSkipped)
+{
+    const auto clipboard = connectClipboard();
+    ASSERT_TRUE(clipboard);
+    for (const qsizetype size : {maxTextBytes, maxTextBytes + 1}) {
+        Owner owner({QStringLiteral("large"), QString::number(size)});
+        QTest::qWait(50);
+        const ReadResult result = readNow(*clipboard);
+        ASSERT_EQ(result.calls, 1);
+        if (size <= maxTextBytes) {
+            EXPECT_EQ(result.read->outcome, Outcome::text);
+            EXPECT_EQ(result.read->text.size(), size);
+        } else {
+            EXPECT_EQ(result.read->outcome, Outcome::tooLarge);
+            EXPECT_GT(result.read->bytes, maxTextBytes);
+        }
+    }
+}
+
+TEST(WaylandClipboard, ThousandsOfCopiesLeaveNothingBehind)
+{
+    const auto clipboard = connectClipboard();
+    ASSERT_TRUE(clipboard);
+    // One after another, as pastes come: a client that leaves the compositor's events unread
+    // for thousands of requests is cut off by it.
+    for (int i = 0; i < 2000; ++i) {
+        clipboard->setText(QString::number(i));
+        ASSERT_TRUE(clipboard->connection().roundtrip(std::chrono::milliseconds(1000)));
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return clipboard->liveSources() == 1; }, 5000))
+        << clipboard->liveSources();
+    EXPECT_EQ(paste("-n"), "1999");
+}

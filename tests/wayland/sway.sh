@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# The real program on sway with Wayland only (no XWayland): it starts and runs on, its tray icon
+# is registered with swaybar and its menu works, and a sway key binding that runs
+# "quillstow --toggle" shows the picker with the focus. Usage: sway.sh QUILLSTOW
+# With WAYLAND_SCREENSHOTS=DIR the picker's screenshot is kept there.
+set -uo pipefail
+here=$(dirname "$0")
+. "$here/../support/desktop.sh"
+. "$here/lib.sh"
+program=$1
+unset QT_QPA_PLATFORM # the program chooses its backend as on a user's desktop
+
+# Another program has the focus before the hot key, as when the user is typing somewhere.
+foot >"$TESTBED_DIR/logs/foot.log" 2>&1 &
+pids+=($!)
+check "a terminal has the focus" wait_for_window 10 '^1 [0-9]+ foot '
+
+"$program" >"$TESTBED_DIR/quillstow.out" 2>&1 &
+pid=$!
+pids+=($pid)
+sleep 3
+check "with Wayland only the program runs on after 3 s" kill -0 "$pid"
+if ! kill -0 "$pid" 2>/dev/null; then
+    wait "$pid"
+    echo "exit status $?; its output:"
+    cat "$TESTBED_DIR/quillstow.out"
+    finish
+fi
+
+# The tray: swaybar's watcher lists the item as "BUS-NAME/OBJECT-PATH" (or a bus name alone).
+registered_items() {
+    gdbus call --session --dest org.kde.StatusNotifierWatcher --object-path /StatusNotifierWatcher \
+        --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierWatcher \
+        RegisteredStatusNotifierItems 2>/dev/null | grep -o "'[^']*'" | tr -d "'"
+}
+has_item() { [ -n "$(registered_items)" ]; }
+check "the tray icon is registered with swaybar" wait_until 5 has_item
+item=$(registered_items | head -n1)
+service=${item%%/*}
+path=/${item#*/}
+[ "$path" = "/$item" ] && path=/StatusNotifierItem
+menu=$(gdbus call --session --dest "$service" --object-path "$path" \
+    --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem Menu 2>/dev/null |
+    grep -o "objectpath '[^']*'" | cut -d"'" -f2)
+check "the tray icon has a menu" test -n "$menu"
+# The menu's entries: (ID, {'label': <'TEXT'>, ...}, ...) in the layout.
+layout=$(gdbus call --session --dest "$service" --object-path "${menu:-/}" \
+    --method com.canonical.dbusmenu.GetLayout -- 0 -1 '[]' 2>/dev/null)
+settings_id=$(grep -oE "\(([0-9]+), \{[^}]*'label': <'Settings…'>" <<<"$layout" | grep -oE '^\([0-9]+' | tr -d '(')
+check "the menu has Settings…" test -n "$settings_id"
+gdbus call --session --dest "$service" --object-path "${menu:-/}" \
+    --method com.canonical.dbusmenu.Event -- "${settings_id:-0}" clicked '<0>' 0 >/dev/null 2>&1
+check "Settings… in the tray menu opens the settings window" \
+    wait_for_window 5 "^[01] $pid .*Quillstow Settings"
+swaymsg '[title="^Quillstow Settings$"] kill' >/dev/null 2>&1
+
+# The hot key: a sway binding runs a second launch, which reaches the running program.
+swaymsg "[app_id=\"^foot$\"] focus" >/dev/null
+check "the terminal has the focus again" wait_for_window 5 '^1 [0-9]+ foot '
+swaymsg "bindsym Mod4+Shift+v exec $program --toggle" >/dev/null
+# The picker is a window of ours that was not there before the chord (a start-up alert may be).
+before=$(window_ids "$pid" | tr '\n' ' ')
+picker_focused() {
+    local id
+    id=$(focused_window_id)
+    [ -n "$id" ] && window_ids "$pid" | grep -qx "$id" && [[ " $before " != *" $id "* ]] &&
+        echo "$id" >"$TESTBED_DIR/picker-id"
+}
+keyboard key super+shift+v
+check "the hot key shows the picker with the focus" wait_until 5 picker_focused
+focused_window
+
+if [ -n "${WAYLAND_SCREENSHOTS:-}" ]; then
+    mkdir -p "$WAYLAND_SCREENSHOTS"
+    grim "$WAYLAND_SCREENSHOTS/picker-on-sway.png"
+fi
+picker_gone() { ! window_ids "$pid" | grep -qx "$(cat "$TESTBED_DIR/picker-id" 2>/dev/null)"; }
+keyboard key super+shift+v
+check "the hot key again hides it" wait_until 5 picker_gone
+check "the program runs on" kill -0 "$pid"
+finish
