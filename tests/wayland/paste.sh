@@ -10,6 +10,7 @@ here=$(dirname "$0")
 program=$1
 rounds=${2:-4}
 unset QT_QPA_PLATFORM # the program chooses its backend as on a user's desktop
+export GDK_BACKEND=wayland # the GTK fields on Wayland even when XWayland runs
 history_db="$XDG_DATA_HOME/quillstow/history.sqlite3"
 now_ms() { date +%s%3N; }
 
@@ -21,17 +22,17 @@ stored() { # stored TEXT: the history holds TEXT
 }
 picker_focused() { focused_window | grep -q "^1 $pid "; }
 
-# name | app_id pattern in sway's tree | command, whose output receives what is pasted
+# name | app_id pattern in sway's tree | command, writing what is pasted to the file $out
 targets=(
-    "gtk3|text-field|GDK_BACKEND=wayland $here/text-field 3 gtk3-field"
-    "gtk4|.*gtk4-field|GDK_BACKEND=wayland $here/text-field 4 gtk4-field"
-    "foot|foot|foot -T foot-target sh -c 'stty raw -echo; exec cat'"
+    "gtk3|text-field|$here/text-field 3 gtk3-field >\"\$out\""
+    "gtk4|.*gtk4-field|$here/text-field 4 gtk4-field >\"\$out\""
+    "foot|foot|foot -T foot-target sh -c 'stty raw -echo; exec cat >\"\$out\"'"
 )
 times=()
 for row in "${targets[@]}"; do
     IFS='|' read -r name app command <<<"$row"
     out="$TESTBED_DIR/$name.out"
-    bash -c "exec $command" >"$out" 2>"$TESTBED_DIR/logs/$name.log" &
+    out=$out bash -c "exec $command" 2>"$TESTBED_DIR/logs/$name.log" &
     pids+=($!)
     check "$name has the focus" wait_for_window 10 "^1 [0-9]+ $app"
     target=$(focused_window)
@@ -44,7 +45,9 @@ for row in "${targets[@]}"; do
         wait_until 5 picker_focused || { echo "the picker did not take the focus"; break; }
         start=$(now_ms)
         keyboard key return
-        wait_until 5 grep -qF "$text" "$out" || { echo "$name did not receive: $text"; break; }
+        # Polled finely: this is the figure's end.
+        for _ in $(seq 1 1000); do grep -qF "$text" "$out" && break; sleep 0.005; done
+        grep -qF "$text" "$out" || { echo "$name did not receive: $text"; break; }
         times+=($(($(now_ms) - start)))
         [ "$(focused_window)" = "$target" ] || { echo "focus moved: $(focused_window)"; break; }
         pasted=$i
