@@ -3,8 +3,8 @@
 //     tests/desktop/testbed build/release/bench/paste_latency [runs]
 // The target is a second copy of this program showing one line edit; it reports, with the
 // monotonic clock both processes share, each moment its text changes.
-#include "picker/PasteSequence.h"
-#include "platform/Desktop.h"
+#include "app/Backends.h"
+#include "app/PasteSequence.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -67,12 +67,14 @@ int main(int argc, char** argv)
         return runTarget();
     const int runs = args.size() > 1 ? std::max(1, args.at(1).toInt()) : 10;
 
-    if (!quillstow::platform::isSyntheticInputAvailable()) {
+    const quillstow::Backends backends = quillstow::makeBackends(quillstow::SessionKind::x11);
+    if (!backends.keys->isAvailable()) {
         std::fprintf(stderr, "paste_latency: no synthetic input on this display\n");
         return 1;
     }
-    auto windows = quillstow::platform::createWindowSystem();
-    auto sequence = quillstow::PasteSequence::forDesktop(windows);
+    const auto& windows = backends.windows;
+    auto sequence = std::make_unique<quillstow::PasteSequence>(quillstow::PasteServices{
+        backends.clipboardWriter, windows, backends.keys, backends.notifier});
 
     QProcess target;
     QString targetOutput;
@@ -88,7 +90,7 @@ int main(int argc, char** argv)
 
     auto isActive = [&](quint64 id) {
         const auto active = windows->activeWindow();
-        return active && active->id == id;
+        return active && active->handle == id;
     };
     windows->activate(quillstow::platform::WindowRef{targetId, {}, {}, 0});
     if (!waitFor([&] { return isActive(targetId); }, 5000)) {

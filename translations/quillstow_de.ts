@@ -21,6 +21,13 @@
     </message>
 </context>
 <context>
+    <name>Backends</name>
+    <message>
+        <source>On this Wayland desktop Quillstow sees copies made in other programs only while one of its own windows has the focus.</source>
+        <translation>Auf diesem Wayland-Desktop sieht Quillstow Kopien aus anderen Programmen nur, solange eines seiner eigenen Fenster den Fokus hat.</translation>
+    </message>
+</context>
+<context>
     <name>ClearQuestion</name>
     <message numerus="yes">
         <source>Clear %n item(s) from the clipboard history?</source>
@@ -502,6 +509,10 @@ Auswahl. --quit endet mit 1, wenn keines läuft.</translation>
         <source>New copies are not being saved to the Obsidian vault: %1</source>
         <translation>Neue Kopien werden nicht im Obsidian-Vault gespeichert: %1</translation>
     </message>
+    <message>
+        <source>Quillstow found no desktop to run on: no Wayland compositor answers at WAYLAND_DISPLAY and DISPLAY names no X server.</source>
+        <translation>Quillstow hat keinen Desktop gefunden: unter WAYLAND_DISPLAY antwortet kein Wayland-Compositor, und DISPLAY nennt keinen X-Server.</translation>
+    </message>
 </context>
 <context>
     <name>quillstow::AppDelegate</name>
@@ -528,6 +539,18 @@ Diese Anzeige nimmt keine künstlichen Tastendrücke an (die XTEST-Erweiterung d
     <message>
         <source>Later</source>
         <translation>Später</translation>
+    </message>
+    <message>
+        <source>This desktop&apos;s compositor offers Quillstow no virtual keyboard, so it cannot press Ctrl+V for you: a chosen item is put on the clipboard and you paste it yourself. Compositors of the wlroots family (sway, Hyprland, river, labwc, Wayfire) offer one; with such a compositor, start this program again:
+
+</source>
+        <translation>Der Compositor dieses Desktops bietet Quillstow keine virtuelle Tastatur, daher kann es nicht für Sie Strg+V drücken: Ein gewählter Eintrag wird in die Zwischenablage gelegt, und Sie fügen ihn selbst ein. Compositoren der wlroots-Familie (sway, Hyprland, river, labwc, Wayfire) bieten eine; starten Sie dieses Programm mit einem solchen Compositor erneut:
+
+</translation>
+    </message>
+    <message>
+        <source>Automatic Paste Is Not Available</source>
+        <translation>Automatisches Einfügen ist nicht verfügbar</translation>
     </message>
 </context>
 <context>
@@ -660,6 +683,10 @@ Diese Anzeige nimmt keine künstlichen Tastendrücke an (die XTEST-Erweiterung d
     <message>
         <source>Content copied — press Ctrl+V to paste. (Grant Accessibility for auto-paste)</source>
         <translation>Inhalt kopiert – zum Einfügen Strg+V drücken. (Für automatisches Einfügen Barrierefreiheit erlauben)</translation>
+    </message>
+    <message>
+        <source>Content copied — press Ctrl+V to paste. (This desktop offers Quillstow no virtual keyboard to paste for you.)</source>
+        <translation>Inhalt kopiert – zum Einfügen Strg+V drücken. (Dieser Desktop bietet Quillstow keine virtuelle Tastatur zum automatischen Einfügen.)</translation>
     </message>
 </context>
 <context>

@@ -21,9 +21,10 @@ constexpr int alertDelayMs = 500;
 } // namespace
 
 AppDelegate::AppDelegate(std::function<std::unique_ptr<StatusBarController>()> makeController,
-                         std::function<bool()> syntheticInputAvailable, QObject* parent)
+                         std::function<bool()> syntheticInputAvailable, SessionKind session,
+                         QObject* parent)
     : QObject(parent), makeController_(std::move(makeController)),
-      syntheticInputAvailable_(std::move(syntheticInputAvailable))
+      syntheticInputAvailable_(std::move(syntheticInputAvailable)), session_(session)
 {}
 
 AppDelegate::~AppDelegate() = default;
@@ -44,8 +45,14 @@ void AppDelegate::checkAccessibility()
     QTimer::singleShot(alertDelayMs, this, [this] { showAccessibilityAlert(); });
 }
 
-QString AppDelegate::alertText(const QString& programPath)
+QString AppDelegate::alertText(const QString& programPath, SessionKind session)
 {
+    if (session == SessionKind::wayland)
+        return tr("This desktop's compositor offers Quillstow no virtual keyboard, so it cannot "
+                  "press Ctrl+V for you: a chosen item is put on the clipboard and you paste it "
+                  "yourself. Compositors of the wlroots family (sway, Hyprland, river, labwc, "
+                  "Wayfire) offer one; with such a compositor, start this program again:\n\n") +
+               programPath;
     return tr("Quillstow needs Accessibility to paste items.\n\n"
               "This display does not accept synthetic key presses (the X server's XTEST "
               "extension is off), so Quillstow cannot press Ctrl+V for you: a chosen item is "
@@ -75,8 +82,9 @@ void AppDelegate::showAccessibilityAlert()
 {
     Q_EMIT accessibilityAlertDue();
     QMessageBox alert(QMessageBox::Warning, QStringLiteral("Quillstow"),
-                      tr("Accessibility Permission Required"));
-    alert.setInformativeText(alertText(QCoreApplication::applicationFilePath()));
+                      session_ == SessionKind::wayland ? tr("Automatic Paste Is Not Available")
+                                                       : tr("Accessibility Permission Required"));
+    alert.setInformativeText(alertText(QCoreApplication::applicationFilePath(), session_));
     QPushButton* help = alert.addButton(tr("Open Help"), QMessageBox::AcceptRole);
     alert.addButton(tr("Later"), QMessageBox::RejectRole);
     alert.setDefaultButton(help);

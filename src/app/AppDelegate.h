@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/SessionKind.h"
+
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -17,16 +19,17 @@ class AppDelegate : public QObject
 
 public:
     // `makeController` builds the controller; `syntheticInputAvailable` tells whether the
-    // display accepts synthetic key presses.
+    // display accepts synthetic key presses; `session` words the alert when it does not.
     AppDelegate(std::function<std::unique_ptr<StatusBarController>()> makeController,
-                std::function<bool()> syntheticInputAvailable, QObject* parent = nullptr);
+                std::function<bool()> syntheticInputAvailable,
+                SessionKind session = SessionKind::x11, QObject* parent = nullptr);
     ~AppDelegate() override;
 
     void applicationDidFinishLaunching();
     StatusBarController* statusBarController() const { return statusBarController_.get(); }
 
     // The alert's informative text for the program at `programPath`.
-    static QString alertText(const QString& programPath);
+    static QString alertText(const QString& programPath, SessionKind session = SessionKind::x11);
     // The help page the alert's first button opens, or empty when none is installed.
     static QString helpPage();
 
@@ -40,6 +43,7 @@ private:
 
     std::function<std::unique_ptr<StatusBarController>()> makeController_;
     std::function<bool()> syntheticInputAvailable_;
+    SessionKind session_;
     std::unique_ptr<StatusBarController> statusBarController_;
     bool alertScheduled_ = false;
 };

@@ -2,7 +2,6 @@
 
 #include "platform/DebugLog.h"
 #include "platform/GlobalHotkey.h"
-#include "platform/SettingsStore.h"
 
 #include <QCoreApplication>
 #include <QKeySequence>
@@ -44,13 +43,6 @@ HotkeyManager::HotkeyManager(std::unique_ptr<platform::GlobalHotkey> backend,
 {}
 
 HotkeyManager::~HotkeyManager() = default;
-
-HotkeyManager& HotkeyManager::shared()
-{
-    static HotkeyManager* manager = new HotkeyManager(
-        platform::createGlobalHotkey(), fromSetting(platform::userSettings().value(settingsKey)));
-    return *manager;
-}
 
 QString HotkeyManager::displayText(QKeyCombination combination)
 {

@@ -31,9 +31,6 @@ public:
     HotkeyManager(const HotkeyManager&) = delete;
     HotkeyManager& operator=(const HotkeyManager&) = delete;
 
-    // With the combination stored in the user's settings.
-    static HotkeyManager& shared();
-
     // The combination as the user reads it: Qt's Meta is the Super key here.
     static QString displayText(QKeyCombination combination);
     // A stored combination; the default when there is none or it cannot be a hot key.

@@ -1,7 +1,5 @@
 #include "app/PopupWindow.h"
 
-#include "platform/WindowHints.h"
-
 #include <QCloseEvent>
 #include <QEvent>
 #include <QVBoxLayout>
@@ -18,7 +16,6 @@ PopupWindow::PopupWindow(QWidget* content)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(content);
     setFixedSize(content->sizeHint().expandedTo(content->minimumSize()));
-    platform::keepOffTaskbarAndPager(*this);
 }
 
 void PopupWindow::setPanelSize(QSize size)

@@ -5,8 +5,8 @@
 
 namespace quillstow {
 
-// The frameless window that hosts the picker: always on top, kept off the taskbar and pager,
-// focusable so the search field receives typing, and closed as soon as it loses the focus.
+// The frameless window that hosts the picker: always on top, focusable so the search field
+// receives typing, and closed as soon as it loses the focus.
 class PopupWindow : public QWidget
 {
     Q_OBJECT

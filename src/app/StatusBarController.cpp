@@ -7,6 +7,7 @@
 #include "history/HistoryStore.h"
 #include "picker/PasteDelivery.h"
 #include "picker/PopupView.h"
+#include "platform/SettingsStore.h"
 #include "settings/SettingsIcons.h"
 #include "settings/SettingsView.h"
 #include "vault/ObsidianService.h"
@@ -194,6 +195,8 @@ void StatusBarController::showPopup(bool nearCursor)
         previousApp, [this] { dismissPopup(); }, std::move(collaborators));
 
     auto* window = new PopupWindow(view);
+    if (services_.keepOffTaskbarAndPager)
+        services_.keepOffTaskbarAndPager(*window);
     window->onClosed = [this, guard = QPointer<PopupWindow>(window)](bool lostFocus) {
         if (lostFocus)
             closedForFocus_.start();
@@ -244,7 +247,8 @@ void StatusBarController::openSettings()
     window->setWindowTitle(tr("Quillstow Settings"));
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(new SettingsView);
+    layout->addWidget(new SettingsView(platform::userSettings(), services_.store(),
+                                       services_.vault(), services_.hotkey));
     window->setFixedSize(window->sizeHint());
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     window->move(screen.center() - window->rect().center());

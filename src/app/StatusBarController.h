@@ -44,6 +44,8 @@ public:
         std::shared_ptr<PasteDelivery> delivery;
         // The caret's rectangle on screen, when one can be found.
         std::function<std::optional<QRectF>()> caretScreenRect;
+        // Keeps the picker's window out of the taskbar and the pager, where the desktop can.
+        std::function<void(QWidget&)> keepOffTaskbarAndPager;
     };
 
     explicit StatusBarController(Services services, QObject* parent = nullptr);

@@ -1,17 +1,19 @@
 #include "app/AppDelegate.h"
+#include "app/Backends.h"
 #include "app/CaretLocator.h"
 #include "app/CommandLine.h"
 #include "app/HotkeyManager.h"
+#include "app/PasteSequence.h"
+#include "app/SessionKind.h"
 #include "app/SingleInstance.h"
 #include "app/StartupNotice.h"
 #include "app/StatusBarController.h"
 #include "app/Translations.h"
 #include "capture/ClipboardMonitor.h"
+#include "history/HistoryDatabase.h"
 #include "history/HistoryStore.h"
-#include "picker/PasteSequence.h"
 #include "platform/Clipboard.h"
 #include "platform/DebugLog.h"
-#include "platform/Desktop.h"
 #include "platform/Notifier.h"
 #include "platform/SettingsStore.h"
 #include "vault/ObsidianService.h"
@@ -125,7 +127,22 @@ int main(int argc, char* argv[])
         return 1;
     }
 
+    // The Qt platform is chosen before the application object: Qt itself aborts when the one it
+    // picks cannot be reached.
+    const SessionEnvironment environment = SessionEnvironment::current();
+    const PlatformChoice platform = choosePlatform(environment);
+    if (!platform.usable) {
+        QCoreApplication core(argc, argv);
+        installTranslations();
+        QTextStream(stderr) << noDesktopMessage() << '\n';
+        return 1;
+    }
+    if (!platform.plugin.isEmpty())
+        qputenv("QT_QPA_PLATFORM", platform.plugin.toLatin1());
     QApplication app(argc, argv);
+    // Programs started from here (a help page's viewer) choose for themselves.
+    if (!platform.plugin.isEmpty())
+        qunsetenv("QT_QPA_PLATFORM");
     QApplication::setOrganizationName(QStringLiteral("Quillstow"));
     QApplication::setApplicationName(QStringLiteral("Quillstow"));
     QApplication::setDesktopFileName(QStringLiteral("quillstow"));
@@ -133,20 +150,28 @@ int main(int argc, char* argv[])
     installTranslations();
     instance.listen();
 
-    const std::shared_ptr<platform::Notifier> notifier = platform::createNotifier();
+    // The one place that chooses the platform's implementations; everything below receives them.
+    Backends backends = makeBackends(sessionKindFor(QGuiApplication::platformName(), environment));
+    debuglog::write(QStringLiteral("Session: Qt platform ") + QGuiApplication::platformName());
+    const std::shared_ptr<platform::Notifier> notifier = backends.notifier;
     platform::setWriteFailureHandler([notifier](const QString& reason) {
         notifier->notify(
             QStringLiteral("Quillstow"),
             QCoreApplication::translate("main", "Settings are not being saved: %1").arg(reason));
     });
+    ObsidianService vault(platform::userSettings());
+    HotkeyManager hotkey(
+        std::move(backends.hotkey),
+        HotkeyManager::fromSetting(platform::userSettings().value(HotkeyManager::settingsKey)));
     CaretLocator caret;
     AppDelegate delegate(
-        [&caret, notifier] {
-            std::shared_ptr<platform::WindowSystem> windows = platform::createWindowSystem();
+        [&caret, &backends, &vault, &hotkey, notifier] {
             StatusBarController::Services services{
-                [notifier]() -> HistoryStore& {
-                    static HistoryStore& store = [&notifier]() -> HistoryStore& {
-                        HistoryStore& created = HistoryStore::shared();
+                [notifier, &vault]() -> HistoryStore& {
+                    // Lives as long as the program: the capture writes to it to the end.
+                    static HistoryStore& store = [&notifier, &vault]() -> HistoryStore& {
+                        HistoryStore& created = *new HistoryStore(platform::userSettings(), vault,
+                                                                  HistoryDatabase::defaultPath());
                         QObject::connect(
                             &created, &HistoryStore::vaultExportFailed, &created,
                             [notifier](const QString& reason) {
@@ -178,32 +203,34 @@ int main(int argc, char* argv[])
                     }();
                     return store;
                 },
-                []() -> ObsidianService& { return ObsidianService::shared(); },
-                [notifier]() -> ClipboardMonitor& {
-                    static ClipboardMonitor& monitor = [&notifier]() -> ClipboardMonitor& {
-                        ClipboardMonitor& created = ClipboardMonitor::shared();
-                        QObject::connect(
-                            &created, &ClipboardMonitor::skippedTooLarge, &created, [notifier] {
-                                notifier->notify(QStringLiteral("Quillstow"), tooLargeNotice());
-                            });
-                        return created;
-                    }();
-                    return monitor;
-                },
-                HotkeyManager::shared(),
-                windows,
-                PasteSequence::forDesktop(windows),
+                [&vault]() -> ObsidianService& { return vault; },
+                {}, // below: it needs the history
+                hotkey,
+                backends.windows,
+                std::make_shared<PasteSequence>(PasteServices{backends.clipboardWriter,
+                                                              backends.windows, backends.keys,
+                                                              notifier, backends.session}),
                 [&caret] { return caret.caretScreenRect(); },
+                backends.keepOffTaskbarAndPager,
             };
             // The capture loads the history at start: the history's notices are connected first.
-            services.monitor = [store = services.store,
-                                monitor = services.monitor]() -> ClipboardMonitor& {
-                store();
-                return monitor();
+            services.monitor = [store = services.store, &backends,
+                                notifier]() -> ClipboardMonitor& {
+                // Lives as long as the program, as the clipboard it reads.
+                static ClipboardMonitor& monitor = [&]() -> ClipboardMonitor& {
+                    auto& created = *new ClipboardMonitor(backends.clipboard(), store(),
+                                                          platform::userSettings());
+                    QObject::connect(
+                        &created, &ClipboardMonitor::skippedTooLarge, &created, [notifier] {
+                            notifier->notify(QStringLiteral("Quillstow"), tooLargeNotice());
+                        });
+                    return created;
+                }();
+                return monitor;
             };
             return std::make_unique<StatusBarController>(std::move(services));
         },
-        [] { return platform::isSyntheticInputAvailable(); });
+        [keys = backends.keys] { return keys->isAvailable(); }, backends.session);
     delegate.applicationDidFinishLaunching();
     // Once the tray icon is up: connecting to the accessibility bus takes a few milliseconds.
     constexpr int followFocusDelayMs = 300;
@@ -231,10 +258,13 @@ int main(int argc, char* argv[])
         QTimer::singleShot(0, &delegate, toggle);
 
     // Told once when the tray icon or the hot key is missing, with the way that is left.
-    QTimer::singleShot(noticeDelayMs, &delegate, [notifier] {
+    QTimer::singleShot(noticeDelayMs, &delegate, [notifier, &hotkey, &backends] {
         if (const QString problem = platform::userSettingsProblem(); !problem.isEmpty())
             notifier->notify(QStringLiteral("Quillstow"), problem);
-        const HotkeyManager& hotkey = HotkeyManager::shared();
+        for (const QString& limitation : std::as_const(backends.limitations)) {
+            debuglog::write(QStringLiteral("Session: ") + limitation);
+            notifier->notify(QStringLiteral("Quillstow"), limitation);
+        }
         const QString notice =
             startupNotice(QSystemTrayIcon::isSystemTrayAvailable(), hotkey.failure(),
                           HotkeyManager::displayText(hotkey.combination()));

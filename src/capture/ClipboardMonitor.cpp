@@ -5,7 +5,6 @@
 #include "history/HistoryStore.h"
 #include "history/TextRules.h"
 #include "platform/DebugLog.h"
-#include "platform/SettingsStore.h"
 
 #include <QPointer>
 
@@ -41,13 +40,6 @@ ClipboardMonitor::~ClipboardMonitor()
 {
     if (isStarted_)
         clipboard_.setChangeListener(nullptr);
-}
-
-ClipboardMonitor& ClipboardMonitor::shared()
-{
-    static ClipboardMonitor* const monitor = new ClipboardMonitor(
-        platform::systemClipboard(), HistoryStore::shared(), platform::userSettings());
-    return *monitor;
 }
 
 void ClipboardMonitor::start()

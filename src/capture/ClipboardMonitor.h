@@ -35,9 +35,6 @@ public:
                      QSettings& defaults, QObject* parent = nullptr);
     ~ClipboardMonitor() override;
 
-    // The one monitor, on the desktop's clipboard; creating it loads the shared history.
-    static ClipboardMonitor& shared();
-
     // Starts listening, and reads a change made since construction. A second call does nothing.
     void start();
 

@@ -48,13 +48,6 @@ HistoryStore::HistoryStore(QSettings& defaults, ObsidianService& vault, const QS
     load();
 }
 
-HistoryStore& HistoryStore::shared()
-{
-    static HistoryStore* store = new HistoryStore(
-        platform::userSettings(), ObsidianService::shared(), HistoryDatabase::defaultPath());
-    return *store;
-}
-
 int HistoryStore::maxItems() const
 {
     return historyCapacity(defaults_.value(maxItemsKey));

@@ -39,8 +39,6 @@ public:
     HistoryStore(QSettings& defaults, ObsidianService& vault, const QString& databasePath,
                  QObject* parent = nullptr);
 
-    static HistoryStore& shared();
-
     const QList<ClipItem>& items() const { return items_; }
     // The capacity that `add` trims to, from the "max_history_items" setting.
     int maxItems() const;

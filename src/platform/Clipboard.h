@@ -82,8 +82,4 @@ public:
     virtual void keepText(const QString& text) = 0;
 };
 
-// The clipboard of the desktop this program runs on, chosen at first use. Needs the
-// QGuiApplication.
-Clipboard& systemClipboard();
-
 } // namespace quillstow::platform

@@ -1,24 +1,27 @@
 #pragma once
 
-#include "platform/ClipboardWriter.h"
 #include "platform/KeyInjector.h"
-#include "platform/Notifier.h"
 #include "platform/WindowSystem.h"
 
-#include <memory>
-
-// The implementations of the platform seam for the desktop session the program runs in, chosen
-// from the session found at start-up (X11 now). Outside a desktop the window system knows no
-// windows and synthetic input is unavailable.
+// What stands in where the session offers no such service: the window system knows no windows
+// and synthetic input is unavailable.
 namespace quillstow::platform {
 
-std::shared_ptr<WindowSystem> createWindowSystem();
-std::shared_ptr<KeyInjector> createKeyInjector();
-std::shared_ptr<Notifier> createNotifier();
-std::shared_ptr<ClipboardWriter> createClipboardWriter();
+class NoWindowSystem : public WindowSystem
+{
+public:
+    std::optional<WindowRef> activeWindow() override { return std::nullopt; }
+    void activate(const WindowRef&) override {}
+};
 
-// Whether the paste can press keys in other applications; otherwise the user is asked to paste
-// by hand.
-bool isSyntheticInputAvailable();
+class NoKeyInjector : public KeyInjector
+{
+public:
+    bool isAvailable() override { return false; }
+    bool isModifierHeld() override { return false; }
+    void releaseModifiers() override {}
+    bool press(const KeyChord&) override { return false; }
+    void release(const KeyChord&) override {}
+};
 
 } // namespace quillstow::platform

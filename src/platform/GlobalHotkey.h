@@ -3,7 +3,6 @@
 #include <QString>
 #include <Qt>
 #include <functional>
-#include <memory>
 
 namespace quillstow::platform {
 
@@ -24,8 +23,5 @@ public:
     // Gives up a combination taken by grab(); nothing happens when it was not taken.
     virtual void release(Qt::Key key, Qt::KeyboardModifiers modifiers) = 0;
 };
-
-// The implementation for the session the program runs in, or none where it has no such service.
-std::unique_ptr<GlobalHotkey> createGlobalHotkey();
 
 } // namespace quillstow::platform

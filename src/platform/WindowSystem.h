@@ -10,10 +10,14 @@ namespace quillstow::platform {
 // forward again and to tell what kind of program it is.
 struct WindowRef
 {
-    quint64 id = 0;  // the window system's handle
-    QString wmClass; // the class part of WM_CLASS, e.g. "XTerm", "Zenity"
-    QString name;    // the application's user-visible name
-    qint64 pid = 0;  // 0 when unknown
+    // Meaningful only to the window system that gave it (an X window id, a toplevel handle of
+    // the compositor); 0 for none.
+    quint64 handle = 0;
+    // The application's class: WM_CLASS's class on X11 ("XTerm", "Zenity"), the app_id on
+    // Wayland ("foot", "org.gnome.Terminal").
+    QString appClass;
+    QString name;   // the application's user-visible name
+    qint64 pid = 0; // 0 when unknown
 
     friend bool operator==(const WindowRef&, const WindowRef&) = default;
 };

@@ -4,7 +4,6 @@
 #include "history/HistoryStore.h"
 #include "platform/Autostart.h"
 #include "platform/FolderChooser.h"
-#include "platform/SettingsStore.h"
 #include "settings/GeneralSettingsTab.h"
 #include "settings/ObsidianSettingsTab.h"
 #include "settings/SettingsIcons.h"
@@ -43,12 +42,12 @@ SettingsView::SettingsView(QSettings& defaults, HistoryStore& history, ObsidianS
     build(defaults, history, vault, chooser, autostart, hotkey, homePath);
 }
 
-SettingsView::SettingsView(QWidget* parent)
+SettingsView::SettingsView(QSettings& defaults, HistoryStore& history, ObsidianService& vault,
+                           HotkeyManager& hotkey, QWidget* parent)
     : QWidget(parent), ownChooser_(std::make_unique<platform::DialogFolderChooser>(this)),
       ownAutostart_(std::make_unique<platform::XdgAutostart>())
 {
-    build(platform::userSettings(), HistoryStore::shared(), ObsidianService::shared(), *ownChooser_,
-          *ownAutostart_, HotkeyManager::shared(), {});
+    build(defaults, history, vault, *ownChooser_, *ownAutostart_, hotkey, {});
 }
 
 SettingsView::~SettingsView() = default;

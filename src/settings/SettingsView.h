@@ -35,9 +35,9 @@ public:
     SettingsView(QSettings& defaults, HistoryStore& history, ObsidianService& vault,
                  platform::FolderChooser& chooser, platform::Autostart& autostart,
                  HotkeyManager& hotkey, const QString& homePath = {}, QWidget* parent = nullptr);
-    // The program's own settings, history, vault and hot key, the desktop's folder dialog and the
-    // XDG autostart entry.
-    explicit SettingsView(QWidget* parent = nullptr);
+    // With the desktop's folder dialog and the XDG autostart entry.
+    SettingsView(QSettings& defaults, HistoryStore& history, ObsidianService& vault,
+                 HotkeyManager& hotkey, QWidget* parent = nullptr);
     ~SettingsView() override;
 
     ObsidianSettings& obsidian() const { return *obsidian_; }

@@ -299,12 +299,6 @@ ObsidianService::ObsidianService(QSettings& defaults, Clock now)
       now_(now ? std::move(now) : Clock([] { return QDateTime::currentDateTime(); }))
 {}
 
-ObsidianService& ObsidianService::shared()
-{
-    static ObsidianService service(platform::userSettings());
-    return service;
-}
-
 std::optional<QUrl> ObsidianService::vaultURL() const
 {
     const QVariant stored = defaults_.value(vaultPathKey);

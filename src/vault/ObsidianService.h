@@ -80,8 +80,6 @@ public:
     // `now` tells the moment of saving (the daily note's date); the system clock by default.
     explicit ObsidianService(QSettings& defaults, Clock now = {});
 
-    static ObsidianService& shared();
-
     // Present exactly when a vault path is stored.
     std::optional<QUrl> vaultURL() const;
     // Stores the path without a trailing slash; none removes the key.

@@ -1,6 +1,6 @@
 // When the X clipboard cannot be followed, that is logged and told to the user once, and Qt's
 // clipboard stands in. Qt is connected already; the clipboard's own connection finds no display.
-#include "platform/Clipboard.h"
+#include "app/Backends.h"
 #include "platform/x11/X11Clipboard.h"
 #include "support/Desktop.h"
 
@@ -18,8 +18,9 @@ TEST(ClipboardFallback, IsLoggedAndToldOnce)
     QString error;
     EXPECT_FALSE(platform::X11Clipboard::connect({}, &error));
     EXPECT_FALSE(error.isEmpty());
+    const Backends backends = makeBackends(SessionKind::x11);
     for (int i = 0; i < 2; ++i)
-        EXPECT_EQ(dynamic_cast<platform::X11Clipboard*>(&platform::systemClipboard()), nullptr);
+        EXPECT_EQ(dynamic_cast<platform::X11Clipboard*>(&backends.clipboard()), nullptr);
     qputenv("DISPLAY", display);
 
     const QString told = QStringLiteral("cannot follow the clipboard");

@@ -1,4 +1,5 @@
 // The global hot key on a real X server, pressed with xdotool.
+#include "app/Backends.h"
 #include "app/HotkeyManager.h"
 #include "platform/GlobalHotkey.h"
 #include "support/Desktop.h"
@@ -39,7 +40,7 @@ protected:
         };
         ASSERT_TRUE(manager.registerHotKey());
     }
-    HotkeyManager manager{platform::createGlobalHotkey()};
+    HotkeyManager manager{makeBackends(SessionKind::x11).hotkey};
     int presses = 0;
 };
 

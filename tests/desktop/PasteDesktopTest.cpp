@@ -1,8 +1,8 @@
 // The paste into real applications on the private desktop: PasteDesktop with synthetic input,
 // ManualPasteDesktop on a display without the XTEST extension, where the text stays on the
 // clipboard and a notification asks the user to paste by hand.
-#include "picker/PasteSequence.h"
-#include "platform/Desktop.h"
+#include "app/Backends.h"
+#include "app/PasteSequence.h"
 #include "platform/x11/X11KeyInjector.h"
 #include "support/Desktop.h"
 
@@ -20,6 +20,14 @@ const QString zenity = QStringLiteral("zenity");
 const QStringList zenityEntry = {QStringLiteral("--entry"), QStringLiteral("--title=Paste target"),
                                  QStringLiteral("--text=Type here")};
 
+// The paste as the program wires it on X11, remembering windows through `windows`.
+std::unique_ptr<PasteSequence> x11Sequence(std::shared_ptr<platform::WindowSystem> windows)
+{
+    const Backends backends = makeBackends(SessionKind::x11);
+    return std::make_unique<PasteSequence>(PasteServices{
+        backends.clipboardWriter, std::move(windows), backends.keys, backends.notifier});
+}
+
 // Delivers `content` to `target` from our stand-in picker, as a Return in the picker would.
 bool deliverFromPicker(platform::WindowSystem& windows, PasteSequence& sequence,
                        const QString& content, const platform::WindowRef& target)
@@ -35,7 +43,7 @@ bool deliverFromPicker(platform::WindowSystem& windows, PasteSequence& sequence,
 
 TEST(PasteDesktop, PastesIntoEachKindOfWindowWhateverTheLayoutAndTheKeysHeld)
 {
-    EXPECT_TRUE(platform::isSyntheticInputAvailable());
+    EXPECT_TRUE(makeBackends(SessionKind::x11).keys->isAvailable());
     const QString outFile =
         QDir(qEnvironmentVariable("TESTBED_DIR")).filePath(QStringLiteral("out"));
     // cat -v shows every byte it is given: an arrow key would show as ^[[C.
@@ -73,14 +81,14 @@ TEST(PasteDesktop, PastesIntoEachKindOfWindowWhateverTheLayoutAndTheKeysHeld)
         SCOPED_TRACE(c.name);
         runTool(QStringLiteral("setxkbmap"), {QString::fromLatin1(c.layout)});
         auto windows = qtWindowSystem();
-        auto sequence = PasteSequence::forDesktop(windows);
+        auto sequence = x11Sequence(windows);
         Program target(c.program, c.args);
         const quint64 id = waitForActiveWindow(QStringLiteral("Paste target"));
         ASSERT_NE(id, 0u);
         // The window in front, as the hot key finds it; the paste brings it back there.
         const auto ref = windows->activeWindow();
         ASSERT_TRUE(ref);
-        EXPECT_EQ(ref->id, id);
+        EXPECT_EQ(ref->handle, id);
         EXPECT_EQ(ref->name, QStringLiteral("Paste target"));
 
         bool isLetGo = !c.holdsModifiers;
@@ -124,7 +132,7 @@ bool connectionAlive(xcb_connection_t* c)
 
 TEST(ManualPasteDesktop, LeavesTheTextOnTheClipboardAndNotifies)
 {
-    EXPECT_FALSE(platform::isSyntheticInputAvailable());
+    EXPECT_FALSE(makeBackends(SessionKind::x11).keys->isAvailable());
     // Nothing the key injector is asked reaches the server.
     xcb_connection_t* connection =
         qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
@@ -136,7 +144,7 @@ TEST(ManualPasteDesktop, LeavesTheTextOnTheClipboardAndNotifies)
     EXPECT_TRUE(connectionAlive(connection));
 
     auto windows = qtWindowSystem();
-    auto sequence = PasteSequence::forDesktop(windows);
+    auto sequence = x11Sequence(windows);
     Program target(zenity, zenityEntry);
     const quint64 id = waitForActiveWindow(QStringLiteral("Paste target"));
     ASSERT_NE(id, 0u);

@@ -2,6 +2,7 @@
 // (ClipboardOwner.cpp) for what xclip cannot offer.
 #include "platform/x11/X11Clipboard.h"
 
+#include "app/Backends.h"
 #include "capture/CaptureSettings.h"
 #include "capture/ClipboardMonitor.h"
 #include "history/HistoryStore.h"
@@ -211,7 +212,7 @@ TEST_F(X11ClipboardTest, ASilentOwnerIsGivenUpWhileTheEventLoopRuns)
 
 TEST(SystemClipboard, IsTheX11OneOnAnX11Desktop)
 {
-    EXPECT_NE(dynamic_cast<X11Clipboard*>(&platform::systemClipboard()), nullptr);
+    EXPECT_NE(dynamic_cast<X11Clipboard*>(&makeBackends(SessionKind::x11).clipboard()), nullptr);
 }
 
 TEST_F(X11ClipboardTest, AReadIsDroppedWhenThePasswordManagerTakesTheClipboardMeanwhile)

@@ -259,7 +259,7 @@ public:
         return QTest::qWaitFor(
             [&] {
                 const auto active = windows_.activeWindow();
-                return active && active->id == id;
+                return active && active->handle == id;
             },
             5000);
     }

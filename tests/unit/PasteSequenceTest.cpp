@@ -1,6 +1,6 @@
 // The paste sequence against recording fakes of the clipboard, window manager, keyboard and
 // notification service.
-#include "picker/PasteSequence.h"
+#include "app/PasteSequence.h"
 
 #include "support/TestSupport.h"
 
@@ -77,7 +77,7 @@ struct FakeDesktop : platform::ClipboardWriter,
     std::optional<WindowRef> activeWindow() override { return front; }
     void activate(const WindowRef& w) override
     {
-        journal.add(QStringLiteral("activate %1").arg(w.id));
+        journal.add(QStringLiteral("activate %1").arg(w.handle));
     }
     bool isAvailable() override { return available; }
     bool isModifierHeld() override

@@ -4,8 +4,6 @@
 #include "platform/x11/XcbSupport.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
-#include <QtGui/qguiapplication_platform.h>
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -88,14 +86,6 @@ using xcb::FreeDeleter;
 template <typename T> using XcbReply = xcb::Reply<T>;
 
 } // namespace
-
-std::unique_ptr<GlobalHotkey> createGlobalHotkey()
-{
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !x11->connection())
-        return nullptr;
-    return std::make_unique<X11GlobalHotkey>(x11->connection());
-}
 
 X11GlobalHotkey::X11GlobalHotkey(xcb_connection_t* connection) : connection_(connection)
 {

@@ -1,21 +1,16 @@
-#include "platform/WindowHints.h"
+#include "platform/x11/X11WindowHints.h"
+
 #include "platform/x11/XcbSupport.h"
 
-#include <QGuiApplication>
 #include <QWidget>
-#include <QtGui/qguiapplication_platform.h>
 #include <xcb/xcb.h>
 
 namespace quillstow::platform {
 
 using xcb::internAtom;
 
-void keepOffTaskbarAndPager(QWidget& window)
+void keepOffTaskbarAndPager(xcb_connection_t* connection, QWidget& window)
 {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !x11->connection())
-        return;
-    xcb_connection_t* connection = x11->connection();
     // An unmapped window's state is set as a plain property; Qt adds its own states to it when
     // it maps the window.
     const auto id = static_cast<xcb_window_t>(window.winId());

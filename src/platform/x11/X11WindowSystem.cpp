@@ -97,13 +97,13 @@ std::optional<WindowRef> X11WindowSystem::activeWindow()
 WindowRef X11WindowSystem::describe(xcb_window_t window)
 {
     WindowRef ref;
-    ref.id = window;
+    ref.handle = window;
     // WM_CLASS is "instance\0class\0".
     if (const auto wmClass =
             readProperty(connection_, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING)) {
         const QList<QByteArray> parts = wmClass->bytes.split('\0');
         if (parts.size() >= 2)
-            ref.wmClass = QString::fromLatin1(parts.at(1));
+            ref.appClass = QString::fromLatin1(parts.at(1));
     }
     const xcb_atom_t utf8 = atom("UTF8_STRING");
     if (const auto name = readProperty(connection_, window, atom("_NET_WM_NAME"), utf8);
@@ -123,12 +123,12 @@ WindowRef X11WindowSystem::describe(xcb_window_t window)
 
 void X11WindowSystem::activate(const WindowRef& window)
 {
-    if (connection_ == nullptr || root_ == XCB_WINDOW_NONE || window.id == 0)
+    if (connection_ == nullptr || root_ == XCB_WINDOW_NONE || window.handle == 0)
         return;
     xcb_client_message_event_t event{};
     event.response_type = XCB_CLIENT_MESSAGE;
     event.format = 32;
-    event.window = static_cast<xcb_window_t>(window.id);
+    event.window = static_cast<xcb_window_t>(window.handle);
     event.type = atom("_NET_ACTIVE_WINDOW");
     event.data.data32[0] = 2; // source indication: a pager, i.e. on the user's direct request
     event.data.data32[1] = serverTime();

@@ -1,6 +1,4 @@
-#include "picker/PasteSequence.h"
-
-#include "platform/Desktop.h"
+#include "app/PasteSequence.h"
 
 #include <QSet>
 #include <utility>
@@ -11,7 +9,8 @@ namespace {
 
 using platform::Key;
 
-// The class part of WM_CLASS of the common terminal emulators, in lower case.
+// The common terminal emulators, in lower case: the class part of their WM_CLASS, and their
+// Wayland app_id where it differs.
 const QSet<QString>& terminalClasses()
 {
     static const QSet<QString> classes{
@@ -48,6 +47,11 @@ const QSet<QString>& terminalClasses()
         QStringLiteral("com.mitchellh.ghostty"),
         QStringLiteral("contour"),
         QStringLiteral("zutty"),
+        // Wayland app_ids
+        QStringLiteral("org.gnome.terminal"),
+        QStringLiteral("org.kde.konsole"),
+        QStringLiteral("org.kde.yakuake"),
+        QStringLiteral("com.gexperts.tilix"),
     };
     return classes;
 }
@@ -78,9 +82,9 @@ platform::KeyChord chordOf(PasteKeys keys)
 
 } // namespace
 
-PasteKeys pasteKeysFor(const QString& wmClass)
+PasteKeys pasteKeysFor(const QString& appClass)
 {
-    const QString name = wmClass.toLower();
+    const QString name = appClass.toLower();
     if (shiftInsertTerminalClasses().contains(name))
         return PasteKeys::ShiftInsert;
     if (terminalClasses().contains(name))
@@ -102,21 +106,16 @@ PasteSequence::~PasteSequence()
     letGoOfKeys();
 }
 
-std::unique_ptr<PasteSequence>
-PasteSequence::forDesktop(std::shared_ptr<platform::WindowSystem> windows)
-{
-    return std::make_unique<PasteSequence>(
-        PasteServices{platform::createClipboardWriter(), std::move(windows),
-                      platform::createKeyInjector(), platform::createNotifier()});
-}
-
 QString PasteSequence::notificationTitle()
 {
     return QStringLiteral("Quillstow");
 }
 
-QString PasteSequence::notificationBody()
+QString PasteSequence::notificationBody(SessionKind session)
 {
+    if (session == SessionKind::wayland)
+        return tr("Content copied — press Ctrl+V to paste. (This desktop offers Quillstow no "
+                  "virtual keyboard to paste for you.)");
     return tr("Content copied — press Ctrl+V to paste. (Grant Accessibility for auto-paste)");
 }
 
@@ -204,7 +203,7 @@ void PasteSequence::pasteNow()
     // Without a target the keys go to whatever is in front now, so that window decides.
     const std::optional<platform::WindowRef> receiver =
         target_ ? target_ : services_.windows->activeWindow();
-    const PasteKeys keys = receiver ? pasteKeysFor(receiver->wmClass) : PasteKeys::ControlV;
+    const PasteKeys keys = receiver ? pasteKeysFor(receiver->appClass) : PasteKeys::ControlV;
     // Programs in a terminal read a Right Arrow as input of its own (ESC [ C).
     pressRight_ = keys == PasteKeys::ControlV;
     if (keys == PasteKeys::ShiftInsert)
@@ -221,7 +220,7 @@ void PasteSequence::pasteNow()
 
 void PasteSequence::askForManualPaste()
 {
-    services_.notifier->notify(notificationTitle(), notificationBody());
+    services_.notifier->notify(notificationTitle(), notificationBody(services_.session));
     finish();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/SessionKind.h"
 #include "picker/PasteDelivery.h"
 #include "platform/ClipboardWriter.h"
 #include "platform/KeyInjector.h"
@@ -34,6 +35,8 @@ struct PasteServices
     std::shared_ptr<platform::WindowSystem> windows;
     std::shared_ptr<platform::KeyInjector> keys;
     std::shared_ptr<platform::Notifier> notifier;
+    // Words the manual-paste notification for this kind of desktop.
+    SessionKind session = SessionKind::x11;
 };
 
 // The paste: the text goes on the clipboard at once; after a pause the previous application is
@@ -49,17 +52,12 @@ public:
                            QObject* parent = nullptr);
     ~PasteSequence() override;
 
-    // The sequence wired to the desktop the program runs in. `windows` is the window system the
-    // caller also uses to remember the previous application.
-    static std::unique_ptr<PasteSequence>
-    forDesktop(std::shared_ptr<platform::WindowSystem> windows);
-
     // A new delivery replaces one still under way: its target would otherwise receive the new
     // text.
     void deliver(const QString& content, const std::optional<platform::WindowRef>& target) override;
 
     static QString notificationTitle();
-    static QString notificationBody();
+    static QString notificationBody(SessionKind session = SessionKind::x11);
 
 Q_SIGNALS:
     // The last step has run (keys let go of, or the notification sent).
@@ -105,7 +103,7 @@ enum class PasteKeys
     ShiftInsert
 };
 
-// The paste keys of a window of this WM_CLASS class.
-PasteKeys pasteKeysFor(const QString& wmClass);
+// The paste keys of a window of this application class (WM_CLASS's class, or a Wayland app_id).
+PasteKeys pasteKeysFor(const QString& appClass);
 
 } // namespace quillstow

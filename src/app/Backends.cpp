@@ -1,0 +1,114 @@
+#include "app/Backends.h"
+
+#include "platform/DBusNotifier.h"
+#include "platform/DebugLog.h"
+#include "platform/Desktop.h"
+#include "platform/QtClipboard.h"
+#include "platform/QtClipboardWriter.h"
+#include "platform/x11/X11Clipboard.h"
+#include "platform/x11/X11GlobalHotkey.h"
+#include "platform/x11/X11KeyInjector.h"
+#include "platform/x11/X11WindowHints.h"
+#include "platform/x11/X11WindowSystem.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QtGui/qguiapplication_platform.h>
+
+namespace quillstow {
+
+namespace {
+
+// Qt's own connection to the X server, when Qt runs on one.
+QNativeInterface::QX11Application* qtX11()
+{
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 != nullptr && x11->connection() != nullptr ? x11 : nullptr;
+}
+
+platform::Clipboard* connectX11Clipboard(platform::Notifier& notifier)
+{
+    QString error;
+    if (std::unique_ptr<platform::X11Clipboard> x11 = platform::X11Clipboard::connect({}, &error))
+        return x11.release();
+    // Qt's clipboard goes on working for our own copies, but may well miss other programs' ones
+    // for the same reason.
+    debuglog::write(QStringLiteral("Clipboard: cannot follow the X clipboard: ") + error);
+    notifier.notify(
+        QCoreApplication::translate("Clipboard", "Quillstow cannot follow the clipboard"),
+        QCoreApplication::translate("Clipboard",
+                                    "Copies made in other programs may not reach the history: %1.")
+            .arg(error));
+    return nullptr;
+}
+
+void useX11(Backends& backends, QNativeInterface::QX11Application& x11)
+{
+    xcb_connection_t* connection = x11.connection();
+    backends.windows = std::make_shared<platform::X11WindowSystem>(connection, x11.display());
+    backends.keys = std::make_shared<platform::X11KeyInjector>(connection);
+    backends.hotkey = std::make_unique<platform::X11GlobalHotkey>(connection);
+}
+
+// The Wayland backends: each service where the compositor offers it, a stand-in elsewhere.
+// The compositor's own backends plug in here, one line each.
+void useWayland(Backends& backends)
+{
+    // Writing the clipboard: a data-control source, which needs no focus. Until then Qt's, which
+    // the compositor honours while one of our windows has the focus.
+    backends.clipboardWriter = std::make_shared<platform::QtClipboardWriter>();
+    // Key injection: the compositor's virtual keyboard. Until then the paste leaves the text on
+    // the clipboard, and the start-up alert says so.
+    backends.keys = std::make_shared<platform::NoKeyInjector>();
+    // The window in front and its app_id: the compositor's foreign-toplevel list.
+    backends.windows = std::make_shared<platform::NoWindowSystem>();
+    // The hot key: a compositor binding runs `quillstow --toggle`; a global-shortcuts portal
+    // where there is one.
+    backends.hotkey = nullptr;
+    // Reading the clipboard: see makeBackends' clipboard.
+    backends.limitations.append(QCoreApplication::translate(
+        "Backends", "On this Wayland desktop Quillstow sees copies made in other programs only "
+                    "while one of its own windows has the focus."));
+}
+
+} // namespace
+
+Backends makeBackends(SessionKind session)
+{
+    Backends backends;
+    backends.session = session;
+    backends.notifier = std::make_shared<platform::DBusNotifier>(QStringLiteral("Quillstow"));
+    backends.clipboardWriter = std::make_shared<platform::QtClipboardWriter>();
+    backends.windows = std::make_shared<platform::NoWindowSystem>();
+    backends.keys = std::make_shared<platform::NoKeyInjector>();
+    backends.keepOffTaskbarAndPager = [](QWidget&) {
+    };
+
+    QNativeInterface::QX11Application* x11 = qtX11();
+    // Our own windows are X11 ones whenever Qt runs on an X server, XWayland included.
+    if (x11 != nullptr) {
+        backends.keepOffTaskbarAndPager = [connection = x11->connection()](QWidget& window) {
+            platform::keepOffTaskbarAndPager(connection, window);
+        };
+    }
+    if (session == SessionKind::x11 && x11 != nullptr)
+        useX11(backends, *x11);
+    else if (session == SessionKind::wayland)
+        useWayland(backends);
+
+    // Lives as long as the program, as the capture that reads it does.
+    std::shared_ptr<platform::Clipboard*> clipboard = std::make_shared<platform::Clipboard*>();
+    backends.clipboard = [clipboard, session,
+                          notifier = backends.notifier]() -> platform::Clipboard& {
+        if (*clipboard == nullptr && session == SessionKind::x11)
+            *clipboard = connectX11Clipboard(*notifier);
+        // The Wayland clipboard, the compositor's data-control, plugs in here. Until then, and
+        // offscreen, and wherever else no backend of our own serves: Qt's clipboard.
+        if (*clipboard == nullptr)
+            *clipboard = new platform::QtClipboard(*QGuiApplication::clipboard());
+        return **clipboard;
+    };
+    return backends;
+}
+
+} // namespace quillstow
