@@ -5,6 +5,10 @@
 #include "platform/Desktop.h"
 #include "platform/QtClipboard.h"
 #include "platform/QtClipboardWriter.h"
+#include "platform/wayland/WaylandClipboard.h"
+#include "platform/wayland/WaylandConnection.h"
+#include "platform/wayland/WaylandKeyInjector.h"
+#include "platform/wayland/WaylandWindowSystem.h"
 #include "platform/x11/X11Clipboard.h"
 #include "platform/x11/X11GlobalHotkey.h"
 #include "platform/x11/X11KeyInjector.h"
@@ -50,25 +54,35 @@ void useX11(Backends& backends, QNativeInterface::QX11Application& x11)
     backends.hotkey = std::make_unique<platform::X11GlobalHotkey>(connection);
 }
 
-// The Wayland backends: each service where the compositor offers it, a stand-in elsewhere.
-// The compositor's own backends plug in here, one line each.
-void useWayland(Backends& backends)
+// The Wayland backends, on one connection of our own to the compositor: each service where the
+// compositor offers it, a stand-in elsewhere. Returns the clipboard, which also writes, or null.
+std::shared_ptr<platform::WaylandClipboard> useWayland(Backends& backends)
 {
-    // Writing the clipboard: a data-control source, which needs no focus. Until then Qt's, which
-    // the compositor honours while one of our windows has the focus.
-    backends.clipboardWriter = std::make_shared<platform::QtClipboardWriter>();
-    // Key injection: the compositor's virtual keyboard. Until then the paste leaves the text on
-    // the clipboard, and the start-up alert says so.
-    backends.keys = std::make_shared<platform::NoKeyInjector>();
-    // The window in front and its app_id: the compositor's foreign-toplevel list.
-    backends.windows = std::make_shared<platform::NoWindowSystem>();
     // The hot key: a compositor binding runs `quillstow --toggle`; a global-shortcuts portal
     // where there is one.
     backends.hotkey = nullptr;
-    // Reading the clipboard: see makeBackends' clipboard.
+    QString error;
+    std::shared_ptr<platform::WaylandConnection> connection(
+        platform::WaylandConnection::connect({}, &error).release());
+    std::shared_ptr<platform::WaylandClipboard> clipboard;
+    if (connection) {
+        // Each finds out for itself what the compositor offers; without it, it stands aside.
+        backends.keys = std::make_shared<platform::WaylandKeyInjector>(connection);
+        backends.windows = std::make_shared<platform::WaylandWindowSystem>(
+            connection, platform::WaylandWindowSystem::applicationAppIds());
+        clipboard = platform::WaylandClipboard::connect(connection, &error);
+    }
+    if (clipboard) {
+        backends.clipboardWriter = clipboard;
+        return clipboard;
+    }
+    // Qt's clipboard, which the compositor serves while one of our windows has the focus.
+    debuglog::write(QStringLiteral("Clipboard: cannot follow the Wayland clipboard: ") + error);
+    backends.clipboardWriter = std::make_shared<platform::QtClipboardWriter>();
     backends.limitations.append(QCoreApplication::translate(
         "Backends", "On this Wayland desktop Quillstow sees copies made in other programs only "
                     "while one of its own windows has the focus."));
+    return nullptr;
 }
 
 } // namespace
@@ -93,17 +107,19 @@ Backends makeBackends(SessionKind session)
     }
     if (session == SessionKind::x11 && x11 != nullptr)
         useX11(backends, *x11);
-    else if (session == SessionKind::wayland)
-        useWayland(backends);
+    std::shared_ptr<platform::WaylandClipboard> wayland;
+    if (session == SessionKind::wayland)
+        wayland = useWayland(backends);
 
     // Lives as long as the program, as the capture that reads it does.
     std::shared_ptr<platform::Clipboard*> clipboard = std::make_shared<platform::Clipboard*>();
-    backends.clipboard = [clipboard, session,
+    backends.clipboard = [clipboard, session, wayland,
                           notifier = backends.notifier]() -> platform::Clipboard& {
         if (*clipboard == nullptr && session == SessionKind::x11)
             *clipboard = connectX11Clipboard(*notifier);
-        // The Wayland clipboard, the compositor's data-control, plugs in here. Until then, and
-        // offscreen, and wherever else no backend of our own serves: Qt's clipboard.
+        if (*clipboard == nullptr && wayland)
+            *clipboard = wayland.get();
+        // Offscreen, and wherever else no backend of our own serves: Qt's clipboard.
         if (*clipboard == nullptr)
             *clipboard = new platform::QtClipboard(*QGuiApplication::clipboard());
         return **clipboard;

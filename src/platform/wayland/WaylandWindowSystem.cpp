@@ -79,8 +79,8 @@ std::optional<WindowRef> WaylandWindowSystem::activeWindow()
     if (!active)
         return std::nullopt;
     WindowRef ref;
-    ref.id = active->id;
-    ref.wmClass = active->appId;
+    ref.handle = active->id;
+    ref.appClass = active->appId;
     ref.name = active->title;
     return ref;
 }
@@ -90,7 +90,7 @@ void WaylandWindowSystem::activate(const WindowRef& window)
     if (!manager_ || connection_->isLost() || !connection_->seat())
         return;
     for (const auto& [handle, toplevel] : toplevels_) {
-        if (toplevel.id == window.id) {
+        if (toplevel.id == window.handle) {
             zwlr_foreign_toplevel_handle_v1_activate(handle, connection_->seat());
             connection_->flush();
             return;
