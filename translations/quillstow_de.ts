@@ -26,6 +26,10 @@
         <source>On this Wayland desktop Quillstow sees copies made in other programs only while one of its own windows has the focus.</source>
         <translation>Auf diesem Wayland-Desktop sieht Quillstow Kopien aus anderen Programmen nur, solange eines seiner eigenen Fenster den Fokus hat.</translation>
     </message>
+    <message>
+        <source>Quillstow lost its connection to the compositor and no longer follows the clipboard: %1</source>
+        <translation>Quillstow hat die Verbindung zum Compositor verloren und verfolgt die Zwischenablage nicht mehr: %1</translation>
+    </message>
 </context>
 <context>
     <name>ClearQuestion</name>

@@ -54,35 +54,50 @@ void useX11(Backends& backends, QNativeInterface::QX11Application& x11)
     backends.hotkey = std::make_unique<platform::X11GlobalHotkey>(connection);
 }
 
-// The Wayland backends, on one connection of our own to the compositor: each service where the
-// compositor offers it, a stand-in elsewhere. Returns the clipboard, which also writes, or null.
-std::shared_ptr<platform::WaylandClipboard> useWayland(Backends& backends)
+// The Wayland backends: each service where the compositor offers it, a stand-in elsewhere.
+void useWayland(Backends& backends)
 {
+    backends.keys = std::make_shared<platform::NoKeyInjector>();
+    backends.windows = std::make_shared<platform::NoWindowSystem>();
     // The hot key: a compositor binding runs `quillstow --toggle`; a global-shortcuts portal
     // where there is one.
     backends.hotkey = nullptr;
+
+    // One connection of our own serves every Wayland backend, whichever Qt platform runs.
     QString error;
-    std::shared_ptr<platform::WaylandConnection> connection(
-        platform::WaylandConnection::connect({}, &error).release());
+    std::shared_ptr<platform::WaylandConnection> connection =
+        platform::WaylandConnection::connect({}, &error);
     std::shared_ptr<platform::WaylandClipboard> clipboard;
-    if (connection) {
-        // Each finds out for itself what the compositor offers; without it, it stands aside.
+    if (connection != nullptr) {
+        QObject::connect(connection.get(), &platform::WaylandConnection::lost, connection.get(),
+                         [notifier = backends.notifier](const QString& reason) {
+                             notifier->notify(
+                                 QStringLiteral("Quillstow"),
+                                 QCoreApplication::translate("Backends",
+                                                             "Quillstow lost its connection to the "
+                                                             "compositor and no longer follows the "
+                                                             "clipboard: %1")
+                                     .arg(reason));
+                         });
+        // Each finds out for itself what the compositor offers, and stands aside without it.
         backends.keys = std::make_shared<platform::WaylandKeyInjector>(connection);
         backends.windows = std::make_shared<platform::WaylandWindowSystem>(
             connection, platform::WaylandWindowSystem::applicationAppIds());
         clipboard = platform::WaylandClipboard::connect(connection, &error);
     }
-    if (clipboard) {
+    backends.wayland = connection;
+    if (clipboard != nullptr) {
+        // Data-control: copies are seen without focus, and our own go out without it.
         backends.clipboardWriter = clipboard;
-        return clipboard;
+        backends.waylandClipboard = clipboard;
+        return;
     }
-    // Qt's clipboard, which the compositor serves while one of our windows has the focus.
-    debuglog::write(QStringLiteral("Clipboard: cannot follow the Wayland clipboard: ") + error);
+    debuglog::write(QStringLiteral("Clipboard: no data-control on this compositor: ") + error);
+    // Qt's clipboard, which the compositor honours while one of our windows has the focus.
     backends.clipboardWriter = std::make_shared<platform::QtClipboardWriter>();
     backends.limitations.append(QCoreApplication::translate(
         "Backends", "On this Wayland desktop Quillstow sees copies made in other programs only "
                     "while one of its own windows has the focus."));
-    return nullptr;
 }
 
 } // namespace
@@ -107,17 +122,22 @@ Backends makeBackends(SessionKind session)
     }
     if (session == SessionKind::x11 && x11 != nullptr)
         useX11(backends, *x11);
-    std::shared_ptr<platform::WaylandClipboard> wayland;
-    if (session == SessionKind::wayland)
-        wayland = useWayland(backends);
+    else if (session == SessionKind::wayland)
+        useWayland(backends);
+
+    const QString swaySocket = qEnvironmentVariable("SWAYSOCK");
+    platform::DesktopPlacement placement = platform::makeDesktopPlacement(
+        platform::placementKindFor(QGuiApplication::platformName(), swaySocket), swaySocket);
+    backends.placer = std::move(placement.placer);
+    backends.caret = std::move(placement.caret);
 
     // Lives as long as the program, as the capture that reads it does.
     std::shared_ptr<platform::Clipboard*> clipboard = std::make_shared<platform::Clipboard*>();
-    backends.clipboard = [clipboard, session, wayland,
-                          notifier = backends.notifier]() -> platform::Clipboard& {
+    backends.clipboard = [clipboard, session, notifier = backends.notifier,
+                          wayland = backends.waylandClipboard]() -> platform::Clipboard& {
         if (*clipboard == nullptr && session == SessionKind::x11)
             *clipboard = connectX11Clipboard(*notifier);
-        if (*clipboard == nullptr && wayland)
+        if (*clipboard == nullptr && wayland != nullptr)
             *clipboard = wayland.get();
         // Offscreen, and wherever else no backend of our own serves: Qt's clipboard.
         if (*clipboard == nullptr)

@@ -6,6 +6,7 @@
 #include "platform/GlobalHotkey.h"
 #include "platform/KeyInjector.h"
 #include "platform/Notifier.h"
+#include "platform/WindowPlacer.h"
 #include "platform/WindowSystem.h"
 
 #include <QStringList>
@@ -13,6 +14,11 @@
 #include <memory>
 
 class QWidget;
+
+namespace quillstow::platform {
+class WaylandConnection;
+class WaylandClipboard;
+} // namespace quillstow::platform
 
 namespace quillstow {
 
@@ -31,6 +37,14 @@ struct Backends
     std::unique_ptr<platform::GlobalHotkey> hotkey;
     // Keeps a window of ours out of the taskbar and the pager; call before it is first shown.
     std::function<void(QWidget&)> keepOffTaskbarAndPager;
+    // Where the picker goes and how the caret is found: moved by itself on X11, placed by a
+    // rule on sway, left to the compositor elsewhere.
+    std::shared_ptr<platform::WindowPlacer> placer;
+    std::unique_ptr<platform::CaretQuery> caret;
+    // On Wayland: our own connection to the compositor, shared by its backends, and the
+    // data-control clipboard when the compositor offers one; null elsewhere.
+    std::shared_ptr<platform::WaylandConnection> wayland;
+    std::shared_ptr<platform::WaylandClipboard> waylandClipboard;
     // What this session cannot do, in plain words, to be told once after start.
     QStringList limitations;
 };

@@ -75,4 +75,10 @@ QPoint underTrayIcon(const QRect& icon, QSize popup, const QList<QRect>& screens
     return {x, y};
 }
 
+QPoint centredOn(const QRect& output, QSize popup)
+{
+    return {output.x() + (output.width() - popup.width()) / 2,
+            output.y() + (output.height() - popup.height()) / 2};
+}
+
 } // namespace quillstow::placement

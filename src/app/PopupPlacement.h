@@ -33,4 +33,7 @@ QPoint nearAnchor(const QRect& anchor, QSize popup, const QList<QRect>& screens,
 // icon's screen.
 QPoint underTrayIcon(const QRect& icon, QSize popup, const QList<QRect>& screens, int mainScreen);
 
+// In the middle of `output`, for when neither the caret nor the pointer is known.
+QPoint centredOn(const QRect& output, QSize popup);
+
 } // namespace quillstow::placement

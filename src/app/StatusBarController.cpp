@@ -210,18 +210,34 @@ void StatusBarController::showPopup(bool nearCursor)
 
 void StatusBarController::place(PopupWindow& window, bool nearCursor) const
 {
+    platform::WindowPlacer* placer = services_.placer.get();
+    const bool knowsPointer = !placer || placer->knowsPointer();
     QRect anchor;
-    if (nearCursor) {
-        const std::optional<QRectF> caret =
-            services_.caretScreenRect ? services_.caretScreenRect() : std::nullopt;
-        anchor = caret ? caret->toRect() : QRect(QCursor::pos(), QSize(0, 0));
-    } else {
+    bool underIcon = false;
+    if (!nearCursor) {
         // Trays that report no geometry (StatusNotifierItem) leave the pointer at the click as
-        // the best stand-in for the icon.
+        // the best stand-in for the icon, where the pointer is known; else the hot key's rule.
         anchor = trayIcon_->geometry();
-        if (!anchor.isValid() || anchor.isEmpty()) {
+        underIcon = anchor.isValid() && !anchor.isEmpty();
+        if (!underIcon && knowsPointer) {
             const QPoint pointer = lastTrayClick_.isNull() ? QCursor::pos() : lastTrayClick_;
             anchor = QRect(pointer, QSize(1, 1));
+            underIcon = true;
+        }
+    }
+    // Without a caret or a pointer to go by, the picker is centred on the output in use.
+    bool centred = false;
+    if (!underIcon) {
+        const std::optional<QRectF> caret =
+            services_.caretScreenRect ? services_.caretScreenRect() : std::nullopt;
+        if (caret) {
+            anchor = caret->toRect();
+        } else if (knowsPointer) {
+            anchor = QRect(QCursor::pos(), QSize(0, 0));
+        } else {
+            centred = true;
+            const QScreen* primary = QGuiApplication::primaryScreen();
+            anchor = placer->focusedOutput().value_or(primary ? primary->geometry() : QRect());
         }
     }
     const QScreen* screen = QGuiApplication::screenAt(anchor.center());
@@ -232,8 +248,13 @@ void StatusBarController::place(PopupWindow& window, bool nearCursor) const
 
     int primary = 0;
     const QList<QRect> screens = screenGeometries(&primary);
-    window.move(nearCursor ? placement::nearAnchor(anchor, size, screens, primary)
-                           : placement::underTrayIcon(anchor, size, screens, primary));
+    const QPoint topLeft = centred     ? placement::centredOn(anchor, size)
+                           : underIcon ? placement::underTrayIcon(anchor, size, screens, primary)
+                                       : placement::nearAnchor(anchor, size, screens, primary);
+    if (placer)
+        placer->place(window, topLeft);
+    else
+        window.move(topLeft);
 }
 
 void StatusBarController::openSettings()

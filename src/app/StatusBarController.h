@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/WindowPlacer.h"
 #include "platform/WindowSystem.h"
 
 #include <QElapsedTimer>
@@ -46,6 +47,8 @@ public:
         std::function<std::optional<QRectF>()> caretScreenRect;
         // Keeps the picker's window out of the taskbar and the pager, where the desktop can.
         std::function<void(QWidget&)> keepOffTaskbarAndPager;
+        // Puts the picker where it should go; without one it moves itself (X11).
+        std::shared_ptr<platform::WindowPlacer> placer = nullptr;
     };
 
     explicit StatusBarController(Services services, QObject* parent = nullptr);

@@ -163,7 +163,7 @@ int main(int argc, char* argv[])
     HotkeyManager hotkey(
         std::move(backends.hotkey),
         HotkeyManager::fromSetting(platform::userSettings().value(HotkeyManager::settingsKey)));
-    CaretLocator caret;
+    CaretLocator caret(std::move(backends.caret));
     AppDelegate delegate(
         [&caret, &backends, &vault, &hotkey, notifier] {
             StatusBarController::Services services{
@@ -212,6 +212,7 @@ int main(int argc, char* argv[])
                                                               notifier, backends.session}),
                 [&caret] { return caret.caretScreenRect(); },
                 backends.keepOffTaskbarAndPager,
+                backends.placer,
             };
             // The capture loads the history at start: the history's notices are connected first.
             services.monitor = [store = services.store, &backends,

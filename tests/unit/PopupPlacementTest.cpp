@@ -73,3 +73,9 @@ TEST(PopupPlacement, ThePickerShrinksToTheScreensFreeAreaAndStaysWhole)
     EXPECT_EQ(nearAnchor({350, 250, 0, 0}, popupSize, tiny, 0), QPoint(0, 0));
     EXPECT_EQ(underTrayIcon(QRect(380, 0, 20, 20), popupSize, tiny, 0), QPoint(8, 0));
 }
+
+TEST(PopupPlacement, CentredOnTheFocusedOutput)
+{
+    EXPECT_EQ(centredOn(rightScreen, popupSize), QPoint(2160, 380));
+    EXPECT_EQ(centredOn(QRect(0, 0, 1280, 800), QSize(480, 435)), QPoint(400, 182));
+}

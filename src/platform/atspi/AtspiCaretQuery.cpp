@@ -161,7 +161,14 @@ CaretRect toCaretRect(const AtspiRect& r)
 
 } // namespace
 
-AtspiCaretQuery::AtspiCaretQuery() = default;
+AtspiCaretQuery::AtspiCaretQuery() : AtspiCaretQuery(FrontWindow{x11::activeWindowFrame, false}) {}
+
+AtspiCaretQuery::AtspiCaretQuery(FrontWindow front) : front_(std::move(front)) {}
+
+std::optional<WindowFrame> AtspiCaretQuery::frontFrame() const
+{
+    return front_.frame ? front_.frame() : std::nullopt;
+}
 
 AtspiCaretQuery::~AtspiCaretQuery()
 {
@@ -269,7 +276,7 @@ AtspiAccessible* AtspiCaretQuery::findActiveWindow(qint32& code)
 
     // The application whose process owns the active window is asked first; the others only
     // when that finds nothing (a window that does not name its process, a sandboxed one).
-    const auto frame = x11::activeWindowFrame();
+    const auto frame = frontFrame();
     const quint32 frontPid = frame ? frame->pid : 0;
     const auto ownPid = static_cast<quint32>(::getpid());
     std::vector<Ref<AtspiAccessible>> apps;
@@ -454,8 +461,9 @@ CaretStep AtspiCaretQuery::readCaretBounds()
         rect = ownExtents(coords);
     }
 
-    if (rect && isRelative) {
-        const auto frame = x11::activeWindowFrame();
+    // On Wayland even "screen" extents are relative to the window.
+    if (rect && (isRelative || front_.relativeExtents)) {
+        const auto frame = frontFrame();
         const quint32 pid = atspi_accessible_get_process_id(app_, nullptr);
         if (frame && (frame->pid == 0 || frame->pid == pid)) {
             rect->x += frame->contentOrigin.x();

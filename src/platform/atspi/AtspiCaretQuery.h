@@ -1,8 +1,10 @@
 #pragma once
 
 #include "platform/CaretQuery.h"
+#include "platform/WindowFrame.h"
 
 #include <QElapsedTimer>
+#include <functional>
 
 typedef struct _AtspiAccessible AtspiAccessible;
 typedef struct _AtspiEvent AtspiEvent;
@@ -34,7 +36,18 @@ public:
     static constexpr int callTimeoutMs = 250;
     static constexpr int searchBudgetMs = 400;
 
+    // What the window system tells about the window in front.
+    struct FrontWindow
+    {
+        // Its process and where its content starts; nothing when unknown.
+        std::function<std::optional<WindowFrame>()> frame;
+        // Whether every toolkit gives its extents relative to its own window, as on Wayland.
+        bool relativeExtents = false;
+    };
+
+    // The X window manager's active window.
     AtspiCaretQuery();
+    explicit AtspiCaretQuery(FrontWindow front);
     ~AtspiCaretQuery() override;
     AtspiCaretQuery(const AtspiCaretQuery&) = delete;
     AtspiCaretQuery& operator=(const AtspiCaretQuery&) = delete;
@@ -55,6 +68,9 @@ private:
     bool isWindowRelative(AtspiAccessible* app);
     std::optional<CaretRect> ownExtents(int coords);
 
+    std::optional<WindowFrame> frontFrame() const;
+
+    FrontWindow front_;
     QElapsedTimer clock_;
     AtspiAccessible* app_ = nullptr;
     // The front application and its active window, as the last search found them.
