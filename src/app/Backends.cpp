@@ -7,6 +7,8 @@
 #include "platform/QtClipboardWriter.h"
 #include "platform/wayland/WaylandClipboard.h"
 #include "platform/wayland/WaylandConnection.h"
+#include "platform/wayland/WaylandKeyInjector.h"
+#include "platform/wayland/WaylandWindowSystem.h"
 #include "platform/x11/X11Clipboard.h"
 #include "platform/x11/X11GlobalHotkey.h"
 #include "platform/x11/X11KeyInjector.h"
@@ -53,7 +55,6 @@ void useX11(Backends& backends, QNativeInterface::QX11Application& x11)
 }
 
 // The Wayland backends: each service where the compositor offers it, a stand-in elsewhere.
-// The compositor's own backends plug in here, one line each.
 void useWayland(Backends& backends)
 {
     backends.keys = std::make_shared<platform::NoKeyInjector>();
@@ -78,6 +79,10 @@ void useWayland(Backends& backends)
                                                              "clipboard: %1")
                                      .arg(reason));
                          });
+        // Each finds out for itself what the compositor offers, and stands aside without it.
+        backends.keys = std::make_shared<platform::WaylandKeyInjector>(connection);
+        backends.windows = std::make_shared<platform::WaylandWindowSystem>(
+            connection, platform::WaylandWindowSystem::applicationAppIds());
         clipboard = platform::WaylandClipboard::connect(connection, &error);
     }
     backends.wayland = connection;

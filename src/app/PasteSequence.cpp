@@ -154,6 +154,11 @@ void PasteSequence::runStep()
             return;
         }
         modifierWait_.start();
+        // Where the user's modifiers cannot be seen, a short pause stands in for watching them.
+        if (const auto settle = services_.keys->settleDelay(); settle.count() > 0) {
+            schedule(Step::WaitForModifiers, settle);
+            return;
+        }
         [[fallthrough]];
     case Step::WaitForModifiers:
         // Modifiers the user still holds (say, the hot key's Super+Shift) would join ours and

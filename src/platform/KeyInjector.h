@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <vector>
 
 namespace quillstow::platform {
@@ -27,6 +28,9 @@ public:
     virtual bool isAvailable() = 0;
     // Whether the user is physically holding any modifier key (Shift, Control, Alt, Super, ...).
     virtual bool isModifierHeld() = 0;
+    // Where that cannot be known (false above says nothing), how long to give the user's hands
+    // before the keys instead; zero where it can.
+    virtual std::chrono::milliseconds settleDelay() const { return std::chrono::milliseconds{0}; }
     // Lets go, synthetically, of every modifier key that is down.
     virtual void releaseModifiers() = 0;
     // Presses the chord's keys down. Returns false, having sent nothing, when a key is missing

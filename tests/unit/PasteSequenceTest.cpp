@@ -62,6 +62,7 @@ struct FakeDesktop : platform::ClipboardWriter,
     int heldForPolls = 0; // negative: held for ever
     int modifierPolls = 0;
     std::optional<Key> missing;
+    std::chrono::milliseconds settle{0};
 
     void setText(const QString& t) override
     {
@@ -85,6 +86,7 @@ struct FakeDesktop : platform::ClipboardWriter,
         ++modifierPolls;
         return heldForPolls < 0 || modifierPolls <= heldForPolls;
     }
+    std::chrono::milliseconds settleDelay() const override { return settle; }
     void releaseModifiers() override { journal.add(QStringLiteral("release modifiers")); }
     bool press(const KeyChord& chord) override
     {
@@ -266,6 +268,19 @@ TEST(PasteSequence, WaitsForModifierKeysToBeLetGoOf)
                       130);
         }
     }
+}
+
+TEST(PasteSequence, PausesBeforeTheKeysWhereHeldModifiersCannotBeSeen)
+{
+    Fixture f;
+    f.fake.settle = 80ms;
+    ASSERT_TRUE(f.deliverAndWait(QStringLiteral("x"), window(3, QStringLiteral("Zenity"))));
+    EXPECT_EQ(f.journal.whats,
+              QStringList({QStringLiteral("clipboard"), QStringLiteral("activate 3")}) +
+                  pasteSteps(QStringLiteral("Control+V")));
+    EXPECT_GE(f.journal.timeOf(QStringLiteral("down Control+V")) -
+                  f.journal.timeOf(QStringLiteral("activate 3")),
+              79);
 }
 
 TEST(PasteSequence, ANewDeliveryReplacesOneUnderWay)
