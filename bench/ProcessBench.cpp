@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QSet>
 #include <QSettings>
 #include <QThread>
 #include <algorithm>
@@ -172,6 +173,18 @@ bool mapsContain(qint64 pid, const QByteArray& needle)
     return f.open(QIODevice::ReadOnly) && f.readAll().contains(needle);
 }
 
+qint64 sharedLibraries(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/maps").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    QSet<QByteArray> paths;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (const qsizetype at = line.indexOf('/'); at >= 0 && line.contains(".so"))
+            paths.insert(line.mid(at));
+    return paths.size();
+}
+
 void printSeries(const char* name, std::vector<double> ms)
 {
     if (ms.empty())
@@ -240,6 +253,10 @@ int main(int argc, char** argv)
     QThread::sleep(5);
     std::printf("%-44s %6.1f ms\n", "main thread's CPU for the whole start-up",
                 mainThreadCpuMs(pid));
+    // Every library costs the loader its relocations at start; the SVG icon plugin is not needed
+    // before a window shows one of the picker's icons.
+    std::printf("%-44s %lld (SVG icon plugin: %s)\n", "shared libraries loaded at start-up",
+                sharedLibraries(pid), mapsContain(pid, "libqsvgicon") ? "yes" : "no");
     const Memory idle = memoryOf(pid);
     std::printf("%-44s RSS %.1f MB, PSS %.1f MB\n", "memory after 5 s idle", idle.rssMb,
                 idle.pssMb);

@@ -72,7 +72,7 @@ StatusBarController::StatusBarController(Services services, QObject* parent)
 
     // The launcher's icon for every window (picker, settings, alerts); the tray gets a
     // monochrome one in the desktop's text colour, redrawn when the palette changes.
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/quillstow/quillstow.svg")));
+    QApplication::setWindowIcon(settings::appIcon());
     trayIcon_ = std::make_unique<QSystemTrayIcon>(settings::trayIcon(panelTextColour()));
     qApp->installEventFilter(this);
     trayIcon_->setToolTip(QStringLiteral("Quillstow"));

@@ -229,9 +229,13 @@ HistoryDatabase::Outcome HistoryDatabase::read(Contents& contents)
                 reinterpret_cast<const char*>(sqlite3_column_text(stmt, column)),
                 sqlite3_column_bytes(stmt, column));
         };
-        contents.items.append(
-            ClipItem{QUuid::fromString(text(1)), text(2), sqlite3_column_double(stmt, 3),
-                     sqlite3_column_int(stmt, 4) != 0, sqlite3_column_int(stmt, 5) != 0});
+        // The id is ASCII: parsed from the row's bytes, with no string made for it.
+        const QUuid id = QUuid::fromString(
+            QLatin1StringView(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)),
+                              sqlite3_column_bytes(stmt, 1)));
+        contents.items.append(ClipItem{id, text(2), sqlite3_column_double(stmt, 3),
+                                       sqlite3_column_int(stmt, 4) != 0,
+                                       sqlite3_column_int(stmt, 5) != 0});
         contents.rows.append(Row{sqlite3_column_int64(stmt, 0), sqlite3_column_double(stmt, 6)});
     }
     sqlite3_finalize(stmt);

@@ -7,6 +7,7 @@
 #include "history/HistoryStore.h"
 #include "settings/ElidedLabel.h"
 #include "settings/GeneralSettingsTab.h"
+#include "settings/SettingsIcons.h"
 #include "support/OpenDialogs.h"
 #include "support/TestSupport.h"
 #include "vault/ObsidianService.h"
@@ -15,12 +16,14 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QImage>
 #include <QKeySequenceEdit>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSet>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -403,5 +406,27 @@ TEST_F(SettingsViewTest, EscapeClosesTheWindowFromAnyControl)
         ASSERT_NE(control, nullptr);
         QTest::keyClick(control, Qt::Key_Escape);
         EXPECT_FALSE(window.isVisible());
+    }
+}
+
+// Both icons are drawn by the program itself at every size they offer a window manager: the
+// window's in its own colours, the tray's in the one colour asked for.
+TEST(SettingsIconsTest, AppAndTrayIconsAreDrawnAtEverySizeTheyOffer)
+{
+    const QColor ink(0x20, 0x80, 0x40);
+    for (const bool tray : {false, true}) {
+        const QIcon icon = tray ? settings::trayIcon(ink) : settings::appIcon();
+        const QList<QSize> sizes = icon.availableSizes();
+        ASSERT_GE(sizes.size(), 3) << tray;
+        for (const QSize& size : sizes) {
+            const QImage image = icon.pixmap(size).toImage();
+            ASSERT_EQ(image.size(), size) << tray;
+            QSet<QRgb> inks;
+            for (int i = 0; i < size.width() * size.height(); ++i)
+                if (qAlpha(image.pixel(i % size.width(), i / size.width())) == 255)
+                    inks << image.pixel(i % size.width(), i / size.width());
+            EXPECT_FALSE(inks.isEmpty()) << tray << size.width();
+            EXPECT_EQ(inks == QSet<QRgb>{ink.rgb()}, tray) << size.width();
+        }
     }
 }
