@@ -182,8 +182,12 @@ check "a second launch exits at once" test $? -eq 0
 check "a second launch shows the running one's picker" wait_until 3 popup_shown
 wait_until 3 popup_focused
 sleep 0.3 # as after every activation here: Qt takes the focus a moment after the window manager
-xdotool key Escape
-wait_until 3 popup_hidden
+# A loaded machine may still be handing the focus over: Escape again until it closes.
+for _ in 1 2 3; do
+    xdotool key Escape
+    wait_until 2 popup_hidden && break
+done
+check "Escape closes the picker a second launch showed" popup_hidden
 
 # Without a bus, over a text field, the picker opens at the pointer.
 zenity --entry --title=Target &
