@@ -86,6 +86,10 @@ picker_focused() {
 }
 keyboard key super+shift+v
 check "the hot key shows the picker with the focus" wait_until 5 picker_focused
+# sway draws the window frames: the settings window and the picker, drawn in memory, start no
+# OpenGL driver.
+check "the windows load no OpenGL driver" \
+    sh -c "! grep -qE 'libEGL_mesa|_dri\.so|libLLVM' /proc/$pid/maps"
 focused_window
 
 if [ -n "${WAYLAND_SCREENSHOTS:-}" ]; then
