@@ -5,6 +5,7 @@
 // Usage: process_bench QUILLSTOW [IDLE_SECONDS [ITEMS]]
 // (ITEMS 0 gives the part of the start-up that does not depend on the history)
 #include "Corpus.h"
+#include "ProcessMemory.h"
 #include "history/HistoryStore.h"
 
 #include <QCoreApplication>
@@ -27,6 +28,8 @@
 #include <xcb/xtest.h>
 
 using namespace quillstow;
+using bench::memoryOf;
+using bench::printMemory;
 
 namespace {
 
@@ -124,27 +127,6 @@ template <typename Pred> double waitMs(Pred done, int limitMs)
         QThread::usleep(500);
     }
     return double(t.nsecsElapsed()) / 1e6;
-}
-
-struct Memory
-{
-    double rssMb = 0, pssMb = 0;
-};
-
-Memory memoryOf(qint64 pid)
-{
-    QFile f(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
-    Memory m;
-    if (!f.open(QIODevice::ReadOnly))
-        return m;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        const QList<QByteArray> parts = line.simplified().split(' ');
-        if (parts.size() >= 2 && parts[0] == "Rss:")
-            m.rssMb = parts[1].toDouble() / 1024;
-        if (parts.size() >= 2 && parts[0] == "Pss:")
-            m.pssMb = parts[1].toDouble() / 1024;
-    }
-    return m;
 }
 
 double cpuSeconds(qint64 pid)
@@ -257,9 +239,7 @@ int main(int argc, char** argv)
     // before a window shows one of the picker's icons.
     std::printf("%-44s %lld (SVG icon plugin: %s)\n", "shared libraries loaded at start-up",
                 sharedLibraries(pid), mapsContain(pid, "libqsvgicon") ? "yes" : "no");
-    const Memory idle = memoryOf(pid);
-    std::printf("%-44s RSS %.1f MB, PSS %.1f MB\n", "memory after 5 s idle", idle.rssMb,
-                idle.pssMb);
+    printMemory("memory after 5 s idle", memoryOf(pid));
     const double before = cpuSeconds(pid);
     QThread::sleep(static_cast<unsigned long>(idleSeconds));
     const double used = cpuSeconds(pid) - before;
@@ -276,9 +256,7 @@ int main(int argc, char** argv)
             hotkey.push_back(ms);
         QThread::msleep(150);
         if (i == 0) {
-            const Memory shown = memoryOf(pid);
-            std::printf("%-44s RSS %.1f MB, PSS %.1f MB\n", "memory with the popup shown",
-                        shown.rssMb, shown.pssMb);
+            printMemory("memory with the popup shown", memoryOf(pid));
         }
         pressKeys({escape});
         waitMs([] { return !popupFocused(); }, 3000);
@@ -290,9 +268,7 @@ int main(int argc, char** argv)
     const bool renderer = mapsContain(pid, "libGLX_mesa") || mapsContain(pid, "_dri.so") ||
                           mapsContain(pid, "swrast");
     std::printf("%-44s %s\n", "OpenGL renderer loaded", renderer ? "yes" : "no");
-    const Memory after = memoryOf(pid);
-    std::printf("%-44s RSS %.1f MB, PSS %.1f MB\n", "memory after the popup was shown", after.rssMb,
-                after.pssMb);
+    printMemory("memory after the popup was shown", memoryOf(pid));
 
     quillstow.terminate();
     quillstow.waitForFinished(3000);

@@ -79,6 +79,13 @@ void useWayland(Backends& backends)
                                                              "clipboard: %1")
                                      .arg(reason));
                          });
+        // Qt asks its GPU buffer plugin whether it may draw window frames itself, which starts
+        // the OpenGL driver (60 MB resident with Mesa's software renderer) at the first window,
+        // though our windows are all drawn in memory. Where the compositor draws the frames, Qt
+        // need not ask.
+        if (QGuiApplication::platformName() == QLatin1String("wayland") &&
+            connection->offeredVersion("zxdg_decoration_manager_v1") > 0)
+            qputenv("QT_WAYLAND_DISABLE_WINDOWDECORATION", "1");
         // Each finds out for itself what the compositor offers, and stands aside without it.
         backends.keys = std::make_shared<platform::WaylandKeyInjector>(connection);
         backends.windows = std::make_shared<platform::WaylandWindowSystem>(

@@ -8,6 +8,7 @@
 #include "picker/PasteDelivery.h"
 #include "picker/PopupView.h"
 #include "platform/SettingsStore.h"
+#include "platform/StatusNotifierHost.h"
 #include "settings/SettingsIcons.h"
 #include "settings/SettingsView.h"
 #include "vault/ObsidianService.h"
@@ -70,10 +71,13 @@ StatusBarController::StatusBarController(Services services, QObject* parent)
 {
     theController = this;
 
-    // The launcher's icon for every window (picker, settings, alerts); the tray gets a
-    // monochrome one in the desktop's text colour, redrawn when the palette changes.
+    // The launcher's icon for every window (picker, settings, alerts); an X11 panel's tray gets a
+    // monochrome one in the desktop's text colour, redrawn when the palette changes. A
+    // StatusNotifierItem bar (swaybar's is black) gets the coloured one: its colour is unknown.
     QApplication::setWindowIcon(settings::appIcon());
-    trayIcon_ = std::make_unique<QSystemTrayIcon>(settings::trayIcon(panelTextColour()));
+    trayHost_ = platform::statusNotifierHostPresent() ? settings::TrayHost::StatusNotifier
+                                                      : settings::TrayHost::Panel;
+    trayIcon_ = std::make_unique<QSystemTrayIcon>(settings::trayIcon(trayHost_, panelTextColour()));
     qApp->installEventFilter(this);
     trayIcon_->setToolTip(QStringLiteral("Quillstow"));
     trayMenu_ = std::make_unique<QMenu>();
@@ -119,7 +123,7 @@ StatusBarController::~StatusBarController()
 bool StatusBarController::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == qApp && event->type() == QEvent::ApplicationPaletteChange)
-        trayIcon_->setIcon(settings::trayIcon(panelTextColour()));
+        trayIcon_->setIcon(settings::trayIcon(trayHost_, panelTextColour()));
     return QObject::eventFilter(watched, event);
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/WindowPlacer.h"
 #include "platform/WindowSystem.h"
+#include "settings/SettingsIcons.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -80,6 +81,7 @@ private:
     void place(PopupWindow& window, bool nearCursor) const;
 
     Services services_;
+    settings::TrayHost trayHost_ = settings::TrayHost::Panel;
     std::unique_ptr<QSystemTrayIcon> trayIcon_;
     std::unique_ptr<QMenu> trayMenu_;
     QPointer<PopupWindow> popupWindow_;

@@ -115,8 +115,10 @@ QIcon obsidianTabIcon(const QColor& colour)
     return tinted(QStringLiteral(":/settings/icons/note.svg"), colour);
 }
 
-QIcon trayIcon(const QColor& colour)
+QIcon trayIcon(TrayHost host, const QColor& colour)
 {
+    if (host == TrayHost::StatusNotifier)
+        return appIcon();
     QIcon icon(new SvgIconEngine(QStringLiteral(":/quillstow/quillstow-symbolic.svg"), colour));
     icon.setIsMask(true);
     return icon;

@@ -409,24 +409,36 @@ TEST_F(SettingsViewTest, EscapeClosesTheWindowFromAnyControl)
     }
 }
 
-// Both icons are drawn by the program itself at every size they offer a window manager: the
-// window's in its own colours, the tray's in the one colour asked for.
+// The icons are drawn by the program itself at every size they offer a window manager: the
+// window's in its own colours; the tray's in the one colour asked for inside an X11 panel, and in
+// the window's colours on a StatusNotifierItem bar, whose background may be that colour.
 TEST(SettingsIconsTest, AppAndTrayIconsAreDrawnAtEverySizeTheyOffer)
 {
     const QColor ink(0x20, 0x80, 0x40);
-    for (const bool tray : {false, true}) {
-        const QIcon icon = tray ? settings::trayIcon(ink) : settings::appIcon();
-        const QList<QSize> sizes = icon.availableSizes();
-        ASSERT_GE(sizes.size(), 3) << tray;
+    struct Case
+    {
+        const char* name;
+        QIcon icon;
+        bool oneInk;
+    };
+    const Case cases[] = {
+        {"window", settings::appIcon(), false},
+        {"panel tray", settings::trayIcon(settings::TrayHost::Panel, ink), true},
+        {"notifier tray", settings::trayIcon(settings::TrayHost::StatusNotifier, ink), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QList<QSize> sizes = c.icon.availableSizes();
+        ASSERT_GE(sizes.size(), 3);
         for (const QSize& size : sizes) {
-            const QImage image = icon.pixmap(size).toImage();
-            ASSERT_EQ(image.size(), size) << tray;
+            const QImage image = c.icon.pixmap(size).toImage();
+            ASSERT_EQ(image.size(), size);
             QSet<QRgb> inks;
             for (int i = 0; i < size.width() * size.height(); ++i)
                 if (qAlpha(image.pixel(i % size.width(), i / size.width())) == 255)
                     inks << image.pixel(i % size.width(), i / size.width());
-            EXPECT_FALSE(inks.isEmpty()) << tray << size.width();
-            EXPECT_EQ(inks == QSet<QRgb>{ink.rgb()}, tray) << size.width();
+            EXPECT_FALSE(inks.isEmpty()) << size.width();
+            EXPECT_EQ(inks == QSet<QRgb>{ink.rgb()}, c.oneInk) << size.width();
         }
     }
 }

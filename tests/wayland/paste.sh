@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Return in the picker pastes the chosen clip into the window that had the focus when
 # "quillstow --show" opened it: a GTK 3 entry and a GTK 4 entry (Control+V), and foot
-# (Control+Shift+V). Prints the time from Return to the text in the target (a figure, not a check).
+# (Control+Shift+V). A copy made in the GTK 3 entry is captured, the entry having the focus.
+# Prints the time from Return to the text in the target (a figure, not a check).
 # Usage (inside tests/wayland/testbed): paste.sh QUILLSTOW [ROUNDS per target, default 4]
 set -uo pipefail
 here=$(dirname "$0")
@@ -54,6 +55,15 @@ for row in "${targets[@]}"; do
     done
     check "Return pastes each of $rounds clips into $name, which keeps the focus" \
         test "$pasted" -eq "$rounds"
+    if [ "$name" = gtk3 ]; then
+        # A copy made in the entry itself (select all, Control+C) while it, not the program, has
+        # the focus: the entry's whole text is its last line.
+        keyboard key ctrl+a && keyboard key ctrl+c
+        copied=$(tail -n1 "$out")
+        stored_in_focus() { wait_until 5 stored "$copied" && [ "$(focused_window)" = "$target" ]; }
+        check "a copy in the GTK 3 entry is stored while another window has the focus" \
+            stored_in_focus
+    fi
     swaymsg "[pid=$(awk '{print $2}' <<<"$target")] kill" >/dev/null 2>&1
 done
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The real program on sway with Wayland only (no XWayland): it starts and runs on, its tray icon
-# is registered with swaybar and its menu works, and a sway key binding that runs
+# is registered with swaybar, drawn on its bar and its menu works, and a sway key binding that runs
 # "quillstow --toggle" shows the picker with the focus. Usage: sway.sh QUILLSTOW
 # With WAYLAND_SCREENSHOTS=DIR the picker's screenshot is kept there.
 set -uo pipefail
@@ -43,6 +43,24 @@ menu=$(gdbus call --session --dest "$service" --object-path "$path" \
     --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem Menu 2>/dev/null |
     grep -o "objectpath '[^']*'" | cut -d"'" -f2)
 check "the tray icon has a menu" test -n "$menu"
+# Its icon must show on swaybar's black bar: a theme name, or a pixmap (ARGB bytes) with an opaque
+# pixel that is not black.
+item_property() {
+    gdbus call --session --dest "$service" --object-path "$path" \
+        --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem "$1" 2>/dev/null
+}
+icon_shows_on_black() {
+    [ -n "$(item_property IconName | grep -o "<'[^']\+'>")" ] ||
+        item_property IconPixmap | grep -oE '0x[0-9a-f]{2}' | paste -d' ' - - - - |
+        grep -E '^0xff (0x[1-9a-f].|0x.[1-9a-f]|0x00 0x[1-9a-f].|0x00 0x.[1-9a-f]|0x00 0x00 0x[1-9a-f].|0x00 0x00 0x.[1-9a-f])' >/dev/null
+}
+check "the tray icon shows on a black bar" icon_shows_on_black
+# And swaybar draws it: the tray's end of the bar (its right end, 23 px high) is not all black.
+bar_tray_drawn() {
+    grim -t ppm -g "1180,0 100x23" - 2>/dev/null | tail -c $((100 * 23 * 3)) | tr -d '\0' |
+        [ "$(wc -c)" -gt 0 ]
+}
+check "swaybar draws the tray icon" wait_until 5 bar_tray_drawn
 # The menu's entries: (ID, {'label': <'TEXT'>, ...}, ...) in the layout.
 layout=$(gdbus call --session --dest "$service" --object-path "${menu:-/}" \
     --method com.canonical.dbusmenu.GetLayout -- 0 -1 '[]' 2>/dev/null)
@@ -68,6 +86,10 @@ picker_focused() {
 }
 keyboard key super+shift+v
 check "the hot key shows the picker with the focus" wait_until 5 picker_focused
+# sway draws the window frames: the settings window and the picker, drawn in memory, start no
+# OpenGL driver.
+check "the windows load no OpenGL driver" \
+    sh -c "! grep -qE 'libEGL_mesa|_dri\.so|libLLVM' /proc/$pid/maps"
 focused_window
 
 if [ -n "${WAYLAND_SCREENSHOTS:-}" ]; then
