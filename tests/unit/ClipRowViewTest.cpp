@@ -87,9 +87,10 @@ TEST(ClipRow, MatchesArePaintedBehindTheirCharactersOnEitherSide)
     for (const auto& [text, match] :
          {std::pair{QStringLiteral("find the needle here"), TextRange{9, 6}},
           {QStringLiteral("\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC\u05DD"), {5, 4}}})
-        for (const bool selected : {false, true}) {
-            // The other row hovered: its buttons show, and its background is painted too.
-            ClipRowView row{item(text), selected, !selected};
+        // Idle, hovered (its buttons showing, its background painted) and selected.
+        for (const auto& [selected, hovered] :
+             {std::pair{false, false}, {false, true}, {true, false}}) {
+            ClipRowView row{item(text), selected, hovered};
             QImage pictures[2];
             for (QImage& picture : pictures) {
                 picture = QImage(rect.size(), QImage::Format_ARGB32);
