@@ -63,20 +63,15 @@ TEST(SingleInstance, ADamagedLockALiveProcessHoldsIsKept)
 TEST(SingleInstance, TheFolderIsPrivateToTheUserOrRefused)
 {
     QTemporaryDir dir;
-    const auto modeOf = [](const QString& path) {
-        struct stat st
-        {};
-        return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0u;
-    };
     const QString fresh = dir.filePath(QStringLiteral("fresh"));
     EXPECT_TRUE(SingleInstance::makePrivateFolder(fresh));
-    EXPECT_EQ(modeOf(fresh), 0700u);
+    EXPECT_EQ(test::modeOf(fresh), 0700u);
 
     const QString wide = dir.filePath(QStringLiteral("wide"));
     ASSERT_TRUE(QDir().mkdir(wide));
     ASSERT_EQ(::chmod(QFile::encodeName(wide).constData(), 0777), 0);
     EXPECT_TRUE(SingleInstance::makePrivateFolder(wide));
-    EXPECT_EQ(modeOf(wide), 0700u);
+    EXPECT_EQ(test::modeOf(wide), 0700u);
 
     // A link to a folder of ours is still refused: its target is not what the name promises.
     const QString link = dir.filePath(QStringLiteral("link"));
@@ -85,7 +80,7 @@ TEST(SingleInstance, TheFolderIsPrivateToTheUserOrRefused)
     QString why;
     EXPECT_FALSE(SingleInstance::makePrivateFolder(link, &why));
     EXPECT_FALSE(why.isEmpty());
-    EXPECT_EQ(modeOf(wide), 0755u);
+    EXPECT_EQ(test::modeOf(wide), 0755u);
 
     const QString file = dir.filePath(QStringLiteral("file"));
     ASSERT_TRUE(test::writeFile(file, "x"));

@@ -2,7 +2,6 @@
 // (ClipboardOwner.cpp) for what xclip cannot offer.
 #include "platform/x11/X11Clipboard.h"
 
-#include "app/Backends.h"
 #include "capture/CaptureSettings.h"
 #include "capture/ClipboardMonitor.h"
 #include "history/HistoryStore.h"
@@ -208,11 +207,6 @@ TEST_F(X11ClipboardTest, ASilentOwnerIsGivenUpWhileTheEventLoopRuns)
     const std::optional<ClipboardRead> next = read();
     ASSERT_TRUE(next);
     EXPECT_EQ(next->text, QStringLiteral("after the silent one"));
-}
-
-TEST(SystemClipboard, IsTheX11OneOnAnX11Desktop)
-{
-    EXPECT_NE(dynamic_cast<X11Clipboard*>(&makeBackends(SessionKind::x11).clipboard()), nullptr);
 }
 
 TEST_F(X11ClipboardTest, AReadIsDroppedWhenThePasswordManagerTakesTheClipboardMeanwhile)

@@ -22,7 +22,6 @@ inline void PrintTo(const QString& s, std::ostream* os)
 
 namespace quillstow::test {
 
-// A private settings file in a fresh temporary folder.
 // A folder on a tmpfs of `kilobytes`, when this machine lets us mount one.
 class SmallDisk
 {
@@ -50,6 +49,7 @@ private:
     bool mounted_ = false;
 };
 
+// A private settings file in a fresh temporary folder.
 class TempSettings
 {
 public:
@@ -98,10 +98,6 @@ inline bool writeFile(const QString& path, const QByteArray& bytes)
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
-
-} // namespace quillstow::test
-
-namespace quillstow::test {
 
 // Ticks every 20 ms while it lives and keeps the longest gap between ticks: a long gap means the
 // event loop stood still.

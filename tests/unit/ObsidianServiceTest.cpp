@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTimeZone>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>

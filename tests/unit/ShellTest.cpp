@@ -1,5 +1,6 @@
 // The shell's own rules on the offscreen platform: the toggle, placement at the caret, the
 // settings window's reuse, and the start-up alert.
+#include "SettingsFakes.h"
 #include "app/AppDelegate.h"
 #include "app/HotkeyManager.h"
 #include "app/StatusBarController.h"
@@ -7,7 +8,7 @@
 #include "history/HistoryStore.h"
 #include "picker/PasteDelivery.h"
 #include "picker/PopupView.h"
-#include "platform/GlobalHotkey.h"
+#include "settings/SettingsIcons.h"
 #include "support/ClipboardDoubles.h"
 #include "support/OpenDialogs.h"
 #include "support/TestSupport.h"
@@ -26,17 +27,6 @@
 using namespace quillstow;
 
 namespace {
-
-struct PressableHotkey : platform::GlobalHotkey
-{
-    std::function<void()> press;
-    bool grab(Qt::Key, Qt::KeyboardModifiers, std::function<void()> onPress, QString*) override
-    {
-        press = std::move(onPress);
-        return true;
-    }
-    void release(Qt::Key, Qt::KeyboardModifiers) override {}
-};
 
 struct NoWindows : platform::WindowSystem
 {
@@ -64,7 +54,7 @@ protected:
     HistoryStore store{temp.settings(), vault, temp.databasePath()};
     test::FakeClipboard clipboard;
     ClipboardMonitor monitor{clipboard, store, temp.settings()};
-    PressableHotkey* hotkeyBackend = new PressableHotkey;
+    test::FakeHotkey* hotkeyBackend = new test::FakeHotkey;
     HotkeyManager hotkey{std::unique_ptr<platform::GlobalHotkey>(hotkeyBackend)};
     std::shared_ptr<RecordingDelivery> delivery = std::make_shared<RecordingDelivery>();
     std::optional<QRectF> caret = QRectF(200, 150, 2, 18);
@@ -87,7 +77,7 @@ protected:
             [this] { return caret; },
             {}});
     }
-    static void pressHotkeyAndSettle(PressableHotkey& backend)
+    static void pressHotkeyAndSettle(test::FakeHotkey& backend)
     {
         backend.press();
         QTest::qWait(50); // the press only schedules the toggle
@@ -131,13 +121,8 @@ TEST_F(ShellTest, WindowsCarryTheAppIconTheTrayAMaskInTheTextColourAndSettingsOp
         QCoreApplication::processEvents();
         const QIcon tray = controller->trayIcon()->icon();
         EXPECT_TRUE(tray.isMask());
-        // Every drawn pixel is the text colour; only its coverage varies.
-        const QImage image = tray.pixmap(QSize(22, 22)).toImage();
-        QSet<QRgb> inks;
-        for (int i = 0; i < 22 * 22; ++i)
-            if (qAlpha(image.pixel(i % 22, i / 22)) == 255)
-                inks << image.pixel(i % 22, i / 22);
-        EXPECT_EQ(inks, QSet<QRgb>{text.rgb()});
+        EXPECT_EQ(tray.pixmap(QSize(22, 22)).toImage(),
+                  settings::trayIcon(text).pixmap(QSize(22, 22)).toImage());
     }
     QApplication::setPalette(original);
 
