@@ -121,8 +121,9 @@ TEST_F(ShellTest, WindowsCarryTheAppIconTheTrayAMaskInTheTextColourAndSettingsOp
         QCoreApplication::processEvents();
         const QIcon tray = controller->trayIcon()->icon();
         EXPECT_TRUE(tray.isMask());
-        EXPECT_EQ(tray.pixmap(QSize(22, 22)).toImage(),
-                  settings::trayIcon(text).pixmap(QSize(22, 22)).toImage());
+        EXPECT_EQ(
+            tray.pixmap(QSize(22, 22)).toImage(),
+            settings::trayIcon(settings::TrayHost::Panel, text).pixmap(QSize(22, 22)).toImage());
     }
     QApplication::setPalette(original);
 
