@@ -4,17 +4,13 @@
 //
 // Usage: process_bench QUILLSTOW [IDLE_SECONDS [ITEMS]]
 // (ITEMS 0 gives the part of the start-up that does not depend on the history)
-#include "Corpus.h"
-#include "ProcessMemory.h"
-#include "history/HistoryStore.h"
+#include "ProcessSupport.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSet>
-#include <QSettings>
 #include <QThread>
 #include <algorithm>
 #include <cstdio>
@@ -30,6 +26,7 @@
 using namespace quillstow;
 using bench::memoryOf;
 using bench::printMemory;
+using bench::waitMs;
 
 namespace {
 
@@ -117,18 +114,6 @@ void pressKeys(const std::vector<xcb_keysym_t>& syms)
     xcb_flush(conn);
 }
 
-template <typename Pred> double waitMs(Pred done, int limitMs)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > limitMs)
-            return -1;
-        QThread::usleep(500);
-    }
-    return double(t.nsecsElapsed()) / 1e6;
-}
-
 double cpuSeconds(qint64 pid)
 {
     QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
@@ -196,19 +181,7 @@ int main(int argc, char** argv)
     }
     root = xcb_setup_roots_iterator(xcb_get_setup(conn)).data->root;
 
-    // 2,000 realistic items in the settings file, where versions before the database kept them;
-    // a first run imports them, and the figures are of the second.
-    const QString config = QDir(qEnvironmentVariable("XDG_CONFIG_HOME"))
-                               .filePath(QStringLiteral("Quillstow/Quillstow.conf"));
-    {
-        QSettings seed(config, QSettings::IniFormat);
-        seed.setValue(HistoryStore::maxItemsKey, 2000);
-        if (items > 0)
-            seed.setValue(HistoryStore::storageKey, encodeHistory(bench::realisticHistory(items)));
-    }
-    std::printf("platform theme: \"%s\"; %d items stored (%.1f MB)\n",
-                qgetenv("QT_QPA_PLATFORMTHEME").constData(), items,
-                double(QFile(config).size()) / 1e6);
+    bench::seedHistory(items);
 
     {
         QProcess importing;

@@ -4,22 +4,16 @@
 //   tests/wayland/testbed build/release/bench/wayland_process_bench build/release/src/quillstow
 //
 // Usage: wayland_process_bench QUILLSTOW [ITEMS [SHOWS]]   (defaults: 2000 items, 10 shows)
-#include "Corpus.h"
-#include "ProcessMemory.h"
-#include "history/HistoryStore.h"
+#include "ProcessSupport.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QSettings>
 #include <QThread>
 #include <cstdio>
 #include <cstdlib>
@@ -27,20 +21,9 @@
 using namespace quillstow;
 using bench::memoryOf;
 using bench::printMemory;
+using bench::waitMs;
 
 namespace {
-
-template <typename Pred> double waitMs(Pred done, int limitMs)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > limitMs)
-            return -1;
-        QThread::msleep(2);
-    }
-    return double(t.nsecsElapsed()) / 1e6;
-}
 
 // Items registered with swaybar's StatusNotifierWatcher.
 int trayItems()
@@ -99,18 +82,7 @@ int main(int argc, char** argv)
     const int shows = argc > 3 ? std::atoi(argv[3]) : 10;
     qunsetenv("QT_QPA_PLATFORM"); // the program chooses its backend as on a user's desktop
 
-    // The history as bench/process_bench seeds it: in the settings file, imported at first start.
-    const QString config = QDir(qEnvironmentVariable("XDG_CONFIG_HOME"))
-                               .filePath(QStringLiteral("Quillstow/Quillstow.conf"));
-    {
-        QSettings seed(config, QSettings::IniFormat);
-        seed.setValue(HistoryStore::maxItemsKey, 2000);
-        if (items > 0)
-            seed.setValue(HistoryStore::storageKey, encodeHistory(bench::realisticHistory(items)));
-    }
-    std::printf("platform theme: \"%s\"; %d items stored (%.1f MB)\n",
-                qgetenv("QT_QPA_PLATFORMTHEME").constData(), items,
-                double(QFile(config).size()) / 1e6);
+    bench::seedHistory(items);
     {
         QProcess importing;
         importing.start(program, {});

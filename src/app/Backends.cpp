@@ -54,11 +54,10 @@ void useX11(Backends& backends, QNativeInterface::QX11Application& x11)
     backends.hotkey = std::make_unique<platform::X11GlobalHotkey>(connection);
 }
 
-// The Wayland backends: each service where the compositor offers it, a stand-in elsewhere.
-void useWayland(Backends& backends)
+// The Wayland backends: each service where the compositor offers it; makeBackends' stand-ins
+// elsewhere. Returns the data-control clipboard, null where the compositor offers none.
+std::shared_ptr<platform::WaylandClipboard> useWayland(Backends& backends)
 {
-    backends.keys = std::make_shared<platform::NoKeyInjector>();
-    backends.windows = std::make_shared<platform::NoWindowSystem>();
     // The hot key: a compositor binding runs `quillstow --toggle`; a global-shortcuts portal
     // where there is one.
     backends.hotkey = platform::createPortalGlobalHotkey();
@@ -92,19 +91,17 @@ void useWayland(Backends& backends)
             connection, platform::WaylandWindowSystem::applicationAppIds());
         clipboard = platform::WaylandClipboard::connect(connection, &error);
     }
-    backends.wayland = connection;
     if (clipboard != nullptr) {
         // Data-control: copies are seen without focus, and our own go out without it.
         backends.clipboardWriter = clipboard;
-        backends.waylandClipboard = clipboard;
-        return;
+        return clipboard;
     }
+    // Qt's clipboard stays, which the compositor honours while one of our windows has the focus.
     debuglog::write(QStringLiteral("Clipboard: no data-control on this compositor: ") + error);
-    // Qt's clipboard, which the compositor honours while one of our windows has the focus.
-    backends.clipboardWriter = std::make_shared<platform::QtClipboardWriter>();
     backends.limitations.append(QCoreApplication::translate(
         "Backends", "On this Wayland desktop Quillstow sees copies made in other programs only "
                     "while one of its own windows has the focus."));
+    return nullptr;
 }
 
 } // namespace
@@ -127,10 +124,11 @@ Backends makeBackends(SessionKind session)
             platform::keepOffTaskbarAndPager(connection, window);
         };
     }
+    std::shared_ptr<platform::WaylandClipboard> wayland;
     if (session == SessionKind::x11 && x11 != nullptr)
         useX11(backends, *x11);
     else if (session == SessionKind::wayland)
-        useWayland(backends);
+        wayland = useWayland(backends);
 
     const QString swaySocket = qEnvironmentVariable("SWAYSOCK");
     platform::DesktopPlacement placement = platform::makeDesktopPlacement(
@@ -141,7 +139,7 @@ Backends makeBackends(SessionKind session)
     // Lives as long as the program, as the capture that reads it does.
     std::shared_ptr<platform::Clipboard*> clipboard = std::make_shared<platform::Clipboard*>();
     backends.clipboard = [clipboard, session, notifier = backends.notifier,
-                          wayland = backends.waylandClipboard]() -> platform::Clipboard& {
+                          wayland]() -> platform::Clipboard& {
         if (*clipboard == nullptr && session == SessionKind::x11)
             *clipboard = connectX11Clipboard(*notifier);
         if (*clipboard == nullptr && wayland != nullptr)

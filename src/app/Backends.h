@@ -15,11 +15,6 @@
 
 class QWidget;
 
-namespace quillstow::platform {
-class WaylandConnection;
-class WaylandClipboard;
-} // namespace quillstow::platform
-
 namespace quillstow {
 
 // The platform services of the desktop the program runs on. Chosen once, at start, by
@@ -41,10 +36,6 @@ struct Backends
     // rule on sway, left to the compositor elsewhere.
     std::shared_ptr<platform::WindowPlacer> placer;
     std::unique_ptr<platform::CaretQuery> caret;
-    // On Wayland: our own connection to the compositor, shared by its backends, and the
-    // data-control clipboard when the compositor offers one; null elsewhere.
-    std::shared_ptr<platform::WaylandConnection> wayland;
-    std::shared_ptr<platform::WaylandClipboard> waylandClipboard;
     // What this session cannot do, in plain words, to be told once after start.
     QStringList limitations;
 };

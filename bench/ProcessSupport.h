@@ -1,14 +1,51 @@
-// What a process holds in memory, read from /proc: shared by the X11 and the Wayland process
-// benches so that their figures are read alike.
+// What the X11 and the Wayland process benches share, so that their figures are made and read
+// alike: the seeded history, the wait for a condition, and what a process holds in memory.
 #pragma once
 
+#include "Corpus.h"
+#include "history/HistoryStore.h"
+
 #include <QByteArray>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QList>
+#include <QSettings>
 #include <QString>
+#include <QThread>
 #include <cstdio>
 
 namespace quillstow::bench {
+
+// `items` realistic items in the settings file, where versions before the database kept them: a
+// first run imports them, and the figures are of the second. Prints what was stored.
+inline void seedHistory(int items)
+{
+    const QString config = QDir(qEnvironmentVariable("XDG_CONFIG_HOME"))
+                               .filePath(QStringLiteral("Quillstow/Quillstow.conf"));
+    {
+        QSettings seed(config, QSettings::IniFormat);
+        seed.setValue(HistoryStore::maxItemsKey, 2000);
+        if (items > 0)
+            seed.setValue(HistoryStore::storageKey, encodeHistory(realisticHistory(items)));
+    }
+    std::printf("platform theme: \"%s\"; %d items stored (%.1f MB)\n",
+                qgetenv("QT_QPA_PLATFORMTHEME").constData(), items,
+                double(QFile(config).size()) / 1e6);
+}
+
+// Milliseconds until `done()` holds, or -1 after `limitMs`.
+template <typename Pred> double waitMs(Pred done, int limitMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > limitMs)
+            return -1;
+        QThread::usleep(500);
+    }
+    return double(t.nsecsElapsed()) / 1e6;
+}
 
 struct ProcessMemory
 {
