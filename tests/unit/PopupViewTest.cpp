@@ -284,7 +284,6 @@ TEST_F(PopupViewTest, ReturnChoosesTheTargetAndLogsIt)
         const char* pasted; // nullptr: nothing
     } cases[] = {
         {"the selection", [](PopupViewTest& t) { t.key(Qt::Key_Down); }, "two"},
-        {"a query's first match", [](PopupViewTest& t) { t.type(QStringLiteral("thr")); }, "three"},
         {"deleted selection pastes the first",
          [](PopupViewTest& t) {
              t.key(Qt::Key_Down);
