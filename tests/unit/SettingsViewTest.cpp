@@ -261,14 +261,12 @@ TEST_F(SettingsViewTest, TheHotKeySaysHowItWorksAndACompositorBindingGivesTheLin
             qunsetenv(variable);
         if (c.variable)
             qputenv(c.variable, "/run/compositor");
-        auto* backend = new test::FakeHotkey;
+        auto backend = std::make_unique<test::FakeHotkey>();
         backend->kind = c.mechanism;
-        HotkeyManager manager(c.mechanism == HotkeyMechanism::CompositorBinding
-                                  ? nullptr
-                                  : std::unique_ptr<platform::GlobalHotkey>(backend),
-                              c.combination);
-        if (c.mechanism == HotkeyMechanism::CompositorBinding)
-            delete backend;
+        // A compositor binding has no backend at all.
+        HotkeyManager manager(
+            c.mechanism == HotkeyMechanism::CompositorBinding ? nullptr : std::move(backend),
+            c.combination);
         SettingsView view(temp.settings(), history, vault, chooser, autostart, manager,
                           home.path());
         view.show();
