@@ -19,7 +19,6 @@ TEST(PasteLogLine, NamesTheSelectionAndTheItemsIdAndLengthButNoText)
         QStringLiteral("item=Optional(id=0B9C6A3E-1F2D-4C5B-8A7E-9D6F5E4C3B2A, length=");
     const std::tuple<std::optional<QUuid>, std::optional<ClipItem>, QString> cases[] = {
         {std::nullopt, std::nullopt, QStringLiteral("selectedID=nil item=nil")},
-        {id, std::nullopt, selected + QStringLiteral(" item=nil")},
         {std::nullopt, item(QStringLiteral("sk-live-0123456789abcdef")),
          QStringLiteral("selectedID=nil ") + itemPart + QStringLiteral("24)")},
         // Length in characters as the user sees them: an emoji with its skin tone is one.

@@ -7,7 +7,6 @@
 #include "history/HistoryStore.h"
 #include "settings/ElidedLabel.h"
 #include "settings/GeneralSettingsTab.h"
-#include "settings/SettingsIcons.h"
 #include "support/OpenDialogs.h"
 #include "support/TestSupport.h"
 #include "vault/ObsidianService.h"
@@ -16,14 +15,12 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
-#include <QImage>
 #include <QKeySequenceEdit>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSet>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -78,39 +75,23 @@ protected:
 
 TEST_F(SettingsViewTest, ShowsWhatIsStoredAndStoresNothingByOpening)
 {
-    const struct
-    {
-        bool stored;
-        int maxItems;
-        QString vaultShown;
-        int mode;
-    } cases[] = {
-        {false, 500, QStringLiteral("Not configured"), 0},
-        {true, 1200, QStringLiteral("/home/me/Vault"), 1},
-    };
-    for (const auto& c : cases) {
-        if (c.stored) {
-            temp.settings().setValue(HistoryStore::maxItemsKey, 1200);
-            temp.settings().setValue(ObsidianService::vaultPathKey,
-                                     QStringLiteral("/home/me/Vault/"));
-            temp.settings().setValue(ObsidianService::saveModeKey,
-                                     QStringLiteral("Append to Daily Note"));
-            temp.settings().setValue(ObsidianService::saveEveryCopyKey, false);
-        }
-        autostart.enabled = c.stored;
-        const QStringList keysBefore = temp.settings().allKeys();
-        const auto view = makeView();
-        EXPECT_EQ(find<QSpinBox>(*view, "historyStepper")->value(), c.maxItems);
-        EXPECT_EQ(find<QCheckBox>(*view, "launchAtLoginToggle")->isChecked(), c.stored);
-        auto* vaultLabel = find<settings::ElidedLabel>(*view, "vaultPathLabel");
-        EXPECT_EQ(vaultLabel->text(), c.vaultShown);
-        EXPECT_EQ(find<QPushButton>(*view, "removeVaultButton")->isHidden(), !c.stored);
-        EXPECT_TRUE(saveModeOptions(*view)[c.mode]->isChecked());
-        EXPECT_EQ(find<QCheckBox>(*view, "saveEveryCopyToggle")->isChecked(), !c.stored);
-        // No iCloud Obsidian folder in this home.
-        EXPECT_TRUE(find<QToolButton>(*view, "iCloudVaultButton")->isHidden());
-        EXPECT_EQ(temp.settings().allKeys(), keysBefore);
-    }
+    temp.settings().setValue(HistoryStore::maxItemsKey, 1200);
+    temp.settings().setValue(ObsidianService::vaultPathKey, QStringLiteral("/home/me/Vault/"));
+    temp.settings().setValue(ObsidianService::saveModeKey, QStringLiteral("Append to Daily Note"));
+    temp.settings().setValue(ObsidianService::saveEveryCopyKey, false);
+    autostart.enabled = true;
+    const QStringList keysBefore = temp.settings().allKeys();
+    const auto view = makeView();
+    EXPECT_EQ(find<QSpinBox>(*view, "historyStepper")->value(), 1200);
+    EXPECT_TRUE(find<QCheckBox>(*view, "launchAtLoginToggle")->isChecked());
+    EXPECT_EQ(find<settings::ElidedLabel>(*view, "vaultPathLabel")->text(),
+              QStringLiteral("/home/me/Vault"));
+    EXPECT_FALSE(find<QPushButton>(*view, "removeVaultButton")->isHidden());
+    EXPECT_TRUE(saveModeOptions(*view)[1]->isChecked());
+    EXPECT_FALSE(find<QCheckBox>(*view, "saveEveryCopyToggle")->isChecked());
+    // No iCloud Obsidian folder in this home.
+    EXPECT_TRUE(find<QToolButton>(*view, "iCloudVaultButton")->isHidden());
+    EXPECT_EQ(temp.settings().allKeys(), keysBefore);
 }
 
 TEST_F(SettingsViewTest, HistoryStepperStoresEveryStepOnItsGrid)
@@ -145,6 +126,8 @@ TEST_F(SettingsViewTest, ClearAllHistoryAsksOverTheWindowPinnedIncluded)
     // It blocks the settings window, not the whole program.
     EXPECT_EQ(box->windowModality(), Qt::WindowModal);
     EXPECT_EQ(box->parentWidget()->window(), view.get());
+    EXPECT_EQ(box->text(), QStringLiteral("Clear all 2 items from the clipboard history?"));
+    EXPECT_TRUE(box->informativeText().startsWith(QStringLiteral("The pinned item goes too.")));
     EXPECT_EQ(history.items().size(), 2);
     test::buttonLabelled(*box, QStringLiteral("Clear"))->click();
     EXPECT_TRUE(history.items().isEmpty());
@@ -278,14 +261,12 @@ TEST_F(SettingsViewTest, TheHotKeySaysHowItWorksAndACompositorBindingGivesTheLin
             qunsetenv(variable);
         if (c.variable)
             qputenv(c.variable, "/run/compositor");
-        auto* backend = new test::FakeHotkey;
+        auto backend = std::make_unique<test::FakeHotkey>();
         backend->kind = c.mechanism;
-        HotkeyManager manager(c.mechanism == HotkeyMechanism::CompositorBinding
-                                  ? nullptr
-                                  : std::unique_ptr<platform::GlobalHotkey>(backend),
-                              c.combination);
-        if (c.mechanism == HotkeyMechanism::CompositorBinding)
-            delete backend;
+        // A compositor binding has no backend at all.
+        HotkeyManager manager(
+            c.mechanism == HotkeyMechanism::CompositorBinding ? nullptr : std::move(backend),
+            c.combination);
         SettingsView view(temp.settings(), history, vault, chooser, autostart, manager,
                           home.path());
         view.show();
@@ -298,9 +279,6 @@ TEST_F(SettingsViewTest, TheHotKeySaysHowItWorksAndACompositorBindingGivesTheLin
             continue;
         EXPECT_EQ(field->text(), c.line);
         EXPECT_TRUE(field->isVisible() && field->isReadOnly());
-        // Copyable as it stands.
-        field->selectAll();
-        EXPECT_EQ(field->selectedText(), c.line);
     }
     for (const char* variable : {"SWAYSOCK", "HYPRLAND_INSTANCE_SIGNATURE"})
         qunsetenv(variable);
@@ -380,59 +358,10 @@ TEST_F(SettingsViewTest, EveryControlFitsAPlainWindowAndALongPathKeepsBothEnds)
     EXPECT_TRUE(elided.endsWith(QStringLiteral("The Vault"))) << elided.toStdString();
     EXPECT_TRUE(elided.contains(u'\u2026')) << elided.toStdString();
     EXPECT_EQ(label->toolTip(), path);
+
+    // Escape from a control inside a tab, as the user leaves it after a change, closes it all.
+    QTest::keyClick(shown->tabs()->currentWidget()->findChild<QAbstractButton*>(), Qt::Key_Escape);
+    EXPECT_FALSE(window.isVisible());
 }
 
 } // namespace
-
-TEST_F(SettingsViewTest, EscapeClosesTheWindowFromAnyControl)
-{
-    for (const auto& tab : {0, 1}) {
-        SCOPED_TRACE(tab);
-        QWidget window;
-        auto* layout = new QVBoxLayout(&window);
-        auto view = makeView();
-        SettingsView* shown = view.get();
-        layout->addWidget(view.release());
-        window.show();
-        shown->tabs()->setCurrentIndex(tab);
-        // A control inside the tab, as the user leaves it after a change.
-        QWidget* control = shown->tabs()->currentWidget()->findChild<QAbstractButton*>();
-        ASSERT_NE(control, nullptr);
-        QTest::keyClick(control, Qt::Key_Escape);
-        EXPECT_FALSE(window.isVisible());
-    }
-}
-
-// The icons are drawn by the program itself at every size they offer a window manager: the
-// window's in its own colours; the tray's in the one colour asked for inside an X11 panel, and in
-// the window's colours on a StatusNotifierItem bar, whose background may be that colour.
-TEST(SettingsIconsTest, AppAndTrayIconsAreDrawnAtEverySizeTheyOffer)
-{
-    const QColor ink(0x20, 0x80, 0x40);
-    struct Case
-    {
-        const char* name;
-        QIcon icon;
-        bool oneInk;
-    };
-    const Case cases[] = {
-        {"window", settings::appIcon(), false},
-        {"panel tray", settings::trayIcon(settings::TrayHost::Panel, ink), true},
-        {"notifier tray", settings::trayIcon(settings::TrayHost::StatusNotifier, ink), false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const QList<QSize> sizes = c.icon.availableSizes();
-        ASSERT_GE(sizes.size(), 3);
-        for (const QSize& size : sizes) {
-            const QImage image = c.icon.pixmap(size).toImage();
-            ASSERT_EQ(image.size(), size);
-            QSet<QRgb> inks;
-            for (int i = 0; i < size.width() * size.height(); ++i)
-                if (qAlpha(image.pixel(i % size.width(), i / size.width())) == 255)
-                    inks << image.pixel(i % size.width(), i / size.width());
-            EXPECT_FALSE(inks.isEmpty()) << size.width();
-            EXPECT_EQ(inks == QSet<QRgb>{ink.rgb()}, c.oneInk) << size.width();
-        }
-    }
-}

@@ -74,10 +74,7 @@ TEST_F(TranslationTest, PickerSpeaksGerman)
     EXPECT_EQ(popup.findChild<QLabel*>(QStringLiteral("itemCount"))->text(),
               QStringLiteral("1 Eintrag"));
     expectNothingCut(popup);
-}
 
-TEST_F(TranslationTest, CountsAndQuestionsUseGermanPlurals)
-{
     EXPECT_EQ(itemCountText(2), QStringLiteral("2 Einträge"));
     EXPECT_EQ(filteredCountText(1, 5), QStringLiteral("1 von 5 Einträgen"));
     EXPECT_EQ(wordCountText(1), QStringLiteral("1 Wort"));
