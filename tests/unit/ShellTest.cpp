@@ -28,15 +28,6 @@ using namespace quillstow;
 
 namespace {
 
-struct NoWindows : platform::WindowSystem
-{
-    std::optional<platform::WindowRef> activeWindow() override
-    {
-        return platform::WindowRef{42, QStringLiteral("Zenity"), QStringLiteral("Target"), 7};
-    }
-    void activate(const platform::WindowRef&) override {}
-};
-
 struct RecordingDelivery : PasteDelivery
 {
     QStringList delivered;
@@ -72,7 +63,7 @@ protected:
                 return monitor;
             },
             hotkey,
-            std::make_shared<NoWindows>(),
+            nullptr, // no window in front: the delivery is all this watches
             delivery,
             [this] { return caret; },
             {}});
