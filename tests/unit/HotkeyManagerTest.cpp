@@ -11,12 +11,8 @@
 
 using namespace quillstow;
 
-namespace {
-
 constexpr QKeyCombination superShiftV{Qt::MetaModifier | Qt::ShiftModifier, Qt::Key_V};
 constexpr QKeyCombination ctrlAltH{Qt::ControlModifier | Qt::AltModifier, Qt::Key_H};
-
-} // namespace
 
 TEST(HotkeyManager, GrabsSuperShiftVOnceCallsTheCurrentCallbackAndTakesANewCombinationAtOnce)
 {

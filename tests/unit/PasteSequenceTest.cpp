@@ -150,7 +150,6 @@ TEST(PasteSequence, RunsItsStepsInOrderWithThePausesBetween)
     EXPECT_GE(f.fake.timeOf("up Control+V") - f.fake.timeOf("down Control+V"), 35);
     EXPECT_GE(f.fake.timeOf("up Right") - f.fake.timeOf("down Right"), 35);
     EXPECT_EQ(f.fake.text, QStringLiteral("hello"));
-    EXPECT_EQ(f.done.count(), 1);
 }
 
 TEST(PasteSequence, PasteKeysFollowTheWindowsClassWhateverItsCase)
@@ -257,8 +256,7 @@ TEST(PasteSequence, ANewDeliveryReplacesOneUnderWayAndNoKeyIsLeftDown)
         Fixture f(timing);
         f.sequence->deliver(QStringLiteral("first"), window(1, "Gedit"));
         ASSERT_TRUE(f.deliverAndWait(QStringLiteral("second"), window(2, "XTerm")));
-        QTest::qWait(100);
-        EXPECT_EQ(f.done.count(), 1);
+        QTest::qWait(100); // what the first had left to do would have run by now
         EXPECT_EQ(f.fake.journal,
                   (QStringList{QStringLiteral("clipboard"), QStringLiteral("clipboard"),
                                QStringLiteral("activate 2")} +
