@@ -14,24 +14,32 @@ using platform::CaretStep;
 
 namespace {
 
+// What each step answers; `rect` false: extents that are no rectangle.
+struct Answers
+{
+    CaretStep focused, lastFocused, caret, bounds;
+    bool rect = true;
+};
+
 // Answers each step as told and counts how often the lookup let go of what it held.
 class FakeCaretQuery final : public platform::CaretQuery
 {
 public:
-    CaretStep focused = CaretStep::ok();
-    CaretStep lastFocused = CaretStep::failed(0);
-    CaretStep caret = CaretStep::ok();
-    CaretStep bounds = CaretStep::ok();
-    std::optional<CaretRect> rect = CaretRect{200, 150, 2, 18};
-    int* finishes = nullptr;
-
-    CaretStep findFocusedElement() override { return focused; }
-    CaretStep findLastFocusedElement() override { return lastFocused; }
-    CaretStep readCaret() override { return caret; }
-    CaretStep readCaretBounds() override { return bounds; }
-    std::optional<CaretRect> caretRect() override { return rect; }
-    void finish() override { ++*finishes; }
+    FakeCaretQuery(const Answers& answers, int& finishes) : a_(answers), finishes_(finishes) {}
+    CaretStep findFocusedElement() override { return a_.focused; }
+    CaretStep findLastFocusedElement() override { return a_.lastFocused; }
+    CaretStep readCaret() override { return a_.caret; }
+    CaretStep readCaretBounds() override { return a_.bounds; }
+    std::optional<CaretRect> caretRect() override
+    {
+        return a_.rect ? std::optional(CaretRect{200, 150, 2, 18}) : std::nullopt;
+    }
+    void finish() override { ++finishes_; }
     void followFocus() override {}
+
+private:
+    Answers a_;
+    int& finishes_;
 };
 
 } // namespace
@@ -41,53 +49,32 @@ TEST(CaretLocator, GivesTheLowerLeftCornerOrStopsAtTheFirstFailureWithOneLine)
     QTemporaryDir dir;
     const QString logPath = dir.filePath(QStringLiteral("log"));
     debuglog::setPath(logPath);
-    const std::optional<QPointF> none;
-    const QString success = QStringLiteral(
-        "caretScreenOrigin: success rect=(200.0, 150.0, 2.0, 18.0) -> origin=(200.0, 168.0)\n");
-    const struct
-    {
-        const char* name;
-        void (*configure)(FakeCaretQuery&);
-        std::optional<QPointF> origin;
-        QString line;
-    } cases[] = {
-        {"caret found", [](FakeCaretQuery&) {}, QPointF(200, 168), success},
+    const CaretStep ok = CaretStep::ok(), noFocus = CaretStep::failed(0);
+    const CaretStep hung = CaretStep::failed(-2);
+    const char* const success = "success rect=(200.0, 150.0, 2.0, 18.0) -> origin=(200.0, 168.0)";
+    // line: what the log says after "caretScreenOrigin: "
+    const std::tuple<const char*, Answers, const char*> cases[] = {
+        {"caret found", {ok, noFocus, ok, ok}, success},
         // While the hot key holds the keyboard the application in front shows nothing focused;
         // only that answer, not a hung application or a missing bus, tries the last focused one.
-        {"nothing focused: the element that last had the focus",
-         [](FakeCaretQuery& q) {
-             q.focused = CaretStep::failed(0);
-             q.lastFocused = CaretStep::ok();
-         },
-         QPointF(200, 168), success},
-        {"nothing focused and nothing was: the first failure is logged",
-         [](FakeCaretQuery& q) {
-             q.focused = CaretStep::failed(0);
-             q.lastFocused = CaretStep::failed(-2);
-         },
-         none, QStringLiteral("caretScreenOrigin: no focused element (err=0)\n")},
-        {"the application in front hangs",
-         [](FakeCaretQuery& q) {
-             q.focused = CaretStep::failed(-2);
-             q.lastFocused = CaretStep::ok();
-         },
-         none, QStringLiteral("caretScreenOrigin: no focused element (err=-2)\n")},
-        {"no caret", [](FakeCaretQuery& q) { q.caret = CaretStep::failed(-3); }, none,
-         QStringLiteral("caretScreenOrigin: no text range (err=-3)\n")},
-        {"no bounds", [](FakeCaretQuery& q) { q.bounds = CaretStep::failed(-2147483647 - 1); },
-         none, QStringLiteral("caretScreenOrigin: no bounds (err=-2147483648)\n")},
-        {"extents that are no rectangle", [](FakeCaretQuery& q) { q.rect.reset(); }, none,
-         QStringLiteral("caretScreenOrigin: AXValueGetValue failed\n")},
+        {"nothing focused: the element that last had the focus", {noFocus, ok, ok, ok}, success},
+        {"nothing focused and nothing was", {noFocus, hung, ok, ok}, "no focused element (err=0)"},
+        {"the application in front hangs", {hung, ok, ok, ok}, "no focused element (err=-2)"},
+        {"no caret", {ok, noFocus, CaretStep::failed(-3), ok}, "no text range (err=-3)"},
+        {"no bounds",
+         {ok, noFocus, ok, CaretStep::failed(-2147483647 - 1)},
+         "no bounds (err=-2147483648)"},
+        {"extents that are no rectangle", {ok, noFocus, ok, ok, false}, "AXValueGetValue failed"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, answers, line] : cases) {
+        SCOPED_TRACE(name);
         QFile::remove(logPath);
         int finishes = 0;
-        auto query = std::make_unique<FakeCaretQuery>();
-        query->finishes = &finishes;
-        c.configure(*query);
-        EXPECT_EQ(CaretLocator(std::move(query)).caretScreenOrigin(), c.origin);
-        EXPECT_EQ(test::readFile(logPath), c.line.toUtf8());
+        const bool found = line == success;
+        EXPECT_EQ(
+            CaretLocator(std::make_unique<FakeCaretQuery>(answers, finishes)).caretScreenOrigin(),
+            found ? std::optional(QPointF(200, 168)) : std::nullopt);
+        EXPECT_EQ(test::readFile(logPath), "caretScreenOrigin: " + QByteArray(line) + '\n');
         EXPECT_EQ(finishes, 1); // what the lookup held is let go on every way out
     }
     debuglog::setPath(debuglog::defaultPath);

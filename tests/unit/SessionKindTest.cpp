@@ -10,11 +10,10 @@ using namespace quillstow;
 
 TEST(SessionKind, PlatformAndBackendsFollowTheSessionTheUserAndWhatAnswers)
 {
-    const QString none;
-    const QString wl = QStringLiteral("wayland-1");
-    const QString x = QStringLiteral(":0");
-    const QString wayland = QStringLiteral("wayland");
-    const QString xcb = QStringLiteral("xcb");
+    using enum SessionKind;
+    const QString unset, wlDisplay = QStringLiteral("wayland-1"), x = QStringLiteral(":0");
+    const QString wl = QStringLiteral("wayland"), xcb = QStringLiteral("xcb");
+    const QString x11Type = QStringLiteral("x11"), offscreen = QStringLiteral("offscreen");
     const struct
     {
         const char* name;
@@ -22,30 +21,15 @@ TEST(SessionKind, PlatformAndBackendsFollowTheSessionTheUserAndWhatAnswers)
         PlatformChoice choice;
         SessionKind kind; // once Qt runs on the chosen plugin, or on the user's
     } cases[] = {
-        {"X11 desktop",
-         {none, none, QStringLiteral("x11"), x, false},
-         {xcb, true},
-         SessionKind::x11},
-        {"Wayland with XWayland",
-         {none, wl, wayland, x, true},
-         {wayland, true},
-         SessionKind::wayland},
-        {"Wayland only", {none, wl, wayland, none, true}, {wayland, true}, SessionKind::wayland},
-        {"Wayland without Qt's plugin",
-         {none, wl, wayland, x, false},
-         {xcb, true},
-         SessionKind::wayland},
-        {"compositor gone", {none, wl, wayland, none, false}, {none, false}, SessionKind::none},
-        {"no desktop at all", {none, none, none, none, false}, {none, false}, SessionKind::none},
-        {"nested compositor on X11",
-         {none, wl, QStringLiteral("x11"), x, false},
-         {xcb, true},
-         SessionKind::x11},
-        {"user's xcb on Wayland", {xcb, wl, wayland, x, false}, {none, true}, SessionKind::wayland},
-        {"user's offscreen",
-         {QStringLiteral("offscreen"), wl, wayland, x, false},
-         {none, true},
-         SessionKind::none},
+        {"X11 desktop", {unset, unset, x11Type, x, false}, {xcb, true}, x11},
+        {"Wayland with XWayland", {unset, wlDisplay, wl, x, true}, {wl, true}, wayland},
+        {"Wayland only", {unset, wlDisplay, wl, unset, true}, {wl, true}, wayland},
+        {"Wayland without Qt's plugin", {unset, wlDisplay, wl, x, false}, {xcb, true}, wayland},
+        {"compositor gone", {unset, wlDisplay, wl, unset, false}, {unset, false}, none},
+        {"no desktop at all", {unset, unset, unset, unset, false}, {unset, false}, none},
+        {"nested compositor on X11", {unset, wlDisplay, x11Type, x, false}, {xcb, true}, x11},
+        {"user's xcb on Wayland", {xcb, wlDisplay, wl, x, false}, {unset, true}, wayland},
+        {"user's offscreen", {offscreen, wlDisplay, wl, x, false}, {unset, true}, none},
     };
     for (const auto& c : cases) {
         const PlatformChoice choice = choosePlatform(c.environment);
