@@ -12,11 +12,6 @@ using namespace quillstow;
 
 namespace {
 
-ClipItem itemWith(const QString& content)
-{
-    return ClipItem{QUuid::createUuid(), content, 725760000, false, false};
-}
-
 QJsonObject validObject()
 {
     return QJsonObject{
@@ -59,12 +54,12 @@ TEST(ClipItem, PreviewTakesTheFirstVisibleLineUpTo80Characters)
          QStringLiteral("w").repeated(80) + QStringLiteral("\u2026")},
     };
     for (const auto& [name, content, preview] : cases)
-        EXPECT_EQ(itemWith(content).preview(), preview) << name;
+        EXPECT_EQ(ClipItem::create(content).preview(), preview) << name;
 }
 
 TEST(ClipItem, EqualityComparesAllFieldsAndContentCanonically)
 {
-    const ClipItem a = itemWith(QStringLiteral("caf\u00E9"));
+    const ClipItem a = ClipItem::create(QStringLiteral("caf\u00E9"), 725760000);
     ClipItem b = a;
     b.content = QStringLiteral("cafe\u0301");
     EXPECT_EQ(a, b);

@@ -1,8 +1,6 @@
 #include "history/TextSearch.h"
 
-#include "history/HistoryStore.h"
 #include "support/TestSupport.h"
-#include "vault/ObsidianService.h"
 
 #include <gtest/gtest.h>
 #include <tuple>
