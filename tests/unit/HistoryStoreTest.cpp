@@ -58,28 +58,24 @@ TEST_F(HistoryStoreTest, TheSettingsFileHistoryIsImportedOnceAndExactly)
         settings.sync();
     };
     const QList<ClipItem> later{ClipItem::create(QStringLiteral("added after the import"), 2000)};
-    enum class Before
-    {
-        nothing,
-        databaseMade,
-        importCommitted
-    };
-    const std::tuple<const char*, Before, QList<ClipItem>> cases[] = {
-        {"first start", Before::nothing, old},
-        // Killed before the import's commit: the database lacks the mark, and it is done again.
-        {"import rolled back", Before::databaseMade, old},
+    // Whether an earlier start made the database, and whether it committed the import, before
+    // it was killed.
+    const std::tuple<const char*, bool, bool, QList<ClipItem>> cases[] = {
+        {"first start", false, false, old},
+        // The database lacks the mark, and the import is done again.
+        {"import rolled back", true, false, old},
         // Killed between the commit and the removal of the key: not imported twice.
-        {"key left behind", Before::importCommitted, later + old},
+        {"key left behind", true, true, later + old},
     };
-    for (const auto& [name, before, expected] : cases) {
+    for (const auto& [name, databaseMade, importCommitted, expected] : cases) {
         SCOPED_TRACE(name);
         test::TempSettings local;
         ObsidianService localVault(local.settings());
-        if (before != Before::nothing) {
-            if (before == Before::importCommitted)
+        if (databaseMade) {
+            if (importCommitted)
                 seed(local.settings(), old);
             HistoryStore first(local.reopen(), localVault, local.databasePath());
-            if (before == Before::importCommitted)
+            if (importCommitted)
                 first.add(later[0]);
         }
         seed(local.settings(), old);
