@@ -43,7 +43,6 @@ public:
     void readText(platform::Selection selection, ReadDone done) override
     {
         ++reads;
-        selections.push_back(selection);
         pending.push_back(std::move(done));
         if (holdAnswers)
             return;
@@ -68,7 +67,6 @@ public:
 
     bool holdAnswers = false;
     int reads = 0;
-    std::vector<platform::Selection> selections; // of each read
     std::vector<ReadDone> pending;
     std::vector<QString> kept;
 

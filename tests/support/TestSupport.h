@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QSettings>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
@@ -78,6 +79,15 @@ private:
     std::unique_ptr<QSettings> settings_;
     std::vector<std::unique_ptr<QSettings>> retired_;
 };
+
+// The texts of a history's items, in their order.
+template <typename Items> QStringList contents(const Items& items)
+{
+    QStringList out;
+    for (const auto& item : items)
+        out << item.content;
+    return out;
+}
 
 inline QByteArray readFile(const QString& path)
 {

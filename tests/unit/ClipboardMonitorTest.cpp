@@ -60,13 +60,7 @@ protected:
     {
         ASSERT_TRUE(QTest::qWaitFor([&] { return clipboard.reads == count; }, 5000));
     }
-    QStringList contents() const
-    {
-        QStringList out;
-        for (const ClipItem& item : store.items())
-            out << item.content;
-        return out;
-    }
+    QStringList contents() const { return test::contents(store.items()); }
 };
 
 struct RulesCase
@@ -109,7 +103,6 @@ TEST_P(CaptureRules, Follow)
 INSTANTIATE_TEST_SUITE_P(
     ClipboardMonitor, CaptureRules,
     ::testing::Values(
-        RulesCase{"one copy", "", "", "hello", "hello"},
         RulesCase{"same text twice adds one item", "", "", "A|A", "A"},
         RulesCase{"only the head is compared", "", "", "A|B|A", "A|B|A"},
         RulesCase{"surrounding spaces make a new item and are kept", "", "", "A|  A \n",
@@ -138,7 +131,7 @@ TEST_F(ClipboardMonitorTest, ABurstOfCopiesCostsOneReadOfTheLast)
     EXPECT_EQ(contents(), QStringList{QStringLiteral("copy 99")});
 }
 
-TEST_F(ClipboardMonitorTest, ANewerChangeSupersedesAPendingRead)
+TEST_F(ClipboardMonitorTest, AnAnswerThatComesTooLateIsDropped)
 {
     clipboard.holdAnswers = true;
     startMonitor();
@@ -148,23 +141,17 @@ TEST_F(ClipboardMonitorTest, ANewerChangeSupersedesAPendingRead)
     waitForReads(2);
     clipboard.answer(1, Read::ofText(QStringLiteral("next copy")));
     QCoreApplication::processEvents();
-    // The first owner answers at last: too late, the clipboard has moved on.
+    // The first owner answers at last, when the clipboard has moved on.
     clipboard.answer(0, Read::ofText(QStringLiteral("slow owner")));
     QCoreApplication::processEvents();
     expectNoFurtherReads();
-    EXPECT_EQ(contents(), QStringList{QStringLiteral("next copy")});
-}
-
-TEST_F(ClipboardMonitorTest, AnAnswerAfterTheMonitorIsGoneIsDropped)
-{
-    clipboard.holdAnswers = true;
-    startMonitor();
+    // And an answer after the monitor is gone.
     clipboard.copyText(QStringLiteral("orphan"));
-    waitForReads(1);
+    waitForReads(3);
     monitor.reset();
-    clipboard.answer(0, Read::ofText(QStringLiteral("orphan")));
+    clipboard.answer(2, Read::ofText(QStringLiteral("orphan")));
     QCoreApplication::processEvents();
-    EXPECT_TRUE(store.items().isEmpty());
+    EXPECT_EQ(contents(), QStringList{QStringLiteral("next copy")});
 }
 
 struct KeepCase
@@ -237,15 +224,12 @@ TEST_P(CapturingTheSelection, TakesOnlyWhereTheDragEnds)
     }
     QTest::qWait(int(ClipboardMonitor::selectionSettleTime.count()) + 200);
     EXPECT_EQ(clipboard.reads, c.reads);
-    for (platform::Selection read : clipboard.selections)
-        EXPECT_EQ(read, platform::Selection::primary);
     EXPECT_EQ(contents(), listOf(c.expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     ClipboardMonitor, CapturingTheSelection,
     ::testing::Values(SelectionCase{"off by default", false, "selected", "", 0},
-                      SelectionCase{"on", true, "selected", "selected", 1},
                       SelectionCase{"a drag is read once, at its end", true, "s|se|sel|sele",
                                     "sele", 1},
                       SelectionCase{"blank selections add nothing", true, " \n", "", 1}));

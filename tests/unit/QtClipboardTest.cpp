@@ -9,6 +9,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 using namespace quillstow;
@@ -21,35 +22,25 @@ TEST(QtClipboard, CountsChangesAndAnswersReadsFromTheEventLoop)
     std::vector<platform::ClipboardChange> heard;
     clipboard.setChangeListener([&heard](platform::ClipboardChange c) { heard.push_back(c); });
 
-    const struct
-    {
-        const char* name;
-        QString text;
-        QByteArray secretHint;
-        bool image;
-        Outcome outcome;
-    } cases[] = {
-        {"plain text", QStringLiteral(" gr\u00FC\u00DFe \u2713\n"), {}, false, Outcome::text},
-        {"text a password manager marked", QStringLiteral("hunter2"), "secret", false,
-         Outcome::secret},
-        {"an image", QString(), {}, true, Outcome::noText},
+    // A secret is a text a password manager marked; no text is an image.
+    const std::tuple<const char*, QString, Outcome> cases[] = {
+        {"plain text", QStringLiteral(" gr\u00FC\u00DFe \u2713\n"), Outcome::text},
+        {"a secret", QStringLiteral("hunter2"), Outcome::secret},
+        {"an image", QString(), Outcome::noText},
         // Two UTF-8 bytes a character: one character over the limit.
-        {"text over the size limit",
-         QString(platform::maxTextBytes / 2 + 1, u'\u00FC'),
-         {},
-         false,
+        {"text over the size limit", QString(platform::maxTextBytes / 2 + 1, u'\u00FC'),
          Outcome::tooLarge},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, text, outcome] : cases) {
+        SCOPED_TRACE(name);
         const qint64 before = clipboard.changeCount();
         auto* data = new QMimeData;
-        if (c.image)
+        if (outcome == Outcome::noText)
             data->setImageData(QImage(4, 4, QImage::Format_RGB32));
         else
-            data->setText(c.text);
-        if (!c.secretHint.isEmpty())
-            data->setData(platform::secretHintFormat, c.secretHint);
+            data->setText(text);
+        if (outcome == Outcome::secret)
+            data->setData(platform::secretHintFormat, "secret");
         qtClipboard.setMimeData(data);
         EXPECT_GT(clipboard.changeCount(), before);
         EXPECT_EQ(heard.back(), platform::ClipboardChange::copied);
@@ -59,22 +50,20 @@ TEST(QtClipboard, CountsChangesAndAnswersReadsFromTheEventLoop)
                            [&read](const platform::ClipboardRead& r) { read = r; });
         EXPECT_FALSE(read);
         ASSERT_TRUE(QTest::qWaitFor([&] { return read.has_value(); }, 5000));
-        EXPECT_EQ(read->outcome, c.outcome);
-        EXPECT_TRUE(read->text == (c.outcome == Outcome::text ? c.text : QString()));
-        EXPECT_EQ(read->bytes, c.outcome == Outcome::tooLarge ? c.text.toUtf8().size() : 0);
+        EXPECT_EQ(read->outcome, outcome);
+        EXPECT_TRUE(read->text == (outcome == Outcome::text ? text : QString()));
+        EXPECT_EQ(read->bytes, outcome == Outcome::tooLarge ? text.toUtf8().size() : 0);
     }
-}
 
-TEST(QtClipboard, ALaterReadAbandonsAnEarlierOne)
-{
-    platform::QtClipboard clipboard(*QGuiApplication::clipboard());
-    QGuiApplication::clipboard()->setText(QStringLiteral("now"));
+    // A later read abandons an earlier one, also where nothing listens to changes.
+    platform::QtClipboard unheard(qtClipboard);
+    qtClipboard.setText(QStringLiteral("now"));
     int first = 0;
     int second = 0;
-    clipboard.readText(platform::Selection::clipboard,
-                       [&first](const platform::ClipboardRead&) { ++first; });
-    clipboard.readText(platform::Selection::clipboard,
-                       [&second](const platform::ClipboardRead&) { ++second; });
+    unheard.readText(platform::Selection::clipboard,
+                     [&first](const platform::ClipboardRead&) { ++first; });
+    unheard.readText(platform::Selection::clipboard,
+                     [&second](const platform::ClipboardRead&) { ++second; });
     ASSERT_TRUE(QTest::qWaitFor([&] { return second == 1; }, 5000));
     QCoreApplication::processEvents();
     EXPECT_EQ(first, 0);

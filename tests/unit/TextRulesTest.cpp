@@ -5,39 +5,25 @@
 #include <QFile>
 #include <array>
 #include <gtest/gtest.h>
-#include <set>
 #include <tuple>
 
 using namespace quillstow;
 
-namespace {
-
-QString fromCodePoints(std::initializer_list<char32_t> cps)
-{
-    QString s;
-    for (char32_t c : cps)
-        s += QString::fromUcs4(&c, 1);
-    return s;
-}
-
-} // namespace
-
 TEST(TextRules, GraphemePrefixNeverCutsACluster)
 {
-    const QString family = fromCodePoints({0x1F468, 0x200D, 0x1F469, 0x200D, 0x1F467});
-    const QString e = fromCodePoints({'e', 0x301});
+    const QString family = QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467");
     EXPECT_EQ(text::graphemePrefix(QStringLiteral("hello"), 3), QStringLiteral("hel"));
     EXPECT_EQ(text::graphemePrefix(QStringLiteral("hi"), 5), QStringLiteral("hi"));
     EXPECT_EQ(text::graphemePrefix(QStringLiteral("abc"), 0), QString());
-    EXPECT_EQ(text::graphemePrefix(u'a' + e + u'b', 2), u'a' + e);
+    EXPECT_EQ(text::graphemePrefix(QStringLiteral("ae\u0301b"), 2), QStringLiteral("ae\u0301"));
     EXPECT_EQ(text::graphemePrefix(family + family + family, 2), family + family);
     EXPECT_EQ(text::graphemePrefix(QStringLiteral("a\r\nb"), 2), QStringLiteral("a\r\n"));
 }
 
 TEST(TextRules, Utf8PrefixKeepsWholeClustersWithinTheBudget)
 {
-    const QString family = fromCodePoints({0x1F468, 0x200D, 0x1F469, 0x200D, 0x1F467}); // 18 bytes
-    const QString longMark = u'e' + QString(100, QChar(0x301));                         // 201 bytes
+    const QString family = QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467"); // 18 bytes
+    const QString longMark = u'e' + QString(100, QChar(0x301)); // 201 bytes
     const std::tuple<const char*, QString, qsizetype, QString> cases[] = {
         {"fits", QStringLiteral("abc"), 3, QStringLiteral("abc")},
         {"ascii cut", QStringLiteral("abcdef"), 4, QStringLiteral("abcd")},
@@ -45,7 +31,7 @@ TEST(TextRules, Utf8PrefixKeepsWholeClustersWithinTheBudget)
          QStringLiteral("\u00E9\u00E9")},
         {"whole families", family + family + family, 40, family + family},
         {"not one family fits: whole characters of it", family, 17,
-         fromCodePoints({0x1F468, 0x200D, 0x1F469, 0x200D})},
+         QStringLiteral("\U0001F468\u200D\U0001F469\u200D")},
         {"a huge cluster falls back to whole characters", longMark, 6,
          u'e' + QString(2, QChar(0x301))},
         {"never half a surrogate pair", QStringLiteral("\U0001F600"), 3, QString()},
@@ -90,14 +76,9 @@ TEST(TextRules, GraphemeBoundariesPassUnicodesOwnTests)
 
 TEST(TextRules, TrimmingUsesTheRightClasses)
 {
-    const QString nbsp = fromCodePoints({0xA0});
-    const QString ideographic = fromCodePoints({0x3000});
-    EXPECT_EQ(
-        text::trimmedWhitespace(QStringLiteral("\t ") + nbsp + QStringLiteral("x y") + ideographic),
-        QStringLiteral("x y"));
+    EXPECT_EQ(text::trimmedWhitespace(QStringLiteral("\t \u00A0x y\u3000")), QStringLiteral("x y"));
     EXPECT_EQ(text::trimmedWhitespace(QStringLiteral("\nx\n")), QStringLiteral("\nx\n"));
-    EXPECT_EQ(text::trimmedWhitespaceAndNewlines(QStringLiteral("\r\n\t") + nbsp +
-                                                 QStringLiteral("x\u2028\u0085\u2029")),
+    EXPECT_EQ(text::trimmedWhitespaceAndNewlines(QStringLiteral("\r\n\t\u00A0x\u2028\u0085\u2029")),
               QStringLiteral("x"));
     // Zero-width space is a format character, not whitespace.
     EXPECT_EQ(text::trimmedWhitespaceAndNewlines(QStringLiteral("\u200B")),

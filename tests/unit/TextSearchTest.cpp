@@ -1,26 +1,19 @@
 #include "history/TextSearch.h"
 
-#include "history/HistoryStore.h"
 #include "support/TestSupport.h"
-#include "vault/ObsidianService.h"
 
 #include <gtest/gtest.h>
 #include <tuple>
 
 using namespace quillstow;
 
+// Case, accents and emoji are also checked with the ranges below, which agree with these.
 TEST(TextSearch, MatchesCaseInsensitivelyWithAccentsAndWholeCharacters)
 {
     const QLocale english(QLocale::English, QLocale::UnitedStates);
     const std::tuple<const char*, QString, QString, bool> cases[] = {
-        {"case folded", QStringLiteral("xabcx"), QStringLiteral("ABC"), true},
-        {"accent must match", QStringLiteral("caf\u00E9"), QStringLiteral("cafe"), false},
         {"accent must match, decomposed text", QStringLiteral("cafe\u0301"), QStringLiteral("cafe"),
          false},
-        {"precomposed query finds decomposed", QStringLiteral("cafe\u0301 au lait"),
-         QStringLiteral("CAF\u00C9"), true},
-        {"decomposed query finds precomposed", QStringLiteral("caf\u00E9"),
-         QStringLiteral("e\u0301"), true},
         {"greek sigma forms", QStringLiteral("\u03A3\u039F\u03A6\u0399\u0391"),
          QStringLiteral("\u03C3\u03BF\u03C6\u03B9\u03B1"), true},
         {"a space is a query", QStringLiteral("ab"), QStringLiteral(" "), false},
@@ -31,8 +24,6 @@ TEST(TextSearch, MatchesCaseInsensitivelyWithAccentsAndWholeCharacters)
          QStringLiteral("\U0001F468\u200D\U0001F469"), true},
         {"not across two flags' halves", QStringLiteral("\U0001F1E9\U0001F1EA\U0001F1EB\U0001F1F7"),
          QStringLiteral("\U0001F1EA\U0001F1EB"), false},
-        {"not the start of a skin-toned emoji", QStringLiteral("\U0001F44D\U0001F3FD"),
-         QStringLiteral("\U0001F44D"), false},
         {"not the start of a skin-toned emoji among indic text and flags",
          QStringLiteral("\u092D\u093E\u0930\u0924 \U0001F1EE\U0001F1F3 \U0001F44D\U0001F3FD"),
          QStringLiteral("\U0001F44D"), false},
