@@ -2,7 +2,7 @@
 # Shell helpers for tests that run inside tests/wayland/testbed (source this file).
 # Every wait is bounded; a helper that times out says what it waited for and returns 1.
 
-# keyboard COMMAND...: hands a line to the bed's keyboard ("key super+shift+v", "type hello")
+# keyboard COMMAND...: hands a line to the bed's keyboard ("key super+shift+v", "key Return")
 # and waits until its keys have reached the compositor.
 keyboard() {
     local before after i
