@@ -13,21 +13,6 @@
 
 using namespace quillstow::platform;
 
-TEST(WaylandConnection, ListsTheCompositorsGlobalsAndBindsItsSeat)
-{
-    QString error;
-    const auto connection = WaylandConnection::connect({}, &error);
-    ASSERT_TRUE(connection) << error.toStdString();
-    EXPECT_NE(connection->seat(), nullptr);
-    EXPECT_EQ(connection->offeredVersion("zwlr_data_control_manager_v1"), 2u);
-    EXPECT_EQ(connection->offeredVersion("no_such_interface_v1"), 0u);
-    auto* manager = static_cast<zwlr_data_control_manager_v1*>(
-        connection->bind(zwlr_data_control_manager_v1_interface, 1));
-    ASSERT_TRUE(manager);
-    EXPECT_EQ(zwlr_data_control_manager_v1_get_version(manager), 1u);
-    zwlr_data_control_manager_v1_destroy(manager);
-}
-
 TEST(WaylandConnection, NoCompositorAndASilentOneAreRefusedInTime)
 {
     QString error;
