@@ -15,17 +15,13 @@ foot >"$TESTBED_DIR/logs/foot.log" 2>&1 &
 pids+=($!)
 check "a terminal has the focus" wait_for_window 10 '^1 [0-9]+ foot '
 
-"$program" >"$TESTBED_DIR/quillstow.out" 2>&1 &
+# Its output is in the logs the bed shows when the test fails.
+"$program" >"$TESTBED_DIR/logs/quillstow.log" 2>&1 &
 pid=$!
 pids+=($pid)
 sleep 3
 check "with Wayland only the program runs on after 3 s" kill -0 "$pid"
-if ! kill -0 "$pid" 2>/dev/null; then
-    wait "$pid"
-    echo "exit status $?; its output:"
-    cat "$TESTBED_DIR/quillstow.out"
-    finish
-fi
+kill -0 "$pid" 2>/dev/null || finish
 
 # The tray: swaybar's watcher lists the item as "BUS-NAME/OBJECT-PATH" (or a bus name alone).
 registered_items() {
@@ -43,19 +39,8 @@ menu=$(gdbus call --session --dest "$service" --object-path "$path" \
     --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem Menu 2>/dev/null |
     grep -o "objectpath '[^']*'" | cut -d"'" -f2)
 check "the tray icon has a menu" test -n "$menu"
-# Its icon must show on swaybar's black bar: a theme name, or a pixmap (ARGB bytes) with an opaque
-# pixel that is not black.
-item_property() {
-    gdbus call --session --dest "$service" --object-path "$path" \
-        --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem "$1" 2>/dev/null
-}
-icon_shows_on_black() {
-    [ -n "$(item_property IconName | grep -o "<'[^']\+'>")" ] ||
-        item_property IconPixmap | grep -oE '0x[0-9a-f]{2}' | paste -d' ' - - - - |
-        grep -E '^0xff (0x[1-9a-f].|0x.[1-9a-f]|0x00 0x[1-9a-f].|0x00 0x.[1-9a-f]|0x00 0x00 0x[1-9a-f].|0x00 0x00 0x.[1-9a-f])' >/dev/null
-}
-check "the tray icon shows on a black bar" icon_shows_on_black
-# And swaybar draws it: the tray's end of the bar (its right end, 23 px high) is not all black.
+# swaybar draws it, visibly: the tray's end of its black bar (the right end, 23 px high) is not
+# all black.
 bar_tray_drawn() {
     grim -t ppm -g "1180,0 100x23" - 2>/dev/null | tail -c $((100 * 23 * 3)) | tr -d '\0' |
         [ "$(wc -c)" -gt 0 ]
