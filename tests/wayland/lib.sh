@@ -36,16 +36,6 @@ focused_window() {
     windows | grep '^1 '
 }
 
-# window_ids PID: sway's ids of the windows of process PID, one a line.
-window_ids() {
-    swaymsg -t get_tree | jq -r --argjson pid "$1" '.. | objects | select(.pid? == $pid) | .id'
-}
-
-# focused_window_id: sway's id of the focused window.
-focused_window_id() {
-    swaymsg -t get_tree | jq -r '.. | objects | select(.focused? == true and .pid? != null) | .id'
-}
-
 # wait_for_window SECONDS PATTERN: waits until a line of windows matches PATTERN (grep -E).
 wait_for_window() {
     local limit=$1 pattern=$2 i

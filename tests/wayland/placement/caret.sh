@@ -4,7 +4,6 @@
 # a border. Run again after the caret moved right and then back, it follows the caret each time,
 # so an older placement rule never wins; a click on the tray icon opens it there too.
 # Usage: caret.sh QUILLSTOW
-# With WAYLAND_SCREENSHOTS=DIR the screenshot of the picker at the caret is kept there.
 set -uo pipefail
 here=$(dirname "$0")
 . "$here/../../support/desktop.sh"
@@ -54,10 +53,6 @@ show_at_caret() {
     check "$label: the picker ($px,$py) is at the caret's lower-left" \
         test $((cx - px)) -ge 0 -a $((cx - px)) -lt $grid -a $((py - cy - ch)) -ge 0 -a $((py - cy - ch)) -lt $grid
     check "$label: the picker floats without a border" test "$border" = none
-    if [ -n "${WAYLAND_SCREENSHOTS:-}" ]; then
-        mkdir -p "$WAYLAND_SCREENSHOTS"
-        grim "$WAYLAND_SCREENSHOTS/picker-at-caret-${label// /-}.png"
-    fi
     keyboard key Escape
     check "$label: Escape gives the entry the focus back" wait_for_window 5 '^1 [0-9]+ zenity '
     last_x=$px
