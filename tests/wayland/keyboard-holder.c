@@ -4,9 +4,8 @@
  * that windows keep the keyboard focus between key presses (a seat without a keyboard drops the
  * focus whenever a short-lived key injector leaves). It reads commands, one a line, from FIFO:
  *   key CHORD      press and release a chord such as "super+shift+v", "ctrl+v", "Return"
- * After each command it writes to FIFO.done how many commands it has carried out and whether the
- * last one worked ("3 ok", "4 failed": an unknown key), so that a caller can wait for its keys to
- * have reached the compositor.
+ * Once ready, and after each command once its keys have reached the compositor, it adds a line
+ * to the file FIFO.done: "ok", or "failed" for an unknown key, so that a caller can wait for it.
  *
  * The keymap is a full one compiled by xkbcommon: toolkits ignore shortcuts sent with a partial
  * keymap. The modifier state is sent after every key, as clients take it from there. */
@@ -52,10 +51,9 @@ static void send_key(xkb_keycode_t code, int pressed)
 {
     struct timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
-    zwp_virtual_keyboard_v1_key(keyboard, (uint32_t)(now.tv_sec * 1000 + now.tv_nsec / 1000000),
-                                code - EVDEV_OFFSET,
-                                pressed ? WL_KEYBOARD_KEY_STATE_PRESSED
-                                        : WL_KEYBOARD_KEY_STATE_RELEASED);
+    zwp_virtual_keyboard_v1_key(
+        keyboard, (uint32_t)(now.tv_sec * 1000 + now.tv_nsec / 1000000), code - EVDEV_OFFSET,
+        pressed ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED);
     xkb_state_update_key(state, code, pressed ? XKB_KEY_DOWN : XKB_KEY_UP);
     zwp_virtual_keyboard_v1_modifiers(
         keyboard, xkb_state_serialize_mods(state, XKB_STATE_MODS_DEPRESSED),
@@ -100,18 +98,6 @@ static int press_chord(char* chord)
     return 1;
 }
 
-static void report_done(const char* done_path, unsigned long count, int ok)
-{
-    char tmp[4096];
-    snprintf(tmp, sizeof tmp, "%s.tmp", done_path);
-    FILE* f = fopen(tmp, "w");
-    if (!f)
-        return;
-    fprintf(f, "%lu %s\n", count, ok ? "ok" : "failed");
-    fclose(f);
-    rename(tmp, done_path);
-}
-
 static int upload_keymap(void)
 {
     struct xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
@@ -138,8 +124,6 @@ int main(int argc, char** argv)
         fprintf(stderr, "usage: keyboard-holder FIFO\n");
         return 2;
     }
-    char done_path[4096];
-    snprintf(done_path, sizeof done_path, "%s.done", argv[1]);
     struct wl_display* display = wl_display_connect(NULL);
     if (!display) {
         fprintf(stderr, "keyboard-holder: no Wayland display\n");
@@ -159,20 +143,22 @@ int main(int argc, char** argv)
     }
     /* Opened for writing too, so the FIFO never reports end of file between writers. The
      * compositor sends this client next to nothing, so its events wait for the next roundtrip. */
+    char line[4096], done_path[4096];
+    snprintf(done_path, sizeof done_path, "%s.done", argv[1]);
     FILE* fifo = fopen(argv[1], "r+");
-    if (!fifo) {
+    FILE* done = fopen(done_path, "a");
+    if (!fifo || !done) {
         perror("keyboard-holder: FIFO");
         return 1;
     }
-    unsigned long done = 0;
-    report_done(done_path, done, 1);
-    char line[4096];
-    while (fgets(line, sizeof line, fifo)) {
-        line[strcspn(line, "\n")] = '\0';
-        int ok = strncmp(line, "key ", 4) == 0 && press_chord(line + 4);
+    for (int ok = 1;;) {
         if (wl_display_roundtrip(display) < 0)
             return 1;
-        report_done(done_path, ++done, ok);
+        fprintf(done, ok ? "ok\n" : "failed\n");
+        fflush(done);
+        if (!fgets(line, sizeof line, fifo))
+            return 1;
+        line[strcspn(line, "\n")] = '\0';
+        ok = strncmp(line, "key ", 4) == 0 && press_chord(line + 4);
     }
-    return 1;
 }

@@ -5,17 +5,16 @@
 # keyboard COMMAND...: hands a line to the bed's keyboard ("key super+shift+v", "key Return")
 # and waits until its keys have reached the compositor.
 keyboard() {
-    local before after i
+    local before i
     if [ -z "${TESTBED_KEYBOARD:-}" ]; then
         echo "keyboard: this compositor has no virtual keyboard" >&2
         return 1
     fi
-    read -r before _ <"$TESTBED_KEYBOARD.done"
+    before=$(wc -l <"$TESTBED_KEYBOARD.done")
     echo "$*" >"$TESTBED_KEYBOARD"
     for i in $(seq 1 250); do
-        read -r after result <"$TESTBED_KEYBOARD.done" 2>/dev/null
-        if [ "${after:-0}" -gt "$before" ]; then
-            [ "$result" = ok ] && return 0
+        if [ "$(wc -l <"$TESTBED_KEYBOARD.done")" -gt "$before" ]; then
+            [ "$(tail -n1 "$TESTBED_KEYBOARD.done")" = ok ] && return 0
             echo "keyboard: '$*' failed (see logs/keyboard.log)" >&2
             return 1
         fi
