@@ -1,21 +1,15 @@
-/* wayland_clipboard_owner MODE [BYTES]: owns the clipboard through wlr-data-control, for what
- * wl-copy cannot offer. Prints "ready" once the selection is set and "send <type>" whenever a
- * text is asked for.
- *   secret  text with the password manager's flavour beside it; answers nothing
- *   silent  answers nothing: the pipe stays open and empty
- *   large   BYTES bytes of text */
+/* wayland_clipboard_owner silent|secret: owns the clipboard through wlr-data-control with a text
+ * it never sends, for what wl-copy cannot offer: the pipe of a read stays open and empty. Prints
+ * "ready" once the selection is set and "send <type>" whenever the text is asked for. A secret
+ * has the password manager's flavour beside it. */
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 
-#include <signal.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
-#include <unistd.h>
 #include <wayland-client.h>
 
 static struct wl_seat* seat;
 static struct zwlr_data_control_manager_v1* manager;
-static long bytes = -1;
 
 static void global(void* data, struct wl_registry* registry, uint32_t name, const char* interface,
                    uint32_t version)
@@ -39,19 +33,9 @@ static void send(void* data, struct zwlr_data_control_source_v1* source, const c
 {
     (void)data;
     (void)source;
+    (void)fd; /* left open, unwritten */
     printf("send %s\n", type);
     fflush(stdout);
-    if (bytes < 0)
-        return; /* the fd stays open, unwritten */
-    static char chunk[65536];
-    memset(chunk, 'a', sizeof chunk);
-    for (long left = bytes; left > 0;) {
-        const ssize_t written = write(fd, chunk, left < 65536 ? (size_t)left : sizeof chunk);
-        if (written <= 0)
-            break; /* the reader gave up */
-        left -= written;
-    }
-    close(fd);
 }
 
 static void cancel(void* data, struct zwlr_data_control_source_v1* source)
@@ -62,9 +46,6 @@ static void cancel(void* data, struct zwlr_data_control_source_v1* source)
 
 int main(int argc, char** argv)
 {
-    if (argc > 2)
-        bytes = atol(argv[2]);
-    signal(SIGPIPE, SIG_IGN);
     struct wl_display* display = wl_display_connect(NULL);
     if (!display)
         return 1;
