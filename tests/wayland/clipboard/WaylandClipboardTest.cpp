@@ -54,23 +54,6 @@ QByteArray paste(const char* arguments)
     return process.readAllStandardOutput();
 }
 
-// Our own clipboard owner, started and waited for until it owns the clipboard.
-struct Owner
-{
-    QProcess process;
-    explicit Owner(const QStringList& arguments)
-    {
-        process.start(QStringLiteral(QUILLSTOW_WAYLAND_OWNER), arguments);
-        (void)QTest::qWaitFor([this] { return process.canReadLine(); }, 5000);
-        EXPECT_EQ(process.readLine(), "ready\n");
-    }
-    ~Owner()
-    {
-        process.kill();
-        process.waitForFinished(2000);
-    }
-};
-
 } // namespace
 
 TEST(WaylandConnection, NoCompositorAndASilentOneAreRefusedInTime)
@@ -206,7 +189,10 @@ TEST(WaylandClipboard, ASecretOfferIsNeverAskedAndASilentOwnerIsGivenUp)
     ASSERT_TRUE(clipboard);
     for (const auto& [mode, outcome] :
          {std::pair{"secret", Outcome::secret}, std::pair{"silent", Outcome::failed}}) {
-        Owner owner({QString::fromLatin1(mode)});
+        QProcess owner;
+        owner.start(QStringLiteral(QUILLSTOW_WAYLAND_OWNER), {QString::fromLatin1(mode)});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return owner.canReadLine(); }, 5000));
+        EXPECT_EQ(owner.readLine(), "ready\n");
         QTest::qWait(50);
         int earlierCalls = 0;
         clipboard->readText(Selection::clipboard, [&](const ClipboardRead&) { ++earlierCalls; });
@@ -215,7 +201,9 @@ TEST(WaylandClipboard, ASecretOfferIsNeverAskedAndASilentOwnerIsGivenUp)
         EXPECT_EQ(result.read->outcome, outcome);
         EXPECT_EQ(earlierCalls, 0);
         QTest::qWait(200);
-        EXPECT_EQ(owner.process.readAll().contains("send"), outcome == Outcome::failed);
+        EXPECT_EQ(owner.readAll().contains("send"), outcome == Outcome::failed);
+        owner.kill();
+        owner.waitForFinished();
     }
 }
 
@@ -226,7 +214,7 @@ TEST(WaylandClipboard, ATextOverTheLimitIsSkipped)
     ClipboardChange last{};
     clipboard->setChangeListener([&](ClipboardChange c) { last = c; });
     for (const qsizetype size : {maxTextBytes, maxTextBytes + 1}) {
-        last = ClipboardChange::abandoned; // as the copier before leaves
+        last = ClipboardChange::abandoned; // the copier before may yet be seen leaving
         QProcess copier;
         copier.start(QStringLiteral("wl-copy"), {QStringLiteral("--foreground")});
         copier.write(QByteArray(size, 'a'));
@@ -241,6 +229,8 @@ TEST(WaylandClipboard, ATextOverTheLimitIsSkipped)
             EXPECT_EQ(result.read->outcome, Outcome::tooLarge);
             EXPECT_GT(result.read->bytes, maxTextBytes);
         }
+        copier.kill();
+        copier.waitForFinished();
     }
 }
 
