@@ -2,44 +2,22 @@
  * compositor refuses to start unless taking root back with setuid(0)/setgid(0) fails, which is
  * never true for root itself. This makes exactly those two calls fail with EPERM.
  *
- * The library takes itself out of LD_PRELOAD as soon as it is loaded: the compositor's children
- * (Xwayland and its keymap compiler, the bar, programs it launches) must run unchanged. */
+ * The library puts back the LD_PRELOAD the bed was started with (DROP_ROOT_PRELOAD) as soon as it
+ * is loaded: the compositor's children (Xwayland and its keymap compiler, the bar, programs it
+ * launches) must run unchanged. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
 #include <stdlib.h>
-#include <string.h>
 #include <unistd.h>
-
-static const char* const library_name = "drop-root";
 
 __attribute__((constructor)) static void leave_the_environment(void)
 {
-    const char* preload = getenv("LD_PRELOAD");
-    if (!preload)
-        return;
-    /* Keep every other entry (separated by ':' or ' '). */
-    char* copy = strdup(preload);
-    char* kept = calloc(strlen(preload) + 1, 1);
-    if (!copy || !kept) {
+    const char* preload = getenv("DROP_ROOT_PRELOAD");
+    if (preload && *preload)
+        setenv("LD_PRELOAD", preload, 1);
+    else
         unsetenv("LD_PRELOAD");
-    } else {
-        char* save = NULL;
-        for (char* entry = strtok_r(copy, ": ", &save); entry;
-             entry = strtok_r(NULL, ": ", &save)) {
-            if (strstr(entry, library_name))
-                continue;
-            if (*kept)
-                strcat(kept, ":");
-            strcat(kept, entry);
-        }
-        if (*kept)
-            setenv("LD_PRELOAD", kept, 1);
-        else
-            unsetenv("LD_PRELOAD");
-    }
-    free(copy);
-    free(kept);
 }
 
 int setuid(uid_t uid)

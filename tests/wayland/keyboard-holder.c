@@ -4,19 +4,14 @@
  * that windows keep the keyboard focus between key presses (a seat without a keyboard drops the
  * focus whenever a short-lived key injector leaves). It reads commands, one a line, from FIFO:
  *   key CHORD      press and release a chord such as "super+shift+v", "ctrl+v", "Return"
- *   type TEXT      type TEXT (characters of the US layout)
- * After each command it writes to FIFO.done how many commands it has carried out and whether the
- * last one worked ("3 ok", "4 failed": an unknown key or a character the layout lacks), so that
- * a caller can wait for its keys to have reached the compositor.
+ * Once ready, and after each command once its keys have reached the compositor, it adds a line
+ * to the file FIFO.done: "ok", or "failed" for an unknown key, so that a caller can wait for it.
  *
  * The keymap is a full one compiled by xkbcommon: toolkits ignore shortcuts sent with a partial
  * keymap. The modifier state is sent after every key, as clients take it from there. */
 #define _GNU_SOURCE
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <poll.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -33,7 +28,6 @@ static struct zwp_virtual_keyboard_manager_v1* manager;
 static struct zwp_virtual_keyboard_v1* keyboard;
 static struct xkb_keymap* keymap;
 static struct xkb_state* state;
-static struct wl_display* display;
 
 static void on_global(void* data, struct wl_registry* registry, uint32_t name,
                       const char* interface, uint32_t version)
@@ -53,20 +47,13 @@ static void on_global_remove(void* data, struct wl_registry* registry, uint32_t 
     (void)name;
 }
 
-static const struct wl_registry_listener registry_listener = {on_global, on_global_remove};
-
-static uint32_t now_ms(void)
-{
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return (uint32_t)(ts.tv_sec * 1000 + ts.tv_nsec / 1000000);
-}
-
 static void send_key(xkb_keycode_t code, int pressed)
 {
-    zwp_virtual_keyboard_v1_key(keyboard, now_ms(), code - EVDEV_OFFSET,
-                                pressed ? WL_KEYBOARD_KEY_STATE_PRESSED
-                                        : WL_KEYBOARD_KEY_STATE_RELEASED);
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    zwp_virtual_keyboard_v1_key(
+        keyboard, (uint32_t)(now.tv_sec * 1000 + now.tv_nsec / 1000000), code - EVDEV_OFFSET,
+        pressed ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED);
     xkb_state_update_key(state, code, pressed ? XKB_KEY_DOWN : XKB_KEY_UP);
     zwp_virtual_keyboard_v1_modifiers(
         keyboard, xkb_state_serialize_mods(state, XKB_STATE_MODS_DEPRESSED),
@@ -75,55 +62,22 @@ static void send_key(xkb_keycode_t code, int pressed)
         xkb_state_serialize_layout(state, XKB_STATE_LAYOUT_EFFECTIVE));
 }
 
-struct search
-{
-    xkb_keysym_t sym;
-    xkb_keycode_t code;
-    xkb_level_index_t level;
-};
-
-static void find_in_key(struct xkb_keymap* map, xkb_keycode_t code, void* data)
-{
-    struct search* s = data;
-    if (s->code)
-        return;
-    xkb_level_index_t levels = xkb_keymap_num_levels_for_key(map, code, 0);
-    for (xkb_level_index_t level = 0; level < levels && level < 2; ++level) {
-        const xkb_keysym_t* syms;
-        int n = xkb_keymap_key_get_syms_by_level(map, code, 0, level, &syms);
-        for (int i = 0; i < n; ++i) {
-            if (syms[i] == s->sym) {
-                s->code = code;
-                s->level = level;
-                return;
-            }
-        }
-    }
-}
-
-/* The key that gives SYM on the first layout, and whether Shift is needed for it. */
-static int key_for(xkb_keysym_t sym, xkb_keycode_t* code, int* shifted)
-{
-    struct search s = {sym, 0, 0};
-    xkb_keymap_key_for_each(keymap, find_in_key, &s);
-    if (!s.code)
-        return 0;
-    *code = s.code;
-    *shifted = s.level == 1;
-    return 1;
-}
-
-static xkb_keysym_t sym_for_name(const char* name)
+/* The key whose first level on the first layout gives the key named NAME; 0 if none does. */
+static xkb_keycode_t key_named(const char* name)
 {
     static const char* const aliases[][2] = {
-        {"super", "Super_L"}, {"shift", "Shift_L"}, {"ctrl", "Control_L"}, {"control", "Control_L"},
-        {"alt", "Alt_L"},     {"enter", "Return"},  {"esc", "Escape"},     {"space", "space"},
-    };
+        {"super", "Super_L"}, {"shift", "Shift_L"}, {"ctrl", "Control_L"}};
     for (size_t i = 0; i < sizeof aliases / sizeof aliases[0]; ++i)
         if (strcasecmp(name, aliases[i][0]) == 0)
-            return xkb_keysym_from_name(aliases[i][1], XKB_KEYSYM_NO_FLAGS);
-    xkb_keysym_t sym = xkb_keysym_from_name(name, XKB_KEYSYM_NO_FLAGS);
-    return sym != XKB_KEY_NoSymbol ? sym : xkb_keysym_from_name(name, XKB_KEYSYM_CASE_INSENSITIVE);
+            name = aliases[i][1];
+    const xkb_keysym_t sym = xkb_keysym_from_name(name, XKB_KEYSYM_CASE_INSENSITIVE);
+    for (xkb_keycode_t code = xkb_keymap_min_keycode(keymap);
+         sym != XKB_KEY_NoSymbol && code <= xkb_keymap_max_keycode(keymap); ++code) {
+        const xkb_keysym_t* syms;
+        if (xkb_keymap_key_get_syms_by_level(keymap, code, 0, 0, &syms) > 0 && syms[0] == sym)
+            return code;
+    }
+    return 0;
 }
 
 static int press_chord(char* chord)
@@ -132,64 +86,16 @@ static int press_chord(char* chord)
     int count = 0;
     char* save = NULL;
     for (char* name = strtok_r(chord, "+", &save); name; name = strtok_r(NULL, "+", &save)) {
-        int shifted;
-        xkb_keysym_t sym = sym_for_name(name);
-        if (sym == XKB_KEY_NoSymbol || count == 8 || !key_for(sym, &codes[count], &shifted)) {
+        if (count == 8 || !(codes[count++] = key_named(name))) {
             fprintf(stderr, "keyboard-holder: unknown key '%s'\n", name);
             return 0;
         }
-        ++count;
     }
     for (int i = 0; i < count; ++i)
         send_key(codes[i], 1);
     for (int i = count - 1; i >= 0; --i)
         send_key(codes[i], 0);
     return 1;
-}
-
-static int type_text(const char* text)
-{
-    xkb_keycode_t shift = 0;
-    int unused;
-    if (!key_for(XKB_KEY_Shift_L, &shift, &unused))
-        return 0;
-    for (const char* p = text; *p; ++p) {
-        xkb_keycode_t code;
-        int shifted;
-        if (!key_for(xkb_utf32_to_keysym((unsigned char)*p), &code, &shifted)) {
-            fprintf(stderr, "keyboard-holder: cannot type '%c'\n", *p);
-            return 0;
-        }
-        if (shifted)
-            send_key(shift, 1);
-        send_key(code, 1);
-        send_key(code, 0);
-        if (shifted)
-            send_key(shift, 0);
-    }
-    return 1;
-}
-
-static int run_command(char* line)
-{
-    if (strncmp(line, "key ", 4) == 0)
-        return press_chord(line + 4);
-    if (strncmp(line, "type ", 5) == 0)
-        return type_text(line + 5);
-    fprintf(stderr, "keyboard-holder: unknown command '%s'\n", line);
-    return 0;
-}
-
-static void report_done(const char* done_path, unsigned long count, int ok)
-{
-    char tmp[4096];
-    snprintf(tmp, sizeof tmp, "%s.tmp", done_path);
-    FILE* f = fopen(tmp, "w");
-    if (!f)
-        return;
-    fprintf(f, "%lu %s\n", count, ok ? "ok" : "failed");
-    fclose(f);
-    rename(tmp, done_path);
 }
 
 static int upload_keymap(void)
@@ -218,78 +124,41 @@ int main(int argc, char** argv)
         fprintf(stderr, "usage: keyboard-holder FIFO\n");
         return 2;
     }
-    char done_path[4096];
-    snprintf(done_path, sizeof done_path, "%s.done", argv[1]);
-
-    display = wl_display_connect(NULL);
+    struct wl_display* display = wl_display_connect(NULL);
     if (!display) {
         fprintf(stderr, "keyboard-holder: no Wayland display\n");
         return 1;
     }
-    struct wl_registry* registry = wl_display_get_registry(display);
-    wl_registry_add_listener(registry, &registry_listener, NULL);
+    static const struct wl_registry_listener registry_listener = {on_global, on_global_remove};
+    wl_registry_add_listener(wl_display_get_registry(display), &registry_listener, NULL);
     wl_display_roundtrip(display);
     if (!seat || !manager) {
         fprintf(stderr, "keyboard-holder: the compositor offers no virtual keyboard\n");
         return 1;
     }
     keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(manager, seat);
-    if (!upload_keymap()) {
-        fprintf(stderr, "keyboard-holder: cannot compile or send the keymap\n");
+    if (!upload_keymap() || wl_display_roundtrip(display) < 0) {
+        fprintf(stderr, "keyboard-holder: the keymap was not compiled or not taken\n");
         return 1;
     }
-    if (wl_display_roundtrip(display) < 0) {
-        fprintf(stderr, "keyboard-holder: the compositor refused the keyboard\n");
-        return 1;
-    }
-    /* Opened for writing too, so the FIFO never reports end of file between writers. */
-    int fifo = open(argv[1], O_RDWR | O_CLOEXEC);
-    if (fifo < 0) {
+    /* Opened for writing too, so the FIFO never reports end of file between writers. The
+     * compositor sends this client next to nothing, so its events wait for the next roundtrip. */
+    char line[4096], done_path[4096];
+    snprintf(done_path, sizeof done_path, "%s.done", argv[1]);
+    FILE* fifo = fopen(argv[1], "r+");
+    FILE* done = fopen(done_path, "a");
+    if (!fifo || !done) {
         perror("keyboard-holder: FIFO");
         return 1;
     }
-    unsigned long done = 0;
-    report_done(done_path, done, 1);
-
-    char buffer[4096];
-    size_t used = 0;
-    for (;;) {
-        while (wl_display_prepare_read(display) != 0)
-            wl_display_dispatch_pending(display);
-        wl_display_flush(display);
-        struct pollfd fds[2] = {{wl_display_get_fd(display), POLLIN, 0}, {fifo, POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0 && errno != EINTR) {
-            wl_display_cancel_read(display);
+    for (int ok = 1;;) {
+        if (wl_display_roundtrip(display) < 0)
             return 1;
-        }
-        if (fds[0].revents & POLLIN) {
-            if (wl_display_read_events(display) < 0)
-                return 1;
-        } else {
-            wl_display_cancel_read(display);
-        }
-        if (fds[0].revents & (POLLERR | POLLHUP))
+        fprintf(done, ok ? "ok\n" : "failed\n");
+        fflush(done);
+        if (!fgets(line, sizeof line, fifo))
             return 1;
-        if (wl_display_dispatch_pending(display) < 0)
-            return 1;
-        if (!(fds[1].revents & POLLIN))
-            continue;
-        ssize_t n = read(fifo, buffer + used, sizeof buffer - 1 - used);
-        if (n <= 0)
-            continue;
-        used += (size_t)n;
-        char* newline;
-        while ((newline = memchr(buffer, '\n', used))) {
-            *newline = '\0';
-            int ok = run_command(buffer);
-            if (wl_display_roundtrip(display) < 0)
-                return 1;
-            report_done(done_path, ++done, ok);
-            size_t consumed = (size_t)(newline - buffer) + 1;
-            memmove(buffer, newline + 1, used - consumed);
-            used -= consumed;
-        }
-        if (used == sizeof buffer - 1)
-            used = 0; /* a line longer than the buffer: drop it */
+        line[strcspn(line, "\n")] = '\0';
+        ok = strncmp(line, "key ", 4) == 0 && press_chord(line + 4);
     }
 }

@@ -2,20 +2,19 @@
 # Shell helpers for tests that run inside tests/wayland/testbed (source this file).
 # Every wait is bounded; a helper that times out says what it waited for and returns 1.
 
-# keyboard COMMAND...: hands a line to the bed's keyboard ("key super+shift+v", "type hello")
+# keyboard COMMAND...: hands a line to the bed's keyboard ("key super+shift+v", "key Return")
 # and waits until its keys have reached the compositor.
 keyboard() {
-    local before after i
+    local before i
     if [ -z "${TESTBED_KEYBOARD:-}" ]; then
         echo "keyboard: this compositor has no virtual keyboard" >&2
         return 1
     fi
-    read -r before _ <"$TESTBED_KEYBOARD.done"
+    before=$(wc -l <"$TESTBED_KEYBOARD.done")
     echo "$*" >"$TESTBED_KEYBOARD"
     for i in $(seq 1 250); do
-        read -r after result <"$TESTBED_KEYBOARD.done" 2>/dev/null
-        if [ "${after:-0}" -gt "$before" ]; then
-            [ "$result" = ok ] && return 0
+        if [ "$(wc -l <"$TESTBED_KEYBOARD.done")" -gt "$before" ]; then
+            [ "$(tail -n1 "$TESTBED_KEYBOARD.done")" = ok ] && return 0
             echo "keyboard: '$*' failed (see logs/keyboard.log)" >&2
             return 1
         fi
@@ -34,16 +33,6 @@ windows() {
 # focused_window: the line of windows for the focused window (nothing if none has the focus).
 focused_window() {
     windows | grep '^1 '
-}
-
-# window_ids PID: sway's ids of the windows of process PID, one a line.
-window_ids() {
-    swaymsg -t get_tree | jq -r --argjson pid "$1" '.. | objects | select(.pid? == $pid) | .id'
-}
-
-# focused_window_id: sway's id of the focused window.
-focused_window_id() {
-    swaymsg -t get_tree | jq -r '.. | objects | select(.focused? == true and .pid? != null) | .id'
 }
 
 # wait_for_window SECONDS PATTERN: waits until a line of windows matches PATTERN (grep -E).

@@ -1,23 +1,15 @@
-/* wayland_clipboard_owner MODE [BYTES]: owns the clipboard through wlr-data-control, for what
- * wl-copy cannot offer. Prints "ready" once the selection is set, "send <type>" whenever a text
- * is asked for, and exits when another program takes the clipboard.
- *   secret  text with the password manager's flavour beside it
- *   silent  answers nothing: the pipe stays open and empty
- *   large   BYTES bytes of text */
+/* wayland_clipboard_owner silent|secret: owns the clipboard through wlr-data-control with a text
+ * it never sends, for what wl-copy cannot offer: the pipe of a read stays open and empty. Prints
+ * "ready" once the selection is set and "send <type>" whenever the text is asked for. A secret
+ * has the password manager's flavour beside it. */
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 
-#include <signal.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
-#include <unistd.h>
 #include <wayland-client.h>
 
 static struct wl_seat* seat;
 static struct zwlr_data_control_manager_v1* manager;
-static const char* mode;
-static long bytes;
-static int cancelled;
 
 static void global(void* data, struct wl_registry* registry, uint32_t name, const char* interface,
                    uint32_t version)
@@ -41,42 +33,19 @@ static void send(void* data, struct zwlr_data_control_source_v1* source, const c
 {
     (void)data;
     (void)source;
+    (void)fd; /* left open, unwritten */
     printf("send %s\n", type);
     fflush(stdout);
-    if (strcmp(mode, "silent") == 0)
-        return; /* the fd stays open, unwritten */
-    if (strcmp(mode, "large") == 0) {
-        char chunk[65536];
-        memset(chunk, 'a', sizeof chunk);
-        for (long left = bytes; left > 0;) {
-            const long n = left < (long)sizeof chunk ? left : (long)sizeof chunk;
-            const ssize_t written = write(fd, chunk, (size_t)n);
-            if (written <= 0)
-                break; /* the reader gave up */
-            left -= written;
-        }
-    } else {
-        const char text[] = "a secret";
-        if (write(fd, text, sizeof text - 1) < 0)
-            perror("write");
-    }
-    close(fd);
 }
 
 static void cancel(void* data, struct zwlr_data_control_source_v1* source)
 {
     (void)data;
     (void)source;
-    cancelled = 1;
 }
 
 int main(int argc, char** argv)
 {
-    if (argc < 2)
-        return 2;
-    mode = argv[1];
-    bytes = argc > 2 ? atol(argv[2]) : 0;
-    signal(SIGPIPE, SIG_IGN);
     struct wl_display* display = wl_display_connect(NULL);
     if (!display)
         return 1;
@@ -92,14 +61,13 @@ int main(int argc, char** argv)
     static const struct zwlr_data_control_source_v1_listener source_listener = {send, cancel};
     zwlr_data_control_source_v1_add_listener(source, &source_listener, NULL);
     zwlr_data_control_source_v1_offer(source, "text/plain;charset=utf-8");
-    zwlr_data_control_source_v1_offer(source, "text/plain");
-    if (strcmp(mode, "secret") == 0)
+    if (argc > 1 && strcmp(argv[1], "secret") == 0)
         zwlr_data_control_source_v1_offer(source, "x-kde-passwordManagerHint");
     zwlr_data_control_device_v1_set_selection(device, source);
     wl_display_roundtrip(display);
     printf("ready\n");
     fflush(stdout);
-    while (!cancelled && wl_display_dispatch(display) >= 0) {
+    while (wl_display_dispatch(display) >= 0) {
     }
     return 0;
 }
