@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSystemTrayIcon>
 #include <atspi/atspi.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -164,19 +163,6 @@ TEST(CommandLineDesktop, ALaterLaunchShowsTogglesAndEndsTheRunningInstance)
     EXPECT_FALSE(pickerShown());
 }
 
-TEST(CommandLineDesktop, AHotKeyHeldByAnotherProgramIsToldOnceAtStartUp)
-{
-    const KeyboardHold held(XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_4, 55); // Super+Shift+V
-    NotificationWatch notices;
-    Instance running;
-    const QString told = QStringLiteral(
-        "Super+Shift+V could not be taken: another program holds the combination. Open the "
-        "picker from the tray icon");
-    EXPECT_TRUE(notices.waitForOutput(told)) << notices.output().toStdString();
-    QTest::qWait(500);
-    EXPECT_EQ(notices.output().count(QStringLiteral("could not be taken")), 1);
-}
-
 TEST(CommandLineDesktop, TheStoredHotKeyIsTakenAndAnUnusableSettingsFileIsLeftAndTold)
 {
     // The test desktop's own config folder (this test program's QStandardPaths are in test mode).
@@ -240,22 +226,6 @@ TEST(HistoryFileDesktop, AnUnusableHistoryFileIsToldOfOnce)
         EXPECT_TRUE(running.quit());
     }
     QFile::remove(folder);
-}
-
-// Run on a desktop without a tray (TESTBED_TRAY=0), as on stock GNOME.
-TEST(CommandLineNoTray, TheNoticeSaysHowToOpenThePickerAndTheProgramRunsOn)
-{
-    if (QSystemTrayIcon::isSystemTrayAvailable())
-        GTEST_SKIP() << "this desktop has a tray";
-    NotificationWatch notices;
-    Instance running;
-    EXPECT_TRUE(notices.waitForOutput(QStringLiteral("no system tray")))
-        << notices.output().toStdString();
-    EXPECT_TRUE(notices.output().contains(QStringLiteral("with Super+Shift+V or by running")));
-    QTest::qWait(500);
-    EXPECT_EQ(notices.output().count(QStringLiteral("no system tray")), 1);
-    xdotool("key super+shift+v");
-    EXPECT_TRUE(waitForPicker(true)) << "the hot key opens the picker";
 }
 
 namespace {
