@@ -15,13 +15,11 @@ using quillstow::platform::accessibilityBusProblem;
 // the session bus; the bus launcher sets it. An empty address removes it.
 void setRootBusProperty(const QString& address)
 {
-    const QString name = QStringLiteral("AT_SPI_BUS");
-    quillstow::test::runTool(
-        QStringLiteral("xprop"),
-        address.isEmpty()
-            ? QStringList{QStringLiteral("-root"), QStringLiteral("-remove"), name}
-            : QStringList{QStringLiteral("-root"), QStringLiteral("-f"), name, QStringLiteral("8s"),
-                          QStringLiteral("-set"), name, address});
+    quillstow::test::runTool(QStringLiteral("xprop"),
+                             address.isEmpty()
+                                 ? quillstow::test::words("-root -remove AT_SPI_BUS")
+                                 : quillstow::test::words("-root -f AT_SPI_BUS 8s -set AT_SPI_BUS")
+                                       << address);
 }
 
 } // namespace
@@ -30,10 +28,9 @@ TEST(AccessibilityBus, TellsWhetherTheBusAnswersWithoutWaitingLong)
 {
     const QDir scratch(qEnvironmentVariable("TESTBED_DIR"));
     const QString gone = QStringLiteral("unix:path=") + scratch.filePath(QStringLiteral("gone"));
-    const QString realRootBus =
-        quillstow::test::runTool(QStringLiteral("xprop"),
-                                 {QStringLiteral("-root"), QStringLiteral("AT_SPI_BUS")})
-            .section(u'"', 1, 1);
+    const QString realRootBus = quillstow::test::runTool(QStringLiteral("xprop"),
+                                                         quillstow::test::words("-root AT_SPI_BUS"))
+                                    .section(u'"', 1, 1);
     // A socket that takes connections and never answers, as a bus whose daemon is stopped: the
     // kernel completes connections to a listening socket that nobody accepts.
     const QString silentPath = scratch.filePath(QStringLiteral("silent-bus"));

@@ -38,9 +38,8 @@ Outcome launch(const QStringList& args)
 // The tray icon's window is called "Quillstow" too: the picker is the visible one of its size.
 bool pickerShown()
 {
-    const QStringList ids = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                     QStringLiteral("--name"), QStringLiteral("^Quillstow$")})
-                                .split(u'\n', Qt::SkipEmptyParts);
+    const QStringList ids =
+        xdotool("search --onlyvisible --name ^Quillstow$").split(u'\n', Qt::SkipEmptyParts);
     return std::any_of(ids.begin(), ids.end(), [](const QString& id) {
         return windowFrame(id.toULongLong()).width() >= 200;
     });
@@ -58,9 +57,7 @@ class Instance : public Program
 public:
     explicit Instance(const QStringList& args = {}, const QStringList& environment = {})
         : Program(program, args,
-                  QStringList{QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1"),
-                              QStringLiteral("AT_SPI_BUS_ADDRESS")} +
-                      environment)
+                  words("QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 AT_SPI_BUS_ADDRESS") + environment)
     {}
     // Ended the user's way, which runs its clean-up.
     bool quit() { return launch({QStringLiteral("--quit")}).status == 0 && waitForExit(); }
@@ -70,11 +67,9 @@ public:
         return QTest::qWaitFor(
             [] {
                 return runTool(QStringLiteral("dbus-send"),
-                               {QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                                QStringLiteral("--dest=org.freedesktop.DBus"),
-                                QStringLiteral("/org/freedesktop/DBus"),
-                                QStringLiteral("org.freedesktop.DBus.NameHasOwner"),
-                                QStringLiteral("string:org.quillstow.Quillstow")})
+                               words("--session --print-reply --dest=org.freedesktop.DBus "
+                                     "/org/freedesktop/DBus org.freedesktop.DBus.NameHasOwner "
+                                     "string:org.quillstow.Quillstow"))
                     .contains(QStringLiteral("boolean true"));
             },
             10000);

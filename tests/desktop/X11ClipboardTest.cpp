@@ -12,6 +12,7 @@
 
 #include <QClipboard>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
@@ -32,8 +33,7 @@ std::unique_ptr<Program> startOwner(const QStringList& args)
     return owner->waitForOutput(QLatin1String("ready\n")) ? std::move(owner) : nullptr;
 }
 
-const QStringList passwordManager = {QStringLiteral("--text"), QStringLiteral("hunter2"),
-                                     QStringLiteral("--secret"), QStringLiteral("secret")};
+const QStringList passwordManager = test::words("--text hunter2 --secret secret");
 
 // Text of about `bytes` UTF-8 bytes, with characters of one to four bytes, so that chunks of
 // any size split some of them.
@@ -172,9 +172,8 @@ TEST_F(X11ClipboardTest, ReadsWhatEachKindOfOwnerOffers)
          },
          Outcome::text, QStringLiteral("ours"), nullptr},
         {"text in INCR chunks that split characters",
-         ownerWith({QStringLiteral("--text-file"), incrFile, QStringLiteral("--chunk"),
-                    QStringLiteral("4093")}),
-         Outcome::text, incrText, "served UTF8_STRING"},
+         ownerWith(test::words("--chunk 4093 --text-file") << incrFile), Outcome::text, incrText,
+         "served UTF8_STRING"},
         // Recognised from the list of flavours: the text itself is never asked for.
         {"a password manager's secret",
          ownerWith(passwordManager),
@@ -182,25 +181,23 @@ TEST_F(X11ClipboardTest, ReadsWhatEachKindOfOwnerOffers)
          {},
          "served TARGETS"},
         {"an empty list of flavours",
-         ownerWith({QStringLiteral("--text"), QStringLiteral("unlisted"),
-                    QStringLiteral("--no-targets-listed")}),
+         ownerWith(test::words("--text unlisted --no-targets-listed")),
          Outcome::noText,
          {},
          "served TARGETS"},
         {"an owner that stops halfway through an INCR transfer",
-         ownerWith({QStringLiteral("--text-file"), incrFile, QStringLiteral("--chunk"),
-                    QStringLiteral("4096"), QStringLiteral("--stall-after"), QStringLiteral("3")}),
+         ownerWith(test::words("--chunk 4096 --stall-after 3 --text-file") << incrFile),
          Outcome::failed,
          {},
          "stalled"},
         {"an owner that never answers",
-         ownerWith({QStringLiteral("--silent")}),
+         ownerWith(test::words("--silent")),
          Outcome::failed,
          {},
          "ignored TARGETS"},
         {"an owner that has left",
          [&] {
-             return ownerWith({QStringLiteral("--text"), QStringLiteral("gone")})() &&
+             return ownerWith(test::words("--text gone"))() &&
                     changes([&] { return owner->end(); });
          },
          Outcome::noText,
@@ -245,8 +242,7 @@ TEST_F(X11ClipboardTest, AReadIsDroppedWhenThePasswordManagerTakesTheClipboardMe
     // clipboard, so the text asked for next would be the password manager's.
     std::unique_ptr<Program> old;
     ASSERT_TRUE(changes([&] {
-        old = startOwner({QStringLiteral("--text"), QStringLiteral("an ordinary copy"),
-                          QStringLiteral("--late-targets")});
+        old = startOwner(test::words("--text ordinary --late-targets"));
         return old != nullptr;
     }));
     std::optional<ClipboardRead> result;
@@ -274,9 +270,7 @@ TEST_F(X11ClipboardTest, AnEndlessIncrTransferIsGivenUpAtTheSizeLimit)
     const test::LogTail log;
     std::unique_ptr<Program> owner;
     ASSERT_TRUE(changes([&] {
-        owner =
-            startOwner({QStringLiteral("--text"), QStringLiteral("x"), QStringLiteral("--endless"),
-                        QStringLiteral("--chunk"), QStringLiteral("1048576")});
+        owner = startOwner(test::words("--text x --endless --chunk 1048576"));
         return owner != nullptr;
     }));
 
