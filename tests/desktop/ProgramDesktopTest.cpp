@@ -158,7 +158,7 @@ TEST(CommandLineDesktop, ALaterLaunchShowsTogglesAndEndsTheRunningInstance)
     EXPECT_FALSE(pickerShown());
 }
 
-TEST(CommandLineDesktop, TheStoredHotKeyIsTakenAndAnUnusableSettingsFileIsLeftAndTold)
+TEST(CommandLineDesktop, TheStoredHotKeyIsTakenAndAnUnusableSettingsFileOrAHeldKeyIsTold)
 {
     // The test desktop's own config folder (this test program's QStandardPaths are in test mode).
     const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Quillstow");
@@ -175,15 +175,22 @@ TEST(CommandLineDesktop, TheStoredHotKeyIsTakenAndAnUnusableSettingsFileIsLeftAn
     }
     EXPECT_EQ(readFile(path), stored) << "nothing changed, so nothing was written";
 
-    // A named pipe would block a reader for good.
+    // A named pipe would block a reader for good; and the hot key, back to Super+Shift+V, is
+    // another program's.
     QFile::remove(path);
     ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    const KeyboardHold held(XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_4, 55);
     NotificationWatch notices;
     Instance running({QStringLiteral("--show")});
     EXPECT_TRUE(notices.waitForOutput(QStringLiteral("because it is a named pipe")))
         << notices.output().toStdString();
+    EXPECT_TRUE(notices.waitForOutput(
+        QStringLiteral("Super+Shift+V could not be taken: another program holds the combination. "
+                       "Open the picker from the tray icon")))
+        << notices.output().toStdString();
     EXPECT_TRUE(waitForPicker(true));
     EXPECT_TRUE(running.quit()); // without touching the pipe
+    EXPECT_EQ(notices.output().count(QStringLiteral("could not be taken")), 1);
     EXPECT_FALSE(QFileInfo(path).isFile());
     EXPECT_TRUE(QFileInfo::exists(path));
     QFile::remove(path);
