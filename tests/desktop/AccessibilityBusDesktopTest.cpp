@@ -15,37 +15,12 @@ using quillstow::platform::accessibilityBusProblem;
 // the session bus; the bus launcher sets it. An empty address removes it.
 void setRootBusProperty(const QString& address)
 {
-    const QString name = QStringLiteral("AT_SPI_BUS");
-    quillstow::test::runTool(
-        QStringLiteral("xprop"),
-        address.isEmpty()
-            ? QStringList{QStringLiteral("-root"), QStringLiteral("-remove"), name}
-            : QStringList{QStringLiteral("-root"), QStringLiteral("-f"), name, QStringLiteral("8s"),
-                          QStringLiteral("-set"), name, address});
+    quillstow::test::runTool(QStringLiteral("xprop"),
+                             address.isEmpty()
+                                 ? quillstow::test::words("-root -remove AT_SPI_BUS")
+                                 : quillstow::test::words("-root -f AT_SPI_BUS 8s -set AT_SPI_BUS")
+                                       << address);
 }
-
-// A socket that takes connections and never answers, as a bus whose daemon is stopped: the
-// kernel completes connections to a listening socket that nobody accepts.
-class SilentBus : public quillstow::test::Program
-{
-public:
-    explicit SilentBus(const QString& path)
-        : Program(QStringLiteral("python3"), {QStringLiteral("-c"),
-                                              QStringLiteral("import socket, sys, time\n"
-                                                             "s = socket.socket(socket.AF_UNIX)\n"
-                                                             "s.bind(sys.argv[1])\n"
-                                                             "s.listen(16)\n"
-                                                             "print('ready', flush=True)\n"
-                                                             "time.sleep(600)"),
-                                              path}),
-          path_(path)
-    {}
-    bool isListening() { return waitForOutput(QStringLiteral("ready")); }
-    QByteArray address() const { return "unix:path=" + path_.toLocal8Bit(); }
-
-private:
-    QString path_;
-};
 
 } // namespace
 
@@ -53,12 +28,20 @@ TEST(AccessibilityBus, TellsWhetherTheBusAnswersWithoutWaitingLong)
 {
     const QDir scratch(qEnvironmentVariable("TESTBED_DIR"));
     const QString gone = QStringLiteral("unix:path=") + scratch.filePath(QStringLiteral("gone"));
-    const QString realRootBus =
-        quillstow::test::runTool(QStringLiteral("xprop"),
-                                 {QStringLiteral("-root"), QStringLiteral("AT_SPI_BUS")})
-            .section(u'"', 1, 1);
-    SilentBus silent(scratch.filePath(QStringLiteral("silent-bus")));
-    ASSERT_TRUE(silent.isListening());
+    const QString realRootBus = quillstow::test::runTool(QStringLiteral("xprop"),
+                                                         quillstow::test::words("-root AT_SPI_BUS"))
+                                    .section(u'"', 1, 1);
+    // A socket that takes connections and never answers, as a bus whose daemon is stopped: the
+    // kernel completes connections to a listening socket that nobody accepts.
+    const QString silentPath = scratch.filePath(QStringLiteral("silent-bus"));
+    quillstow::test::Program silent(
+        QStringLiteral("python3"),
+        {QStringLiteral("-c"),
+         QStringLiteral("import socket, sys, time\ns = socket.socket(socket.AF_UNIX)\n"
+                        "s.bind(sys.argv[1])\ns.listen(16)\nprint('ready', flush=True)\n"
+                        "time.sleep(600)"),
+         silentPath});
+    ASSERT_TRUE(silent.waitForOutput(QStringLiteral("ready")));
 
     const struct
     {
@@ -75,7 +58,7 @@ TEST(AccessibilityBus, TellsWhetherTheBusAnswersWithoutWaitingLong)
         // As for a second user on the display: the bus named there is not ours to reach.
         {"a root window naming a bus that is gone", {}, gone, false},
         // Last: the wait for it is left behind and blocks the next attempt.
-        {"a bus that never answers", silent.address(), realRootBus, false},
+        {"a bus that never answers", "unix:path=" + silentPath.toLocal8Bit(), realRootBus, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -33,6 +33,13 @@ std::optional<SuccessLine> parseSuccess(const QString& line)
                        m.captured(4).toDouble()};
 }
 
+const QString zenity = QStringLiteral("zenity");
+
+QStringList zenityEntry(const QString& title)
+{
+    return test::words("--entry --text=Name") << QStringLiteral("--title=") + title;
+}
+
 class CaretDesktop : public ::testing::Test
 {
 protected:
@@ -44,14 +51,13 @@ protected:
         EXPECT_NE(test::waitForActiveWindow(title), 0u) << title.toStdString();
         return *programs_.back();
     }
-    // Starts a text field and waits until the application is on the accessibility bus with
-    // its caret, which comes a while after its window.
-    Program& startField(const QString& program, const QStringList& args, const QString& title,
-                        const QStringList& environment = {})
+    // A GTK 3 text field in front, once its caret is on the accessibility bus, which comes a
+    // while after its window.
+    Program& startEntry(const QString& title)
     {
-        Program& field = startWindow(program, args, title, environment);
+        Program& entry = startWindow(zenity, zenityEntry(title), title);
         EXPECT_TRUE(waitForCaret());
-        return field;
+        return entry;
     }
     bool waitForCaret()
     {
@@ -95,14 +101,6 @@ protected:
     std::vector<std::unique_ptr<Program>> programs_;
 };
 
-const QString zenity = QStringLiteral("zenity");
-
-QStringList zenityEntry(const QString& title)
-{
-    return {QStringLiteral("--entry"), QStringLiteral("--title=") + title,
-            QStringLiteral("--text=Name")};
-}
-
 } // namespace
 
 TEST_F(CaretDesktop, FollowsTheCaretInEachToolkitsField)
@@ -122,8 +120,7 @@ TEST_F(CaretDesktop, FollowsTheCaretInEachToolkitsField)
         {"Caret Qt",
          QStringLiteral(QUILLSTOW_QT_TEXT_FIELD),
          {QStringLiteral("Caret Qt")},
-         {QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1"),
-          QStringLiteral("AT_SPI_BUS_ADDRESS")},
+         test::words("QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 AT_SPI_BUS_ADDRESS"),
          true},
         {"Caret GTK 4",
          QStringLiteral(QUILLSTOW_GTK4_TEXT_FIELD),
@@ -170,12 +167,9 @@ TEST_F(CaretDesktop, WithoutATextFieldInFrontLogsTheFailureAndYieldsNothing)
          {QStringLiteral("-title"), QStringLiteral("Caret xterm")},
          QStringLiteral("Caret xterm"),
          "caretScreenOrigin: no focused element (err=0)"},
-        {"a dialog whose focus is on a button",
-         zenity,
-         {QStringLiteral("--question"), QStringLiteral("--title=Caret question"),
-          QStringLiteral("--text=Really?")},
-         QStringLiteral("Caret question"),
-         "caretScreenOrigin: no text range (err=-3)"},
+        {"a dialog whose focus is on a button", zenity,
+         test::words("--question --text=Really?") << QStringLiteral("--title=Caret question"),
+         QStringLiteral("Caret question"), "caretScreenOrigin: no text range (err=-3)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -198,8 +192,7 @@ TEST_F(CaretDesktop, WithoutATextFieldInFrontLogsTheFailureAndYieldsNothing)
 
 TEST_F(CaretDesktop, AStoppedApplicationCannotHoldTheLookupUp)
 {
-    Program& entry = startField(zenity, zenityEntry(QStringLiteral("Caret stopped")),
-                                QStringLiteral("Caret stopped"));
+    Program& entry = startEntry(QStringLiteral("Caret stopped"));
     ASSERT_EQ(::kill(static_cast<pid_t>(entry.pid()), SIGSTOP), 0);
     QElapsedTimer clock;
     clock.start();
@@ -217,8 +210,7 @@ TEST_F(CaretDesktop, FindsTheFieldWhileAnotherClientHoldsTheKeyboard)
     // A keyboard grab, as the hot key's, makes GTK drop its window's active state and its
     // field's focus; the field that last gained the focus still has the caret.
     locator_.followFocus();
-    startField(zenity, zenityEntry(QStringLiteral("Caret grabbed")),
-               QStringLiteral("Caret grabbed"));
+    startEntry(QStringLiteral("Caret grabbed"));
     xdotool("type --delay 30 abc");
     const SuccessLine free = expectCaretInFrontWindow();
     {
@@ -271,8 +263,8 @@ TEST(ActiveWindowFrame, NamesTheProcessAndLeavesOutTheClientSideShadow)
 
     // GTK's shadow widths: left, right, top, bottom.
     test::runTool(QStringLiteral("xprop"),
-                  QStringList{QStringLiteral("-id"), QString::number(window.winId())} +
-                      test::words("-f _GTK_FRAME_EXTENTS 32c -set _GTK_FRAME_EXTENTS 7,9,11,13"));
+                  test::words("-f _GTK_FRAME_EXTENTS 32c -set _GTK_FRAME_EXTENTS 7,9,11,13 -id")
+                      << QString::number(window.winId()));
     const auto shadowed = platform::x11::activeWindowFrame();
     ASSERT_TRUE(shadowed.has_value());
     EXPECT_EQ(shadowed->contentOrigin, geometry.topLeft() + QPoint(7, 11));

@@ -14,7 +14,7 @@
 //   --endless       sends the text as INCR chunks of filler that never end
 //   --no-targets-listed  answers TARGETS with an empty list
 // Prints "ready" once it owns the selection, "served NAME" / "refused NAME" for each request,
-// "held TARGETS" for a request kept for later and "sent N MB" for each further MB sent endlessly.
+// "held TARGETS" for a request kept for later and "sent a chunk" for each chunk sent endlessly.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -38,19 +38,6 @@ struct Transfer
     std::size_t chunksSent = 0;
 };
 
-struct Options
-{
-    std::string text;
-    bool hasSecret = false;
-    std::string secret;
-    std::size_t chunk = 262144;
-    std::size_t stallAfter = SIZE_MAX;
-    bool isSilent = false;
-    bool isLate = false;
-    bool isEndless = false;
-    bool listsNoTargets = false;
-};
-
 xcb_atom_t intern(xcb_connection_t* c, const char* name)
 {
     std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
@@ -70,53 +57,32 @@ std::string atomName(xcb_connection_t* c, xcb_atom_t atom)
                        static_cast<std::size_t>(xcb_get_atom_name_name_length(reply.get())));
 }
 
-bool parse(int argc, char** argv, Options& options)
-{
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (arg == "--text" && hasValue) {
-            options.text = argv[++i];
-        } else if (arg == "--text-file" && hasValue) {
-            std::ifstream in(argv[++i], std::ios::binary);
-            if (!in)
-                return false;
-            std::ostringstream content;
-            content << in.rdbuf();
-            options.text = content.str();
-        } else if (arg == "--secret" && hasValue) {
-            options.hasSecret = true;
-            options.secret = argv[++i];
-        } else if (arg == "--chunk" && hasValue) {
-            options.chunk = std::strtoul(argv[++i], nullptr, 10);
-            if (options.chunk == 0)
-                return false;
-        } else if (arg == "--stall-after" && hasValue) {
-            options.stallAfter = std::strtoul(argv[++i], nullptr, 10);
-        } else if (arg == "--silent") {
-            options.isSilent = true;
-        } else if (arg == "--late-targets") {
-            options.isLate = true;
-        } else if (arg == "--endless") {
-            options.isEndless = true;
-        } else if (arg == "--no-targets-listed") {
-            options.listsNoTargets = true;
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    Options options;
-    if (!parse(argc, argv, options)) {
-        std::fprintf(stderr, "clipboard_owner: unknown arguments (see its source)\n");
-        return 2;
+    // Each option by name: its value, or "" for a switch.
+    std::map<std::string, std::string> options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool takesValue = arg == "--text" || arg == "--text-file" || arg == "--secret" ||
+                                arg == "--chunk" || arg == "--stall-after";
+        options[arg] = takesValue && i + 1 < argc ? argv[++i] : "";
     }
+    std::string text = options["--text"];
+    if (options.count("--text-file") != 0) {
+        std::ostringstream content;
+        content << std::ifstream(options["--text-file"], std::ios::binary).rdbuf();
+        text = content.str();
+    }
+    const bool hasSecret = options.count("--secret") != 0;
+    const auto number = [&](const char* name, std::size_t otherwise) {
+        return options.count(name) != 0 ? std::strtoul(options[name].c_str(), nullptr, 10)
+                                        : otherwise;
+    };
+    const std::size_t chunk = number("--chunk", 262144);
+    const std::size_t stallAfter = number("--stall-after", SIZE_MAX);
+    const bool isEndless = options.count("--endless") != 0;
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
@@ -136,9 +102,9 @@ int main(int argc, char** argv)
     const xcb_atom_t plainUtf8 = intern(c, "text/plain;charset=utf-8");
     const xcb_atom_t secretHint = intern(c, "x-kde-passwordManagerHint");
     std::vector<xcb_atom_t> offered = {targets, utf8, plainUtf8};
-    if (options.hasSecret)
+    if (hasSecret)
         offered.push_back(secretHint);
-    if (options.listsNoTargets)
+    if (options.count("--no-targets-listed") != 0)
         offered.clear();
 
     xcb_set_selection_owner(c, window, clipboard, XCB_CURRENT_TIME);
@@ -153,9 +119,7 @@ int main(int argc, char** argv)
 
     // INCR transfers under way, by requestor window and property.
     std::map<std::pair<xcb_window_t, xcb_atom_t>, Transfer> transfers;
-    const std::string& text = options.text;
-    const std::string filler(options.chunk, 'x');
-    std::size_t bytesSent = 0;
+    const std::string filler(chunk, 'x');
     std::vector<xcb_selection_request_event_t> held;
 
     const auto answer = [&](const xcb_selection_request_event_t* request) {
@@ -167,12 +131,12 @@ int main(int argc, char** argv)
             xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, property,
                                 XCB_ATOM_ATOM, 32, static_cast<uint32_t>(offered.size()),
                                 offered.data());
-        } else if (request->target == secretHint && options.hasSecret) {
-            xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, property,
-                                request->target, 8, static_cast<uint32_t>(options.secret.size()),
-                                options.secret.data());
+        } else if (request->target == secretHint && hasSecret) {
+            xcb_change_property(
+                c, XCB_PROP_MODE_REPLACE, request->requestor, property, request->target, 8,
+                static_cast<uint32_t>(options["--secret"].size()), options["--secret"].data());
         } else if (request->target == utf8 || request->target == plainUtf8) {
-            if (text.size() > options.chunk || options.isEndless) {
+            if (text.size() > chunk || isEndless) {
                 const uint32_t eventMask = XCB_EVENT_MASK_PROPERTY_CHANGE;
                 xcb_change_window_attributes(c, request->requestor, XCB_CW_EVENT_MASK, &eventMask);
                 const auto size = static_cast<uint32_t>(text.size());
@@ -218,23 +182,20 @@ int main(int argc, char** argv)
             const auto it = transfers.find(key);
             if (notify->state != XCB_PROPERTY_DELETE || it == transfers.end())
                 continue;
-            if (it->second.chunksSent == options.stallAfter) {
+            if (it->second.chunksSent == stallAfter) {
                 std::printf("stalled\n");
                 continue;
             }
-            if (options.isEndless) {
+            if (isEndless) {
                 xcb_change_property(c, XCB_PROP_MODE_REPLACE, notify->window, notify->atom,
                                     it->second.type, 8, static_cast<uint32_t>(filler.size()),
                                     filler.data());
                 xcb_flush(c);
-                const std::size_t mb = 1024 * 1024;
-                if ((bytesSent + filler.size()) / mb > bytesSent / mb)
-                    std::printf("sent %zu MB\n", (bytesSent + filler.size()) / mb);
-                bytesSent += filler.size();
+                std::printf("sent a chunk\n");
                 continue;
             }
             // The requestor took the last piece: send the next, or the empty closing one.
-            const std::size_t length = std::min(options.chunk, text.size() - it->second.offset);
+            const std::size_t length = std::min(chunk, text.size() - it->second.offset);
             xcb_change_property(c, XCB_PROP_MODE_REPLACE, notify->window, notify->atom,
                                 it->second.type, 8, static_cast<uint32_t>(length),
                                 text.data() + it->second.offset);
@@ -249,11 +210,11 @@ int main(int argc, char** argv)
             continue;
 
         const auto* request = reinterpret_cast<const xcb_selection_request_event_t*>(raw);
-        if (options.isSilent) {
+        if (options.count("--silent") != 0) {
             std::printf("ignored %s\n", atomName(c, request->target).c_str());
             continue;
         }
-        if (options.isLate && request->target == targets) {
+        if (options.count("--late-targets") != 0 && request->target == targets) {
             held.push_back(*request);
             std::printf("held TARGETS\n");
             continue;

@@ -4,10 +4,13 @@
 #include "app/Backends.h"
 #include "app/PasteSequence.h"
 #include "platform/x11/X11KeyInjector.h"
+#include "platform/x11/X11WindowSystem.h"
 #include "support/Desktop.h"
 
 #include <QDir>
+#include <QGuiApplication>
 #include <QSignalSpy>
+#include <QWidget>
 #include <cstdlib>
 #include <gtest/gtest.h>
 
@@ -17,8 +20,14 @@ using namespace quillstow;
 using namespace quillstow::test;
 
 const QString zenity = QStringLiteral("zenity");
-const QStringList zenityEntry = {QStringLiteral("--entry"), QStringLiteral("--title=Paste target"),
-                                 QStringLiteral("--text=Type here")};
+const QStringList zenityEntry = words("--entry --text=Type")
+                                << QStringLiteral("--title=Paste target");
+
+std::shared_ptr<platform::X11WindowSystem> qtWindowSystem()
+{
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return std::make_shared<platform::X11WindowSystem>(x11->connection(), x11->display());
+}
 
 // The paste as the program wires it on X11, remembering windows through `windows`.
 std::unique_ptr<PasteSequence> x11Sequence(std::shared_ptr<platform::WindowSystem> windows)
@@ -28,17 +37,28 @@ std::unique_ptr<PasteSequence> x11Sequence(std::shared_ptr<platform::WindowSyste
         backends.clipboardWriter, std::move(windows), backends.keys, backends.notifier});
 }
 
-// Delivers `content` to `target` from our stand-in picker, as a Return in the picker would.
+// Delivers `content` to `target` as a Return in the picker would: from a window of ours in front,
+// brought there by the window system as the picker brings itself.
 bool deliverFromPicker(platform::WindowSystem& windows, PasteSequence& sequence,
                        const QString& content, const platform::WindowRef& target)
 {
-    StandInPicker picker(windows);
-    if (!picker.takeFocus())
+    QWidget picker;
+    picker.resize(200, 100);
+    picker.show();
+    if (!QTest::qWaitForWindowExposed(&picker))
         return false;
-    picker.close();
+    const quint64 id = picker.winId();
+    windows.activate(platform::WindowRef{id, {}, {}, 0});
+    const bool isInFront = QTest::qWaitFor(
+        [&] {
+            const auto active = windows.activeWindow();
+            return active && active->handle == id;
+        },
+        5000);
+    picker.hide();
     QSignalSpy done(&sequence, &PasteSequence::finished);
     sequence.deliver(content, target);
-    return done.wait(10000);
+    return isInFront && done.wait(10000);
 }
 
 TEST(PasteDesktop, PastesIntoEachKindOfWindowWhateverTheLayoutAndTheKeysHeld)
@@ -164,9 +184,7 @@ TEST(ManualPasteDesktop, LeavesTheTextOnTheClipboardAndNotifies)
     EXPECT_TRUE(monitor.output().contains(QStringLiteral("string \"Quillstow\"")));
 
     // Another program reads the text from our clipboard.
-    EXPECT_EQ(runTool(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
-                                                QStringLiteral("clipboard")}),
-              content);
+    EXPECT_EQ(runTool(QStringLiteral("xclip"), words("-o -selection clipboard")), content);
     EXPECT_TRUE(connectionAlive(connection));
 }
 

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The whole journey with the real program on the private desktop: capture, the hot key over a
 # text field (the picker at its caret) and over a terminal (at the pointer), search and paste,
-# a row click, the tray icon, focus loss, the footer's Settings and Quit, a restart without an
-# accessibility bus and a second launch.
+# a row click, the tray icon, focus loss, the footer's Settings and Quit, and a restart without
+# an accessibility bus.
 # Usage (inside tests/desktop/testbed): journey.sh QUILLSTOW
 set -uo pipefail
 
@@ -107,7 +107,6 @@ zenity --entry --title=Target >"$TESTBED_DIR/zenity2.out" &
 pids+=($!)
 wait_until 5 active_is Target
 sleep 0.5
-pastes_before=$(new_log | grep -c pasteSelected)
 xdotool key super+shift+v
 wait_until 3 popup_focused
 click_in_popup 200 120 # the second row
@@ -116,7 +115,6 @@ sleep 1.0
 xdotool key Return
 check "a row click pasted that row" wait_until 5 sh -c \
     "grep -qx 'charlie third copy' '$TESTBED_DIR/zenity2.out'"
-check "a row click writes no log line" test "$(new_log | grep -c pasteSelected)" -eq "$pastes_before"
 
 # Over a terminal, which offers no caret, the picker opens at the pointer.
 xterm -title Term &
@@ -177,17 +175,6 @@ pids+=($!)
 second=$!
 check "the restart embeds its tray icon" wait_until 10 icon_embedded
 check "a restart keeps the same history" stored_is "$before"
-"$quillstow" >>"$TESTBED_DIR/quillstow.out" 2>&1
-check "a second launch exits at once" test $? -eq 0
-check "a second launch shows the running one's picker" wait_until 3 popup_shown
-wait_until 3 popup_focused
-sleep 0.3 # as after every activation here: Qt takes the focus a moment after the window manager
-# A loaded machine may still be handing the focus over: Escape again until it closes.
-for _ in 1 2 3; do
-    xdotool key Escape
-    wait_until 2 popup_hidden && break
-done
-check "Escape closes the picker a second launch showed" popup_hidden
 
 # Without a bus, over a text field, the picker opens at the pointer.
 zenity --entry --title=Target &
@@ -199,7 +186,12 @@ xdotool key super+shift+v
 check "without a bus the hot key opens the picker" wait_until 10 popup_focused
 check "at the pointer" popup_at 320 240
 check "having found no bus" test "$(new_log)" = "caretScreenOrigin: no focused element (err=-4)"
-xdotool key Escape
+sleep 0.3 # as after every activation here: Qt takes the focus a moment after the window manager
+# A loaded machine may still be handing the focus over: Escape again until it closes.
+for _ in 1 2 3; do
+    xdotool key Escape
+    wait_until 2 popup_hidden && break
+done
 check "Escape gives the field its focus back" wait_until 10 active_is Target
 check "the program runs on" kill -0 "$second"
 finish

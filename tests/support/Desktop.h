@@ -4,16 +4,13 @@
 // or started, windows looked up, the program's debug log read. Every wait runs the event loop,
 // so our own X connections and clipboard go on answering meanwhile.
 #include "platform/DebugLog.h"
-#include "platform/x11/X11WindowSystem.h"
 #include "support/TestSupport.h"
 
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QProcess>
 #include <QRect>
 #include <QRegularExpression>
 #include <QTest>
-#include <QWidget>
 #include <csignal>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -231,43 +228,6 @@ public:
 
 private:
     qint64 start_ = QFileInfo(debuglog::path()).size();
-};
-
-inline std::shared_ptr<platform::X11WindowSystem> qtWindowSystem()
-{
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return std::make_shared<platform::X11WindowSystem>(x11->connection(), x11->display());
-}
-
-// Our own window in front, as the picker is when the user chooses an entry; brought there by
-// the window system, as the picker brings itself.
-class StandInPicker
-{
-public:
-    explicit StandInPicker(platform::WindowSystem& windows) : windows_(windows)
-    {
-        widget_.setWindowTitle(QStringLiteral("stand-in picker"));
-        widget_.resize(200, 100);
-    }
-    bool takeFocus()
-    {
-        widget_.show();
-        if (!QTest::qWaitForWindowExposed(&widget_))
-            return false;
-        const quint64 id = widget_.winId();
-        windows_.activate(platform::WindowRef{id, {}, {}, 0});
-        return QTest::qWaitFor(
-            [&] {
-                const auto active = windows_.activeWindow();
-                return active && active->handle == id;
-            },
-            5000);
-    }
-    void close() { widget_.hide(); }
-
-private:
-    platform::WindowSystem& windows_;
-    QWidget widget_;
 };
 
 } // namespace quillstow::test
