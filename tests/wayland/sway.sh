@@ -7,9 +7,7 @@
 # tray icon. Between the openings the caret moves, so an older placement rule never wins.
 # Usage: sway.sh QUILLSTOW
 set -uo pipefail
-here=$(dirname "$0")
-. "$here/../support/desktop.sh"
-. "$here/lib.sh"
+. "$(dirname "$0")/lib.sh"
 program=$1
 unset QT_QPA_PLATFORM # the program chooses its backend as on a user's desktop
 grid=8
