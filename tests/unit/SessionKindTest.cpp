@@ -23,7 +23,6 @@ TEST(SessionKind, PlatformAndBackendsFollowTheSessionTheUserAndWhatAnswers)
     } cases[] = {
         {"X11 desktop", {unset, unset, x11Type, x, false}, {xcb, true}, x11},
         {"Wayland with XWayland", {unset, wlDisplay, wl, x, true}, {wl, true}, wayland},
-        {"Wayland only", {unset, wlDisplay, wl, unset, true}, {wl, true}, wayland},
         {"Wayland without Qt's plugin", {unset, wlDisplay, wl, x, false}, {xcb, true}, wayland},
         {"compositor gone", {unset, wlDisplay, wl, unset, false}, {unset, false}, none},
         {"no desktop at all", {unset, unset, unset, unset, false}, {unset, false}, none},

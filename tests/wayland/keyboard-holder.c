@@ -21,6 +21,9 @@
 #include <wayland-client.h>
 #include <xkbcommon/xkbcommon.h>
 
+/* Listeners take the protocol's whole argument list. */
+#pragma GCC diagnostic ignored "-Wunused-parameter"
+
 #define EVDEV_OFFSET 8 /* xkb keycodes are evdev codes plus 8 */
 
 static struct wl_seat* seat;
@@ -32,20 +35,13 @@ static struct xkb_state* state;
 static void on_global(void* data, struct wl_registry* registry, uint32_t name,
                       const char* interface, uint32_t version)
 {
-    (void)data;
-    (void)version;
     if (strcmp(interface, wl_seat_interface.name) == 0 && !seat)
         seat = wl_registry_bind(registry, name, &wl_seat_interface, 1);
     else if (strcmp(interface, zwp_virtual_keyboard_manager_v1_interface.name) == 0)
         manager = wl_registry_bind(registry, name, &zwp_virtual_keyboard_manager_v1_interface, 1);
 }
 
-static void on_global_remove(void* data, struct wl_registry* registry, uint32_t name)
-{
-    (void)data;
-    (void)registry;
-    (void)name;
-}
+static void on_global_remove(void* data, struct wl_registry* registry, uint32_t name) {}
 
 static void send_key(xkb_keycode_t code, int pressed)
 {

@@ -1,6 +1,8 @@
 # shellcheck shell=bash
-# Shell helpers for tests that run inside tests/wayland/testbed (source this file).
-# Every wait is bounded; a helper that times out says what it waited for and returns 1.
+# Shell helpers for tests that run inside tests/wayland/testbed (source this file; it brings
+# tests/support/desktop.sh along). Every wait is bounded; a helper that times out says what it
+# waited for and returns 1.
+. "$(dirname "${BASH_SOURCE[0]}")/../support/desktop.sh"
 
 # keyboard COMMAND...: hands a line to the bed's keyboard ("key super+shift+v", "key Return")
 # and waits until its keys have reached the compositor.
@@ -37,12 +39,9 @@ focused_window() {
 
 # wait_for_window SECONDS PATTERN: waits until a line of windows matches PATTERN (grep -E).
 wait_for_window() {
-    local limit=$1 pattern=$2 i
-    for i in $(seq 1 $((limit * 20))); do
-        windows | grep -Eq -- "$pattern" && return 0
-        sleep 0.05
-    done
-    echo "no window matching '$pattern' within $limit s; windows:" >&2
+    has_window() { windows | grep -Eq -- "$1"; }
+    wait_until "$1" has_window "$2" && return 0
+    echo "no window matching '$2' within $1 s; windows:" >&2
     windows >&2
     return 1
 }

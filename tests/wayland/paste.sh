@@ -7,7 +7,6 @@
 set -uo pipefail
 here=$(dirname "$0")
 . "$here/lib.sh"
-. "$here/../support/desktop.sh" # its wait_until: wait_until SECONDS COMMAND...
 program=$1
 rounds=${2:-4}
 unset QT_QPA_PLATFORM # the program chooses its backend as on a user's desktop

@@ -4,7 +4,6 @@
 # is missing exactly once. Usage: weston.sh QUILLSTOW
 set -uo pipefail
 here=$(dirname "$0")
-. "$here/../support/desktop.sh"
 . "$here/lib.sh"
 program=$1
 unset QT_QPA_PLATFORM

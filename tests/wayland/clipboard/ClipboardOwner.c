@@ -8,41 +8,31 @@
 #include <string.h>
 #include <wayland-client.h>
 
+/* Listeners take the protocol's whole argument list. */
+#pragma GCC diagnostic ignored "-Wunused-parameter"
+
 static struct wl_seat* seat;
 static struct zwlr_data_control_manager_v1* manager;
 
 static void global(void* data, struct wl_registry* registry, uint32_t name, const char* interface,
                    uint32_t version)
 {
-    (void)data;
-    (void)version;
     if (!seat && strcmp(interface, wl_seat_interface.name) == 0)
         seat = wl_registry_bind(registry, name, &wl_seat_interface, 1);
     else if (strcmp(interface, zwlr_data_control_manager_v1_interface.name) == 0)
         manager = wl_registry_bind(registry, name, &zwlr_data_control_manager_v1_interface, 1);
 }
 
-static void global_remove(void* data, struct wl_registry* registry, uint32_t name)
-{
-    (void)data;
-    (void)registry;
-    (void)name;
-}
+static void global_remove(void* data, struct wl_registry* registry, uint32_t name) {}
 
 static void send(void* data, struct zwlr_data_control_source_v1* source, const char* type, int fd)
 {
-    (void)data;
-    (void)source;
-    (void)fd; /* left open, unwritten */
+    /* fd is left open, unwritten */
     printf("send %s\n", type);
     fflush(stdout);
 }
 
-static void cancel(void* data, struct zwlr_data_control_source_v1* source)
-{
-    (void)data;
-    (void)source;
-}
+static void cancel(void* data, struct zwlr_data_control_source_v1* source) {}
 
 int main(int argc, char** argv)
 {
