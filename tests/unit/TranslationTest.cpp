@@ -5,9 +5,9 @@
 #include "picker/ClearConfirmation.h"
 #include "picker/CountText.h"
 #include "picker/FooterButton.h"
-#include "picker/PasteDelivery.h"
 #include "picker/PopupView.h"
 #include "settings/SettingsView.h"
+#include "support/RecordingDelivery.h"
 #include "support/TestSupport.h"
 #include "vault/ObsidianService.h"
 
@@ -22,11 +22,6 @@
 using namespace quillstow;
 
 namespace {
-
-struct NoDelivery : PasteDelivery
-{
-    void deliver(const QString&, const std::optional<platform::WindowRef>&) override {}
-};
 
 // The German translation as a German desktop gets it, on the real picker and settings. Installed
 // once for this whole program: English is what every other test program reads.
@@ -57,7 +52,7 @@ void expectNothingCut(const QWidget& top)
 TEST_F(TranslationTest, PickerSpeaksGerman)
 {
     store.add(ClipItem::create(QStringLiteral("eins"), 1000.0));
-    NoDelivery delivery;
+    test::RecordingDelivery delivery;
     PopupView popup(
         std::nullopt, [] {},
         PopupView::Collaborators{.store = store, .vault = vault, .delivery = delivery});
