@@ -67,13 +67,9 @@ protected:
         EXPECT_NE(widget, nullptr) << name;
         return widget;
     }
-    static QList<QRadioButton*> saveModeOptions(const SettingsView& view)
-    {
-        return view.tabs()->widget(1)->findChildren<QRadioButton*>();
-    }
 };
 
-TEST_F(SettingsViewTest, ShowsWhatIsStoredAndStoresNothingByOpening)
+TEST_F(SettingsViewTest, ShowsWhatIsStoredAndStoresEachObsidianChoiceAtOnce)
 {
     temp.settings().setValue(HistoryStore::maxItemsKey, 1200);
     temp.settings().setValue(ObsidianService::vaultPathKey, QStringLiteral("/home/me/Vault/"));
@@ -84,14 +80,40 @@ TEST_F(SettingsViewTest, ShowsWhatIsStoredAndStoresNothingByOpening)
     const auto view = makeView();
     EXPECT_EQ(find<QSpinBox>(*view, "historyStepper")->value(), 1200);
     EXPECT_TRUE(find<QCheckBox>(*view, "launchAtLoginToggle")->isChecked());
-    EXPECT_EQ(find<settings::ElidedLabel>(*view, "vaultPathLabel")->text(),
-              QStringLiteral("/home/me/Vault"));
-    EXPECT_FALSE(find<QPushButton>(*view, "removeVaultButton")->isHidden());
-    EXPECT_TRUE(saveModeOptions(*view)[1]->isChecked());
-    EXPECT_FALSE(find<QCheckBox>(*view, "saveEveryCopyToggle")->isChecked());
+    auto* label = find<settings::ElidedLabel>(*view, "vaultPathLabel");
+    EXPECT_EQ(label->text(), QStringLiteral("/home/me/Vault"));
+    auto* remove = find<QPushButton>(*view, "removeVaultButton");
+    EXPECT_FALSE(remove->isHidden());
+    const auto options = view->tabs()->widget(1)->findChildren<QRadioButton*>();
+    ASSERT_EQ(options.size(), 3);
+    EXPECT_TRUE(options[1]->isChecked());
+    auto* everyCopy = find<QCheckBox>(*view, "saveEveryCopyToggle");
+    EXPECT_FALSE(everyCopy->isChecked());
     // No iCloud Obsidian folder in this home.
     EXPECT_TRUE(find<QToolButton>(*view, "iCloudVaultButton")->isHidden());
     EXPECT_EQ(temp.settings().allKeys(), keysBefore);
+
+    QTemporaryDir vaultFolder;
+    chooser.answer = QUrl::fromLocalFile(vaultFolder.path());
+    find<QPushButton>(*view, "chooseVaultButton")->click();
+    EXPECT_EQ(label->text(), vaultFolder.path());
+    EXPECT_EQ(storedOnDisk(ObsidianService::vaultPathKey).toString(), vaultFolder.path());
+    for (int i : {0, 1, 2}) {
+        options[i]->click();
+        for (int j = 0; j < options.size(); ++j)
+            EXPECT_EQ(options[j]->isChecked(), i == j);
+        EXPECT_EQ(storedOnDisk(ObsidianService::saveModeKey).toString(),
+                  ObsidianService::rawValue(ObsidianService::allSaveModes()[i]));
+    }
+    for (const bool on : {true, false}) {
+        everyCopy->click();
+        EXPECT_EQ(everyCopy->isChecked(), on);
+        EXPECT_EQ(storedOnDisk(ObsidianService::saveEveryCopyKey), QVariant(on));
+    }
+    remove->click();
+    EXPECT_EQ(label->text(), QStringLiteral("Not configured"));
+    EXPECT_TRUE(remove->isHidden());
+    EXPECT_FALSE(storedOnDisk(ObsidianService::vaultPathKey).isValid());
 }
 
 TEST_F(SettingsViewTest, HistoryStepperStoresEveryStepOnItsGrid)
@@ -229,6 +251,7 @@ TEST_F(SettingsViewTest, TheHotKeySaysHowItWorksAndACompositorBindingGivesTheLin
 {
     using platform::HotkeyMechanism;
     const QString command = toggleCommand();
+    const QKeyCombination usual = HotkeyManager::defaultCombination;
     const struct
     {
         HotkeyMechanism mechanism;
@@ -237,22 +260,16 @@ TEST_F(SettingsViewTest, TheHotKeySaysHowItWorksAndACompositorBindingGivesTheLin
         const char* said;
         QString line; // empty: the recorder is there instead
     } cases[] = {
-        {HotkeyMechanism::KeyGrab, nullptr, HotkeyManager::defaultCombination, "X server", {}},
-        {HotkeyMechanism::Portal,
-         nullptr,
-         HotkeyManager::defaultCombination,
-         "shortcut service",
-         {}},
-        {HotkeyMechanism::CompositorBinding, "SWAYSOCK", HotkeyManager::defaultCombination,
-         "sway configuration", QStringLiteral("bindsym Mod4+Shift+v exec ") + command},
+        {HotkeyMechanism::KeyGrab, nullptr, usual, "X server", {}},
+        {HotkeyMechanism::Portal, nullptr, usual, "shortcut service", {}},
+        {HotkeyMechanism::CompositorBinding, "SWAYSOCK", usual, "sway configuration",
+         QStringLiteral("bindsym Mod4+Shift+v exec ") + command},
         {HotkeyMechanism::CompositorBinding, "SWAYSOCK",
          QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_F5), "sway configuration",
          QStringLiteral("bindsym Control+Mod1+F5 exec ") + command},
-        {HotkeyMechanism::CompositorBinding, "HYPRLAND_INSTANCE_SIGNATURE",
-         HotkeyManager::defaultCombination, "Hyprland configuration",
-         QStringLiteral("bind = SUPER SHIFT, V, exec, ") + command},
-        {HotkeyMechanism::CompositorBinding, nullptr, HotkeyManager::defaultCombination,
-         "keyboard settings", command},
+        {HotkeyMechanism::CompositorBinding, "HYPRLAND_INSTANCE_SIGNATURE", usual,
+         "Hyprland configuration", QStringLiteral("bind = SUPER SHIFT, V, exec, ") + command},
+        {HotkeyMechanism::CompositorBinding, nullptr, usual, "keyboard settings", command},
     };
     ASSERT_TRUE(command.endsWith(QStringLiteral(" --toggle"))) << command.toStdString();
     for (const auto& c : cases) {
@@ -282,41 +299,6 @@ TEST_F(SettingsViewTest, TheHotKeySaysHowItWorksAndACompositorBindingGivesTheLin
     }
     for (const char* variable : {"SWAYSOCK", "HYPRLAND_INSTANCE_SIGNATURE"})
         qunsetenv(variable);
-}
-
-TEST_F(SettingsViewTest, ObsidianChoicesAreStoredAtOnce)
-{
-    QTemporaryDir vaultFolder;
-    const auto view = makeView();
-    chooser.answer = QUrl::fromLocalFile(vaultFolder.path());
-    find<QPushButton>(*view, "chooseVaultButton")->click();
-    auto* label = find<settings::ElidedLabel>(*view, "vaultPathLabel");
-    auto* remove = find<QPushButton>(*view, "removeVaultButton");
-    EXPECT_EQ(label->text(), vaultFolder.path());
-    EXPECT_FALSE(remove->isHidden());
-    EXPECT_EQ(storedOnDisk(ObsidianService::vaultPathKey).toString(), vaultFolder.path());
-
-    const QList<QRadioButton*> options = saveModeOptions(*view);
-    ASSERT_EQ(options.size(), 3);
-    for (int i : {2, 1, 0, 2}) {
-        options[i]->click();
-        for (int j = 0; j < options.size(); ++j)
-            EXPECT_EQ(options[j]->isChecked(), i == j);
-        EXPECT_EQ(storedOnDisk(ObsidianService::saveModeKey).toString(),
-                  ObsidianService::rawValue(ObsidianService::allSaveModes()[i]));
-    }
-
-    auto* everyCopy = find<QCheckBox>(*view, "saveEveryCopyToggle");
-    for (const bool on : {false, true}) {
-        everyCopy->click();
-        EXPECT_EQ(everyCopy->isChecked(), on);
-        EXPECT_EQ(storedOnDisk(ObsidianService::saveEveryCopyKey), QVariant(on));
-    }
-
-    remove->click();
-    EXPECT_EQ(label->text(), QStringLiteral("Not configured"));
-    EXPECT_TRUE(remove->isHidden());
-    EXPECT_FALSE(storedOnDisk(ObsidianService::vaultPathKey).isValid());
 }
 
 TEST_F(SettingsViewTest, EveryControlFitsAPlainWindowAndALongPathKeepsBothEnds)
