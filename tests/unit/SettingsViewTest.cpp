@@ -35,9 +35,6 @@ using SaveMode = ObsidianService::SaveMode;
 
 namespace {
 
-const QString iCloudFolder =
-    QStringLiteral("Library/Mobile Documents/iCloud~md~obsidian/Documents");
-
 class SettingsViewTest : public ::testing::Test
 {
 protected:
@@ -56,11 +53,7 @@ protected:
                                               otherAutostart ? *otherAutostart : autostart, hotkey,
                                               home.path());
     }
-    QVariant storedOnDisk(const QString& key)
-    {
-        QSettings fresh(temp.filePath(QStringLiteral("Quillstow.conf")), QSettings::IniFormat);
-        return fresh.value(key);
-    }
+    QVariant storedOnDisk(const QString& key) { return temp.reopen().value(key); }
     template <typename T> static T* find(const SettingsView& view, const char* name)
     {
         T* widget = view.findChild<T*>(QString::fromLatin1(name));
@@ -308,7 +301,8 @@ TEST_F(SettingsViewTest, EveryControlFitsAPlainWindowAndALongPathKeepsBothEnds)
                          QStringLiteral("a-very-long-folder-name/").repeated(8) +
                          QStringLiteral("The Vault");
     temp.settings().setValue(ObsidianService::vaultPathKey, path);
-    ASSERT_TRUE(QDir().mkpath(home.filePath(iCloudFolder)));
+    ASSERT_TRUE(QDir().mkpath(
+        home.filePath(QStringLiteral("Library/Mobile Documents/iCloud~md~obsidian/Documents"))));
     QWidget window;
     auto* layout = new QVBoxLayout(&window);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -335,7 +329,6 @@ TEST_F(SettingsViewTest, EveryControlFitsAPlainWindowAndALongPathKeepsBothEnds)
     }
     auto* label = find<settings::ElidedLabel>(*shown, "vaultPathLabel");
     const QString elided = label->shownText();
-    EXPECT_LT(elided.size(), path.size());
     EXPECT_TRUE(elided.startsWith(QStringLiteral("/home/"))) << elided.toStdString();
     EXPECT_TRUE(elided.endsWith(QStringLiteral("The Vault"))) << elided.toStdString();
     EXPECT_TRUE(elided.contains(u'\u2026')) << elided.toStdString();
