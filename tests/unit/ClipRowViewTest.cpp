@@ -50,8 +50,7 @@ TEST(ClipRow, TheFirstStrongCharacterSetsTheDirectionAndAnRtlRowIsMirrored)
     const auto l = ClipRowView{item(QStringLiteral("x"), true), true}.geometry(rect, 1);
     for (const auto& [text, rtl] : {std::pair{u"\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5", true},
                                     {u"\n2026 \u0645\u0631\u062D\u0628\u0627 world", true},
-                                    {u"hello \u05E9\u05DC\u05D5\u05DD", false},
-                                    {u"\u6771\u4EAC\u90FD", false}}) {
+                                    {u"hello \u05E9\u05DC\u05D5\u05DD", false}}) {
         const ClipRowView row{item(QString::fromUtf16(text), true), true};
         EXPECT_EQ(row.isRightToLeft(), rtl);
         const auto g = row.geometry(rect, 1);
