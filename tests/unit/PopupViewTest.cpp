@@ -328,10 +328,8 @@ TEST_F(PopupViewTest, RowButtonsContextMenuAndClicksActOnTheirRow)
     EXPECT_TRUE(itemNamed(QStringLiteral("three"))->savedToObsidian);
     chooseFromMenu(rowOf(QStringLiteral("one")), QStringLiteral("Delete"));
     EXPECT_EQ(rowOf(QStringLiteral("one")), -1);
-    EXPECT_TRUE(delivery.pasted.isEmpty());
-    EXPECT_TRUE(events.empty());
 
-    // A click elsewhere on a row pastes it, without a log line.
+    // A click elsewhere on a row pastes it, without a log line; nothing before it pasted or closed.
     QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, rowRect(0).center());
     EXPECT_EQ(delivery.pasted, QStringList{QStringLiteral("three")});
     EXPECT_EQ(delivery.targets, QList{std::optional(editor)});
