@@ -27,11 +27,8 @@ TEST(AutostartTest, ExecLineQuotesEveryPathSafely)
     // exec: none: no entry can start it
     const std::tuple<QString, QString> cases[] = {
         {QStringLiteral("/usr/bin/quillstow"), QStringLiteral("\"/usr/bin/quillstow\"")},
-        {QStringLiteral("/opt/100%/quillstow"), QStringLiteral("\"/opt/100%%/quillstow\"")},
-        {QStringLiteral("/opt/a\"b/$x`y`/quillstow"),
-         QStringLiteral("\"/opt/a\\\\\"b/\\\\$x\\\\`y\\\\`/quillstow\"")},
-        {QStringLiteral("/opt/back\\slash/quillstow"),
-         QStringLiteral("\"/opt/back\\\\\\\\slash/quillstow\"")},
+        {QStringLiteral("/opt/100%/a\"b/$x`y`/back\\slash/quillstow"),
+         QStringLiteral("\"/opt/100%%/a\\\\\"b/\\\\$x\\\\`y\\\\`/back\\\\\\\\slash/quillstow\"")},
         {QStringLiteral("quillstow"), QString()},
         {QStringLiteral("/opt/a\nb/quillstow"), QString()},
     };

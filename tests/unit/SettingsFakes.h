@@ -11,9 +11,8 @@
 namespace quillstow::test {
 
 // Answers every folder request with `answer` (none: the user cancelled) and remembers the request.
-class FakeFolderChooser : public platform::FolderChooser
+struct FakeFolderChooser : platform::FolderChooser
 {
-public:
     std::optional<QUrl> chooseFolder(const QString& acceptLabel,
                                      const QString& startFolder) override
     {
@@ -28,9 +27,8 @@ public:
 };
 
 // An autostart switch in memory; `failure` makes the next changes fail with that reason.
-class FakeAutostart : public platform::Autostart
+struct FakeAutostart : platform::Autostart
 {
-public:
     bool isEnabled() const override { return enabled; }
     std::optional<QString> setEnabled(bool value) override
     {

@@ -35,9 +35,6 @@ using SaveMode = ObsidianService::SaveMode;
 
 namespace {
 
-const QString iCloudFolder =
-    QStringLiteral("Library/Mobile Documents/iCloud~md~obsidian/Documents");
-
 class SettingsViewTest : public ::testing::Test
 {
 protected:
@@ -56,24 +53,16 @@ protected:
                                               otherAutostart ? *otherAutostart : autostart, hotkey,
                                               home.path());
     }
-    QVariant storedOnDisk(const QString& key)
-    {
-        QSettings fresh(temp.filePath(QStringLiteral("Quillstow.conf")), QSettings::IniFormat);
-        return fresh.value(key);
-    }
+    QVariant storedOnDisk(const QString& key) { return temp.reopen().value(key); }
     template <typename T> static T* find(const SettingsView& view, const char* name)
     {
         T* widget = view.findChild<T*>(QString::fromLatin1(name));
         EXPECT_NE(widget, nullptr) << name;
         return widget;
     }
-    static QList<QRadioButton*> saveModeOptions(const SettingsView& view)
-    {
-        return view.tabs()->widget(1)->findChildren<QRadioButton*>();
-    }
 };
 
-TEST_F(SettingsViewTest, ShowsWhatIsStoredAndStoresNothingByOpening)
+TEST_F(SettingsViewTest, ShowsWhatIsStoredAndStoresEachObsidianChoiceAtOnce)
 {
     temp.settings().setValue(HistoryStore::maxItemsKey, 1200);
     temp.settings().setValue(ObsidianService::vaultPathKey, QStringLiteral("/home/me/Vault/"));
@@ -84,14 +73,40 @@ TEST_F(SettingsViewTest, ShowsWhatIsStoredAndStoresNothingByOpening)
     const auto view = makeView();
     EXPECT_EQ(find<QSpinBox>(*view, "historyStepper")->value(), 1200);
     EXPECT_TRUE(find<QCheckBox>(*view, "launchAtLoginToggle")->isChecked());
-    EXPECT_EQ(find<settings::ElidedLabel>(*view, "vaultPathLabel")->text(),
-              QStringLiteral("/home/me/Vault"));
-    EXPECT_FALSE(find<QPushButton>(*view, "removeVaultButton")->isHidden());
-    EXPECT_TRUE(saveModeOptions(*view)[1]->isChecked());
-    EXPECT_FALSE(find<QCheckBox>(*view, "saveEveryCopyToggle")->isChecked());
+    auto* label = find<settings::ElidedLabel>(*view, "vaultPathLabel");
+    EXPECT_EQ(label->text(), QStringLiteral("/home/me/Vault"));
+    auto* remove = find<QPushButton>(*view, "removeVaultButton");
+    EXPECT_FALSE(remove->isHidden());
+    const auto options = view->tabs()->widget(1)->findChildren<QRadioButton*>();
+    ASSERT_EQ(options.size(), 3);
+    EXPECT_TRUE(options[1]->isChecked());
+    auto* everyCopy = find<QCheckBox>(*view, "saveEveryCopyToggle");
+    EXPECT_FALSE(everyCopy->isChecked());
     // No iCloud Obsidian folder in this home.
     EXPECT_TRUE(find<QToolButton>(*view, "iCloudVaultButton")->isHidden());
     EXPECT_EQ(temp.settings().allKeys(), keysBefore);
+
+    QTemporaryDir vaultFolder;
+    chooser.answer = QUrl::fromLocalFile(vaultFolder.path());
+    find<QPushButton>(*view, "chooseVaultButton")->click();
+    EXPECT_EQ(label->text(), vaultFolder.path());
+    EXPECT_EQ(storedOnDisk(ObsidianService::vaultPathKey).toString(), vaultFolder.path());
+    for (int i : {0, 1, 2}) {
+        options[i]->click();
+        for (int j = 0; j < options.size(); ++j)
+            EXPECT_EQ(options[j]->isChecked(), i == j);
+        EXPECT_EQ(storedOnDisk(ObsidianService::saveModeKey).toString(),
+                  ObsidianService::rawValue(ObsidianService::allSaveModes()[i]));
+    }
+    for (const bool on : {true, false}) {
+        everyCopy->click();
+        EXPECT_EQ(everyCopy->isChecked(), on);
+        EXPECT_EQ(storedOnDisk(ObsidianService::saveEveryCopyKey), QVariant(on));
+    }
+    remove->click();
+    EXPECT_EQ(label->text(), QStringLiteral("Not configured"));
+    EXPECT_TRUE(remove->isHidden());
+    EXPECT_FALSE(storedOnDisk(ObsidianService::vaultPathKey).isValid());
 }
 
 TEST_F(SettingsViewTest, HistoryStepperStoresEveryStepOnItsGrid)
@@ -144,7 +159,6 @@ TEST_F(SettingsViewTest, CaptureTogglesShowTheirDefaultsAndStoreEachClick)
         SCOPED_TRACE(name);
         auto* toggle = find<QCheckBox>(*view, name);
         EXPECT_EQ(toggle->isChecked(), isOnByDefault);
-        EXPECT_FALSE(storedOnDisk(key).isValid());
         for (const bool on : {!isOnByDefault, isOnByDefault}) {
             toggle->click();
             EXPECT_EQ(storedOnDisk(key), QVariant(on));
@@ -229,6 +243,7 @@ TEST_F(SettingsViewTest, TheHotKeySaysHowItWorksAndACompositorBindingGivesTheLin
 {
     using platform::HotkeyMechanism;
     const QString command = toggleCommand();
+    const QKeyCombination usual = HotkeyManager::defaultCombination;
     const struct
     {
         HotkeyMechanism mechanism;
@@ -237,22 +252,16 @@ TEST_F(SettingsViewTest, TheHotKeySaysHowItWorksAndACompositorBindingGivesTheLin
         const char* said;
         QString line; // empty: the recorder is there instead
     } cases[] = {
-        {HotkeyMechanism::KeyGrab, nullptr, HotkeyManager::defaultCombination, "X server", {}},
-        {HotkeyMechanism::Portal,
-         nullptr,
-         HotkeyManager::defaultCombination,
-         "shortcut service",
-         {}},
-        {HotkeyMechanism::CompositorBinding, "SWAYSOCK", HotkeyManager::defaultCombination,
-         "sway configuration", QStringLiteral("bindsym Mod4+Shift+v exec ") + command},
+        {HotkeyMechanism::KeyGrab, nullptr, usual, "X server", {}},
+        {HotkeyMechanism::Portal, nullptr, usual, "shortcut service", {}},
+        {HotkeyMechanism::CompositorBinding, "SWAYSOCK", usual, "sway configuration",
+         QStringLiteral("bindsym Mod4+Shift+v exec ") + command},
         {HotkeyMechanism::CompositorBinding, "SWAYSOCK",
          QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_F5), "sway configuration",
          QStringLiteral("bindsym Control+Mod1+F5 exec ") + command},
-        {HotkeyMechanism::CompositorBinding, "HYPRLAND_INSTANCE_SIGNATURE",
-         HotkeyManager::defaultCombination, "Hyprland configuration",
-         QStringLiteral("bind = SUPER SHIFT, V, exec, ") + command},
-        {HotkeyMechanism::CompositorBinding, nullptr, HotkeyManager::defaultCombination,
-         "keyboard settings", command},
+        {HotkeyMechanism::CompositorBinding, "HYPRLAND_INSTANCE_SIGNATURE", usual,
+         "Hyprland configuration", QStringLiteral("bind = SUPER SHIFT, V, exec, ") + command},
+        {HotkeyMechanism::CompositorBinding, nullptr, usual, "keyboard settings", command},
     };
     ASSERT_TRUE(command.endsWith(QStringLiteral(" --toggle"))) << command.toStdString();
     for (const auto& c : cases) {
@@ -284,41 +293,6 @@ TEST_F(SettingsViewTest, TheHotKeySaysHowItWorksAndACompositorBindingGivesTheLin
         qunsetenv(variable);
 }
 
-TEST_F(SettingsViewTest, ObsidianChoicesAreStoredAtOnce)
-{
-    QTemporaryDir vaultFolder;
-    const auto view = makeView();
-    chooser.answer = QUrl::fromLocalFile(vaultFolder.path());
-    find<QPushButton>(*view, "chooseVaultButton")->click();
-    auto* label = find<settings::ElidedLabel>(*view, "vaultPathLabel");
-    auto* remove = find<QPushButton>(*view, "removeVaultButton");
-    EXPECT_EQ(label->text(), vaultFolder.path());
-    EXPECT_FALSE(remove->isHidden());
-    EXPECT_EQ(storedOnDisk(ObsidianService::vaultPathKey).toString(), vaultFolder.path());
-
-    const QList<QRadioButton*> options = saveModeOptions(*view);
-    ASSERT_EQ(options.size(), 3);
-    for (int i : {2, 1, 0, 2}) {
-        options[i]->click();
-        for (int j = 0; j < options.size(); ++j)
-            EXPECT_EQ(options[j]->isChecked(), i == j);
-        EXPECT_EQ(storedOnDisk(ObsidianService::saveModeKey).toString(),
-                  ObsidianService::rawValue(ObsidianService::allSaveModes()[i]));
-    }
-
-    auto* everyCopy = find<QCheckBox>(*view, "saveEveryCopyToggle");
-    for (const bool on : {false, true}) {
-        everyCopy->click();
-        EXPECT_EQ(everyCopy->isChecked(), on);
-        EXPECT_EQ(storedOnDisk(ObsidianService::saveEveryCopyKey), QVariant(on));
-    }
-
-    remove->click();
-    EXPECT_EQ(label->text(), QStringLiteral("Not configured"));
-    EXPECT_TRUE(remove->isHidden());
-    EXPECT_FALSE(storedOnDisk(ObsidianService::vaultPathKey).isValid());
-}
-
 TEST_F(SettingsViewTest, EveryControlFitsAPlainWindowAndALongPathKeepsBothEnds)
 {
     // Every control showing: a long vault path set and an iCloud folder present.
@@ -326,7 +300,8 @@ TEST_F(SettingsViewTest, EveryControlFitsAPlainWindowAndALongPathKeepsBothEnds)
                          QStringLiteral("a-very-long-folder-name/").repeated(8) +
                          QStringLiteral("The Vault");
     temp.settings().setValue(ObsidianService::vaultPathKey, path);
-    ASSERT_TRUE(QDir().mkpath(home.filePath(iCloudFolder)));
+    ASSERT_TRUE(QDir().mkpath(
+        home.filePath(QStringLiteral("Library/Mobile Documents/iCloud~md~obsidian/Documents"))));
     QWidget window;
     auto* layout = new QVBoxLayout(&window);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -353,7 +328,6 @@ TEST_F(SettingsViewTest, EveryControlFitsAPlainWindowAndALongPathKeepsBothEnds)
     }
     auto* label = find<settings::ElidedLabel>(*shown, "vaultPathLabel");
     const QString elided = label->shownText();
-    EXPECT_LT(elided.size(), path.size());
     EXPECT_TRUE(elided.startsWith(QStringLiteral("/home/"))) << elided.toStdString();
     EXPECT_TRUE(elided.endsWith(QStringLiteral("The Vault"))) << elided.toStdString();
     EXPECT_TRUE(elided.contains(u'\u2026')) << elided.toStdString();

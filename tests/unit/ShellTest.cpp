@@ -6,11 +6,11 @@
 #include "app/StatusBarController.h"
 #include "capture/ClipboardMonitor.h"
 #include "history/HistoryStore.h"
-#include "picker/PasteDelivery.h"
 #include "picker/PopupView.h"
 #include "settings/SettingsIcons.h"
 #include "support/ClipboardDoubles.h"
 #include "support/OpenDialogs.h"
+#include "support/RecordingDelivery.h"
 #include "support/TestSupport.h"
 #include "vault/ObsidianService.h"
 
@@ -28,15 +28,6 @@ using namespace quillstow;
 
 namespace {
 
-struct RecordingDelivery : PasteDelivery
-{
-    QStringList delivered;
-    void deliver(const QString& content, const std::optional<platform::WindowRef>&) override
-    {
-        delivered << content;
-    }
-};
-
 class ShellTest : public ::testing::Test
 {
 protected:
@@ -47,7 +38,7 @@ protected:
     ClipboardMonitor monitor{clipboard, store, temp.settings()};
     test::FakeHotkey* hotkeyBackend = new test::FakeHotkey;
     HotkeyManager hotkey{std::unique_ptr<platform::GlobalHotkey>(hotkeyBackend)};
-    std::shared_ptr<RecordingDelivery> delivery = std::make_shared<RecordingDelivery>();
+    std::shared_ptr<test::RecordingDelivery> delivery = std::make_shared<test::RecordingDelivery>();
     std::optional<QRectF> caret = QRectF(200, 150, 2, 18);
 
     bool hotkeyTakenBeforeCapture = false;
@@ -107,7 +98,7 @@ TEST_F(ShellTest, TheHotKeyTogglesAPopupAtTheCaretThatPastesAndEndsWithTheShell)
     EXPECT_TRUE(QGuiApplication::primaryScreen()->geometry().contains(popup->geometry()));
     QTest::keyClick(popup->focusWidget(), Qt::Key_Down);
     QTest::keyClick(popup->focusWidget(), Qt::Key_Return);
-    EXPECT_EQ(delivery->delivered, QStringList{QStringLiteral("older")});
+    EXPECT_EQ(delivery->pasted, QStringList{QStringLiteral("older")});
     EXPECT_EQ(controller->popupWindow(), nullptr);
 
     // Ending with the picker open takes the picker along.
