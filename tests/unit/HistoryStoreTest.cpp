@@ -218,16 +218,6 @@ struct OtherConnection
     }
     ~OtherConnection() { sqlite3_close(db); }
     bool exec(const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == 0; }
-    QString firstValue(const char* sql)
-    {
-        sqlite3_stmt* stmt = nullptr;
-        QString value;
-        if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK &&
-            sqlite3_step(stmt) == SQLITE_ROW)
-            value = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
-        sqlite3_finalize(stmt);
-        return value;
-    }
 };
 
 } // namespace
@@ -388,7 +378,11 @@ TEST(HistoryDurability, KillingTheWriterLosesNoCommittedItem)
     const int count = committed->load();
 
     OtherConnection check(temp.databasePath());
-    EXPECT_EQ(check.firstValue("PRAGMA integrity_check"), QStringLiteral("ok"));
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(check.db, "PRAGMA integrity_check", -1, &stmt, nullptr);
+    EXPECT_EQ(sqlite3_step(stmt), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)), "ok");
+    sqlite3_finalize(stmt);
     ObsidianService vault(temp.settings());
     HistoryStore reopened(temp.reopen(), vault, temp.databasePath());
     EXPECT_TRUE(reopened.saveFailure().isEmpty());
