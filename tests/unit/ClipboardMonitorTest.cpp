@@ -41,13 +41,10 @@ struct Monitored
     ObsidianService vault{temp.settings()};
     HistoryStore store{temp.settings(), vault, temp.databasePath()};
     test::FakeClipboard clipboard;
-    std::unique_ptr<ClipboardMonitor> monitor;
+    std::unique_ptr<ClipboardMonitor> monitor =
+        std::make_unique<ClipboardMonitor>(clipboard, store, temp.settings());
 
-    void startMonitor()
-    {
-        monitor = std::make_unique<ClipboardMonitor>(clipboard, store, temp.settings());
-        monitor->start();
-    }
+    Monitored() { monitor->start(); }
     // Copies `read` and lets the monitor see it, read it and run the add it queued.
     void copyAndExamine(const Read& read)
     {
@@ -78,7 +75,7 @@ TEST(ClipboardMonitor, CaptureRulesFollow)
     const struct
     {
         const char* name;
-        const char* history;  // added before the monitor starts, oldest first
+        const char* history;  // there before the copies, oldest first
         const char* pinned;   // then pinned
         const char* copies;   // each examined before the next
         const char* expected; // the history afterwards, newest first
@@ -88,7 +85,7 @@ TEST(ClipboardMonitor, CaptureRulesFollow)
         {"surrounding spaces make a new item and are kept", "", "", "A|  A \n", "  A \n|A"},
         {"equal under canonical equivalence", "", "", "caf\u00E9|cafe\u0301", "caf\u00E9"},
         {"letter case differs", "", "", "a|A", "A|a"},
-        {"compared with the history from before the start", "old", "", "old|new", "new|old"},
+        {"compared with the history already there", "old", "", "old|new", "new|old"},
         {"blank text adds nothing", "", "", " \t\n\r\u00A0\u2028\u3000|", ""},
         {"no text, a secret or a failed read add nothing", "", "", "[image]|[secret]|[failed]", ""},
         {"a text after something that was not text", "", "", "A|[image]|A", "A"},
@@ -105,7 +102,6 @@ TEST(ClipboardMonitor, CaptureRulesFollow)
             if (listOf(c.pinned).contains(item.content))
                 m.store.togglePin(item);
         }
-        m.startMonitor();
         for (const QString& copy : listOf(c.copies))
             m.copyAndExamine(readOf(copy));
         // Each change was read exactly once.
@@ -116,7 +112,6 @@ TEST(ClipboardMonitor, CaptureRulesFollow)
 
 TEST_F(ClipboardMonitorTest, ABurstOfCopiesCostsOneReadOfTheLast)
 {
-    startMonitor();
     for (int i = 0; i < 100; ++i)
         clipboard.copyText(QStringLiteral("copy %1").arg(i));
     expectReadsAfterAWhile(1);
@@ -126,7 +121,6 @@ TEST_F(ClipboardMonitorTest, ABurstOfCopiesCostsOneReadOfTheLast)
 TEST_F(ClipboardMonitorTest, AnAnswerThatComesTooLateIsDropped)
 {
     clipboard.holdAnswers = true;
-    startMonitor();
     clipboard.copyText(QStringLiteral("slow owner"));
     waitForReads(1);
     clipboard.copyText(QStringLiteral("next copy"));
@@ -169,7 +163,6 @@ TEST(ClipboardMonitor, KeepingTheClipboardOffersTheLastTextRead)
         Monitored m;
         if (c.setting.isValid())
             m.temp.settings().setValue(capture::keepClipboardKey, c.setting);
-        m.startMonitor();
         for (const QString& copy : listOf(c.copies))
             m.copyAndExamine(readOf(copy));
         for (const QString& copy : listOf(c.unread))
@@ -185,7 +178,6 @@ TEST(ClipboardMonitor, KeepingTheClipboardOffersTheLastTextRead)
 
 TEST_F(ClipboardMonitorTest, TheSelectionIsTakenWhereADragEndsOnceTurnedOn)
 {
-    startMonitor();
     for (const int reads : {0, 1}) {
         // Off by default; read where it is needed, so a change in the settings applies at once.
         if (reads > 0)
@@ -202,7 +194,6 @@ TEST_F(ClipboardMonitorTest, TheSelectionIsTakenWhereADragEndsOnceTurnedOn)
 
 TEST_F(ClipboardMonitorTest, ACopyTooLargeIsSkippedAndToldOnce)
 {
-    startMonitor();
     QSignalSpy told(monitor.get(), &ClipboardMonitor::skippedTooLarge);
     copyAndExamine(Read::ofSize(9 << 20));
     copyAndExamine(Read::ofSize(7 << 20));
