@@ -51,10 +51,6 @@ TEST(HistoryStore, TheSettingsFileHistoryIsImportedOnceAndExactly)
     old[4].savedToObsidian = true;
     old.swapItemsAt(0, 7); // an order no rule would give
     old[9].id = old[8].id; // an id stored twice
-    const auto seed = [&](QSettings& settings, const QList<ClipItem>& items) {
-        settings.setValue(HistoryStore::storageKey, encodeHistory(items));
-        settings.sync();
-    };
     const QList<ClipItem> later{ClipItem::create(QStringLiteral("added after the import"), 2000)};
     // Whether an earlier start made the database, and whether it committed the import, before
     // it was killed.
@@ -71,12 +67,13 @@ TEST(HistoryStore, TheSettingsFileHistoryIsImportedOnceAndExactly)
         ObsidianService localVault(local.settings());
         if (databaseMade) {
             if (importCommitted)
-                seed(local.settings(), old);
+                local.settings().setValue(HistoryStore::storageKey, encodeHistory(old));
             HistoryStore first(local.reopen(), localVault, local.databasePath());
             if (importCommitted)
                 first.add(later[0]);
         }
-        seed(local.settings(), old);
+        // Written out by the reopening that stands for the restart.
+        local.settings().setValue(HistoryStore::storageKey, encodeHistory(old));
         HistoryStore imported(local.reopen(), localVault, local.databasePath());
         EXPECT_EQ(imported.items(), expected);
         EXPECT_FALSE(local.reopen().contains(HistoryStore::storageKey));
@@ -89,7 +86,6 @@ TEST(HistoryStore, UnreadableHistoryIsBackedUpBeforeItsKeyGoes)
 {
     test::TempSettings local;
     local.settings().setValue(HistoryStore::storageKey, QByteArray("{not json"));
-    local.settings().sync();
     ObsidianService localVault(local.settings());
     HistoryStore unreadable(local.reopen(), localVault, local.databasePath());
     EXPECT_TRUE(unreadable.items().isEmpty());
