@@ -25,6 +25,7 @@ TEST(TextRules, Utf8PrefixKeepsWholeClustersWithinTheBudget)
     const QString longMark = u'e' + QString(100, QChar(0x301)); // 201 bytes
     const std::tuple<const char*, QString, qsizetype, QString> cases[] = {
         {"fits", QStringLiteral("abc"), 3, QStringLiteral("abc")},
+        {"ascii cut", QStringLiteral("abcdef"), 4, QStringLiteral("abcd")},
         {"two-byte letters", QStringLiteral("\u00E9\u00E9\u00E9"), 5,
          QStringLiteral("\u00E9\u00E9")},
         {"whole families", family + family + family, 40, family + family},
