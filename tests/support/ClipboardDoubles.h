@@ -21,7 +21,8 @@ public:
     {
         ++changeCount_;
         content_[0] = content;
-        tell(Change::copied);
+        if (changed_)
+            changed_(Change::copied);
     }
     void copyText(const QString& text) { copy(Read::ofText(text)); }
     // The program that copied quits.
@@ -29,12 +30,14 @@ public:
     {
         ++changeCount_;
         content_[0] = {};
-        tell(Change::abandoned);
+        if (changed_)
+            changed_(Change::abandoned);
     }
     void select(const Read& content)
     {
         content_[1] = content;
-        tell(Change::selected);
+        if (changed_)
+            changed_(Change::selected);
     }
 
     qint64 changeCount() const override { return changeCount_; }
@@ -71,12 +74,6 @@ public:
     std::vector<QString> kept;
 
 private:
-    void tell(Change change)
-    {
-        if (changed_)
-            changed_(change);
-    }
-
     qint64 changeCount_ = 0;
     Read content_[2];
     ChangeListener changed_;

@@ -29,19 +29,14 @@ class SmallDisk
 public:
     explicit SmallDisk(int kilobytes)
     {
-        const QByteArray options = "size=" + QByteArray::number(kilobytes) + "k";
-        mounted_ = QProcess::execute(QStringLiteral("mount"),
-                                     {QStringLiteral("-t"), QStringLiteral("tmpfs"),
-                                      QStringLiteral("-o"), QString::fromLatin1(options),
-                                      QStringLiteral("tmpfs"), dir_.path()}) == 0;
+        QStringList args = QStringLiteral("-t tmpfs -o size=%1k tmpfs").arg(kilobytes).split(u' ');
+        mounted_ = QProcess::execute(QStringLiteral("mount"), args << dir_.path()) == 0;
     }
     ~SmallDisk()
     {
         if (mounted_)
             QProcess::execute(QStringLiteral("umount"), {dir_.path()});
     }
-    SmallDisk(const SmallDisk&) = delete;
-    SmallDisk& operator=(const SmallDisk&) = delete;
     bool mounted() const { return mounted_; }
     QString filePath(const QString& name) const { return dir_.filePath(name); }
 

@@ -5,8 +5,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QSignalSpy>
 #include <QTest>
 #include <atomic>
@@ -43,7 +41,7 @@ protected:
 
 } // namespace
 
-TEST_F(HistoryStoreTest, TheSettingsFileHistoryIsImportedOnceAndExactly)
+TEST(HistoryStore, TheSettingsFileHistoryIsImportedOnceAndExactly)
 {
     QList<ClipItem> old;
     for (int i = 0; i < 30; ++i)
@@ -53,10 +51,6 @@ TEST_F(HistoryStoreTest, TheSettingsFileHistoryIsImportedOnceAndExactly)
     old[4].savedToObsidian = true;
     old.swapItemsAt(0, 7); // an order no rule would give
     old[9].id = old[8].id; // an id stored twice
-    const auto seed = [&](QSettings& settings, const QList<ClipItem>& items) {
-        settings.setValue(HistoryStore::storageKey, encodeHistory(items));
-        settings.sync();
-    };
     const QList<ClipItem> later{ClipItem::create(QStringLiteral("added after the import"), 2000)};
     // Whether an earlier start made the database, and whether it committed the import, before
     // it was killed.
@@ -73,12 +67,13 @@ TEST_F(HistoryStoreTest, TheSettingsFileHistoryIsImportedOnceAndExactly)
         ObsidianService localVault(local.settings());
         if (databaseMade) {
             if (importCommitted)
-                seed(local.settings(), old);
+                local.settings().setValue(HistoryStore::storageKey, encodeHistory(old));
             HistoryStore first(local.reopen(), localVault, local.databasePath());
             if (importCommitted)
                 first.add(later[0]);
         }
-        seed(local.settings(), old);
+        // Written out by the reopening that stands for the restart.
+        local.settings().setValue(HistoryStore::storageKey, encodeHistory(old));
         HistoryStore imported(local.reopen(), localVault, local.databasePath());
         EXPECT_EQ(imported.items(), expected);
         EXPECT_FALSE(local.reopen().contains(HistoryStore::storageKey));
@@ -86,43 +81,30 @@ TEST_F(HistoryStoreTest, TheSettingsFileHistoryIsImportedOnceAndExactly)
     }
 }
 
-TEST_F(HistoryStoreTest, UnreadableHistoryIsBackedUpBeforeItsKeyGoes)
+// Whatever makes it unreadable: what decodes and what does not is the items' own concern.
+TEST(HistoryStore, UnreadableHistoryIsBackedUpBeforeItsKeyGoes)
 {
-    QJsonObject noPin{{QStringLiteral("id"), QUuid::createUuid().toString(QUuid::WithoutBraces)},
-                      {QStringLiteral("content"), QStringLiteral("x")},
-                      {QStringLiteral("copiedAt"), 1},
-                      {QStringLiteral("savedToObsidian"), false}};
-    for (const QByteArray& bytes :
-         {QByteArray("{not json"), QJsonDocument(QJsonArray{noPin}).toJson()}) {
-        test::TempSettings local;
-        local.settings().setValue(HistoryStore::storageKey, bytes);
-        local.settings().sync();
-        ObsidianService localVault(local.settings());
-        HistoryStore unreadable(local.reopen(), localVault, local.databasePath());
-        EXPECT_TRUE(unreadable.items().isEmpty());
-        const QString backup = unreadable.backupPath();
-        EXPECT_EQ(QFileInfo(backup).absolutePath(), local.folder());
-        EXPECT_EQ(test::modeOf(backup), 0600u);
-        EXPECT_EQ(test::readFile(backup), bytes);
-        EXPECT_FALSE(local.reopen().contains(HistoryStore::storageKey));
-    }
+    test::TempSettings local;
+    local.settings().setValue(HistoryStore::storageKey, QByteArray("{not json"));
+    ObsidianService localVault(local.settings());
+    HistoryStore unreadable(local.reopen(), localVault, local.databasePath());
+    EXPECT_TRUE(unreadable.items().isEmpty());
+    const QString backup = unreadable.backupPath();
+    EXPECT_EQ(QFileInfo(backup).absolutePath(), local.folder());
+    EXPECT_EQ(test::modeOf(backup), 0600u);
+    EXPECT_EQ(test::readFile(backup), QByteArray("{not json"));
+    EXPECT_FALSE(local.reopen().contains(HistoryStore::storageKey));
 }
 
-TEST_F(HistoryStoreTest, CapacityFollowsTheSettingWithinItsRange)
+TEST(HistoryStore, CapacityFollowsTheSettingWithinItsRange)
 {
-    const struct
-    {
-        QVariant stored;
-        int capacity;
-    } cases[] = {{QVariant(), 500},
-                 {0, 50},
-                 {10000, 2000},
-                 {75, 100},
-                 {74, 50},
-                 {QStringLiteral("abc"), 500},
-                 {QStringLiteral("150"), 150}};
-    for (const auto& c : cases)
-        EXPECT_EQ(historyCapacity(c.stored), c.capacity) << c.stored.toString().toStdString();
+    EXPECT_EQ(historyCapacity(QVariant()), 500);
+    EXPECT_EQ(historyCapacity(0), 50);
+    EXPECT_EQ(historyCapacity(10000), 2000);
+    EXPECT_EQ(historyCapacity(75), 100);
+    EXPECT_EQ(historyCapacity(74), 50);
+    EXPECT_EQ(historyCapacity(QStringLiteral("abc")), 500);
+    EXPECT_EQ(historyCapacity(QStringLiteral("150")), 150);
 }
 
 TEST_F(HistoryStoreTest, AddInsertsOnTopAndTrimsTheTailWhateverItsPin)
@@ -232,16 +214,6 @@ struct OtherConnection
     }
     ~OtherConnection() { sqlite3_close(db); }
     bool exec(const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == 0; }
-    QString firstValue(const char* sql)
-    {
-        sqlite3_stmt* stmt = nullptr;
-        QString value;
-        if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK &&
-            sqlite3_step(stmt) == SQLITE_ROW)
-            value = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
-        sqlite3_finalize(stmt);
-        return value;
-    }
 };
 
 } // namespace
@@ -267,10 +239,9 @@ TEST_F(HistoryStoreTest, AFailedWriteKeepsTheItemTellsOnceAndIsStoredByTheNextWr
     EXPECT_EQ(told.count(), 2);
     EXPECT_TRUE(store.saveFailure().isEmpty());
     EXPECT_EQ(stored(), store.items());
-    EXPECT_EQ(stored().size(), 3);
 }
 
-TEST_F(HistoryStoreTest, AHistoryThatCannotBeOpenedIsKeptInMemoryUntilItCan)
+TEST(HistoryStore, AHistoryThatCannotBeOpenedIsKeptInMemoryUntilItCan)
 {
     // A file where the history's folder should be.
     test::TempSettings local;
@@ -290,7 +261,7 @@ TEST_F(HistoryStoreTest, AHistoryThatCannotBeOpenedIsKeptInMemoryUntilItCan)
     EXPECT_EQ(restarted(local.settings(), local.databasePath()), blocked.items());
 }
 
-TEST_F(HistoryStoreTest, AnUnreadableDatabaseIsMovedAsideWholeAndANewOneBegun)
+TEST(HistoryStore, AnUnreadableDatabaseIsMovedAsideWholeAndANewOneBegun)
 {
     const struct
     {
@@ -403,7 +374,11 @@ TEST(HistoryDurability, KillingTheWriterLosesNoCommittedItem)
     const int count = committed->load();
 
     OtherConnection check(temp.databasePath());
-    EXPECT_EQ(check.firstValue("PRAGMA integrity_check"), QStringLiteral("ok"));
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(check.db, "PRAGMA integrity_check", -1, &stmt, nullptr);
+    EXPECT_EQ(sqlite3_step(stmt), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)), "ok");
+    sqlite3_finalize(stmt);
     ObsidianService vault(temp.settings());
     HistoryStore reopened(temp.reopen(), vault, temp.databasePath());
     EXPECT_TRUE(reopened.saveFailure().isEmpty());

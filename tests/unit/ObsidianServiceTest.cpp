@@ -17,12 +17,6 @@ using SaveMode = ObsidianService::SaveMode;
 
 namespace {
 
-double copiedAtLocal(int day, int h, int mi, int s)
-{
-    return double(QDateTime(QDate(2025, 3, day), QTime(h, mi, s)).toSecsSinceEpoch()) -
-           referenceDateOffset;
-}
-
 class ObsidianServiceTest : public ::testing::Test
 {
 protected:
@@ -185,10 +179,14 @@ TEST_F(ObsidianServiceTest, LinksThatStayInsideTheVaultAreFollowed)
 TEST_F(ObsidianServiceTest, AppendModesAddEntriesAndNeverRewrite)
 {
     // The daily note is named by the save date and headed by the copy time.
+    const auto local = [](int day, QTime time) {
+        return double(QDateTime(QDate(2025, 3, day), time).toSecsSinceEpoch()) -
+               referenceDateOffset;
+    };
     useVault(SaveMode::dailyNote);
-    EXPECT_EQ(savedName(item(QStringLiteral("before midnight"), copiedAtLocal(4, 23, 59, 58))),
+    EXPECT_EQ(savedName(item(QStringLiteral("before midnight"), local(4, QTime(23, 59, 58)))),
               QStringLiteral("2025-03-05.md"));
-    EXPECT_EQ(savedName(item(QString(), copiedAtLocal(5, 0, 0, 1))),
+    EXPECT_EQ(savedName(item(QString(), local(5, QTime(0, 0, 1)))),
               QStringLiteral("2025-03-05.md"));
     EXPECT_EQ(test::readFile(vaultFile(QStringLiteral("2025-03-05.md"))),
               QByteArray("\n## Clipboard \xE2\x80\x93 23:59:58\n\nbefore midnight\n"
