@@ -233,27 +233,19 @@ TEST_F(CaretDesktop, FindsTheFieldWhileAnotherClientHoldsTheKeyboard)
     expectNothing("caretScreenOrigin: no focused element (err=0)");
 }
 
-TEST_F(CaretDesktop, LeavesItsOwnWindowsAlone)
+// The frame of a window of this program, and no lookup in it: this program is on the
+// accessibility bus too, and cannot answer while it asks, so a question to itself would only wait
+// out the time limit (err=-2).
+TEST_F(CaretDesktop, LeavesItsOwnWindowsAloneAndFindsTheirFrameWithoutTheShadow)
 {
-    // This program is on the accessibility bus too, and cannot answer while it asks: a
-    // question to itself would only wait out the time limit (err=-2).
-    QLineEdit own;
-    own.setWindowTitle(QStringLiteral("Caret own"));
-    own.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&own));
-    ASSERT_TRUE(test::activateWindow(QStringLiteral("Caret own")));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return own.hasFocus(); }, 5000));
-    expectNothing("caretScreenOrigin: no focused element (err=0)");
-}
-
-TEST(ActiveWindowFrame, NamesTheProcessAndLeavesOutTheClientSideShadow)
-{
-    QWidget window;
-    window.setWindowTitle(QStringLiteral("Caret frame"));
+    QLineEdit window;
+    window.setWindowTitle(QStringLiteral("Caret own"));
     window.resize(300, 200);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    ASSERT_TRUE(test::activateWindow(QStringLiteral("Caret frame")));
+    ASSERT_TRUE(test::activateWindow(QStringLiteral("Caret own")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.hasFocus(); }, 5000));
+    expectNothing("caretScreenOrigin: no focused element (err=0)");
 
     const auto plain = platform::x11::activeWindowFrame();
     ASSERT_TRUE(plain.has_value());

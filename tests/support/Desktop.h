@@ -93,20 +93,36 @@ public:
     }
 };
 
-// Runs a short helper program (xdotool, xclip, xprop, ...) to its end, fed `input`, and returns
-// what it printed, trimmed. `ok` tells whether it ended well within ten seconds.
-inline QString runTool(const QString& program, const QStringList& args,
-                       const QByteArray& input = {}, bool* ok = nullptr)
+// What a program run to its end said; status -1 when it did not end by itself in ten seconds.
+struct Ran
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+inline Ran run(const QString& program, const QStringList& args, const QByteArray& input = {})
 {
     QProcess p;
     p.start(program, args);
     p.write(input);
     p.closeWriteChannel();
-    const bool ended = QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 10000) &&
-                       p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 10000) ||
+        p.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+// Runs a short helper program (xdotool, xclip, xprop, ...) and returns what it printed, trimmed.
+// `ok` tells whether it ended well.
+inline QString runTool(const QString& program, const QStringList& args,
+                       const QByteArray& input = {}, bool* ok = nullptr)
+{
+    const Ran ran = run(program, args, input);
     if (ok)
-        *ok = ended;
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+        *ok = ran.status == 0;
+    return ran.out.trimmed();
 }
 
 // The words of an argument line that needs no quoting: "key super+shift+v".
