@@ -60,7 +60,8 @@ protected:
         const auto origin = locator_.caretScreenOrigin();
         const QStringList lines = log.lines();
         EXPECT_EQ(lines.size(), 1) << lines.join(u'|').toStdString();
-        EXPECT_TRUE(origin && lines.value(0).startsWith(QLatin1String("caretScreenOrigin: success")))
+        EXPECT_TRUE(origin &&
+                    lines.value(0).startsWith(QLatin1String("caretScreenOrigin: success")))
             << lines.value(0).toStdString();
         // The caret's line lies inside the window in front (its bottom may be the window's).
         const QRect window = test::windowFrame(test::activeWindow()).adjusted(0, 0, 1, 1);

@@ -131,7 +131,8 @@ TEST_F(HotkeyDesktop, ACombinationHeldByAnotherProgramIsToldAndTheOldOneLetGoFor
 // portal refuses comes back as the hot key's failure.
 TEST(PortalHotkeyDesktop, TheBoundShortcutIsPressedThroughThePortalAndARefusalIsTold)
 {
-    const test::Program portal(QStringLiteral(GLOBAL_SHORTCUTS_PORTAL), {QStringLiteral("SHIFT+LOGO+v")});
+    const test::Program portal(QStringLiteral(GLOBAL_SHORTCUTS_PORTAL),
+                               {QStringLiteral("SHIFT+LOGO+v")});
     const QString name = QStringLiteral("org.freedesktop.portal.Desktop");
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return QDBusConnection::sessionBus().interface()->isServiceRegistered(name); },

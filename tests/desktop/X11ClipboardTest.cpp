@@ -84,8 +84,7 @@ protected:
         EXPECT_FALSE(result.has_value()) << "readText must return before the answer";
         // Waiting ends also when the memory runs away, long before the machine runs out of it.
         EXPECT_TRUE(QTest::qWaitFor(
-            [&] { return result.has_value() || residentMb() - residentBefore > plentyMb; },
-            10000));
+            [&] { return result.has_value() || residentMb() - residentBefore > plentyMb; }, 10000));
         EXPECT_LT(residentMb() - residentBefore, plentyMb);
         return result;
     }
@@ -169,12 +168,11 @@ TEST_F(X11ClipboardTest, ReadsWhatEachKindOfOwnerOffers)
          Outcome::text, QStringLiteral("na\u00EFve"), nullptr},
         {"only Latin-1 STRING", xclip("caf\xE9", "STRING"), Outcome::text,
          QStringLiteral("caf\u00E9"), nullptr},
-        {"an image", xclip("\x89PNG\r\n\x1A\n", "image/png"), Outcome::noText, {}, nullptr},
-        {"a text over the size limit", xclip(tooLarge.toUtf8()), Outcome::tooLarge, {}, nullptr},
+        {"an image", xclip("\x89PNG\r\n\x1A\n", "image/png"), Outcome::noText, QString(), nullptr},
+        {"a text over the size limit", xclip(tooLarge.toUtf8()), Outcome::tooLarge, QString(),
+         nullptr},
         {"an INCR transfer that never ends",
-         ownerWith(test::words("--text x --endless --chunk 1048576")),
-         Outcome::tooLarge,
-         {},
+         ownerWith(test::words("--text x --endless --chunk 1048576")), Outcome::tooLarge, QString(),
          "sent a chunk"},
         {"this program's own copy through Qt",
          [] {
@@ -186,34 +184,21 @@ TEST_F(X11ClipboardTest, ReadsWhatEachKindOfOwnerOffers)
          ownerWith(test::words("--chunk 4093 --text-file") << incrFile), Outcome::text, incrText,
          "served UTF8_STRING"},
         // Recognised from the list of flavours: the text itself is never asked for.
-        {"a password manager's secret",
-         ownerWith(passwordManager),
-         Outcome::secret,
-         {},
+        {"a password manager's secret", ownerWith(passwordManager), Outcome::secret, QString(),
          "served TARGETS"},
-        {"an empty list of flavours",
-         ownerWith(test::words("--text unlisted --no-targets-listed")),
-         Outcome::noText,
-         {},
-         "served TARGETS"},
+        {"an empty list of flavours", ownerWith(test::words("--text unlisted --no-targets-listed")),
+         Outcome::noText, QString(), "served TARGETS"},
         {"an owner that stops halfway through an INCR transfer",
          ownerWith(test::words("--chunk 4096 --stall-after 3 --text-file") << incrFile),
-         Outcome::failed,
-         {},
-         "stalled"},
-        {"an owner that never answers",
-         ownerWith(test::words("--silent")),
-         Outcome::failed,
-         {},
-         "ignored TARGETS"},
+         Outcome::failed, QString(), "stalled"},
+        {"an owner that never answers", ownerWith(test::words("--silent")), Outcome::failed,
+         QString(), "ignored TARGETS"},
         {"an owner that has left",
          [&] {
              return ownerWith(test::words("--text gone"))() &&
                     changes([&] { return owner->end(); });
          },
-         Outcome::noText,
-         {},
-         nullptr},
+         Outcome::noText, QString(), nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -232,8 +217,7 @@ TEST_F(X11ClipboardTest, ReadsWhatEachKindOfOwnerOffers)
             EXPECT_GE(waited.elapsed(), X11Clipboard::answerTimeout.count() * 9 / 10);
         }
         EXPECT_EQ(result->outcome, c.outcome);
-        EXPECT_EQ(result->text.size(), c.text.size());
-        EXPECT_TRUE(result->text == c.text);
+        EXPECT_TRUE(result->text == c.text); // not printed: some are megabytes
         if (c.outcome == Outcome::tooLarge) {
             EXPECT_GT(result->bytes, platform::maxTextBytes);
             EXPECT_TRUE(log.lines().join(u'\n').contains(QLatin1String("given up at its limit")));
