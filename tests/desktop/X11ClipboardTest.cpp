@@ -105,23 +105,11 @@ protected:
     {
         return !store.items().isEmpty() && store.items().first().content == text;
     }
-    // Copies `text` with an xclip in the foreground, which can be ended as a program that quits.
-    std::unique_ptr<Program> copyInForeground(const QString& text)
-    {
-        const QString file = dir.filePath(QStringLiteral("copied.txt"));
-        EXPECT_TRUE(test::writeFile(file, text.toUtf8()));
-        auto xclip = std::make_unique<Program>(
-            QStringLiteral("xclip"), test::words("-quiet -selection clipboard -i") << file);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return isAtHead(text); }, 5000));
-        return xclip;
-    }
-
     test::TempSettings temp;
     ObsidianService vault{temp.settings()};
     HistoryStore store{temp.settings(), vault, temp.databasePath()};
     std::unique_ptr<X11Clipboard> x11 = X11Clipboard::connect();
     std::unique_ptr<ClipboardMonitor> monitor;
-    QTemporaryDir dir;
 };
 
 // What `xclip -o` gets from the clipboard as `target`; nothing when it gets nothing.
@@ -267,17 +255,20 @@ TEST_F(X11ClipboardTest, AReadIsDroppedWhenThePasswordManagerTakesTheClipboardMe
     EXPECT_EQ(next->outcome, Outcome::secret);
 }
 
-TEST_F(CaptureTest, TheClipboardIsKeptWhenTheProgramThatCopiedQuits)
+TEST_F(CaptureTest, TheClipboardIsKeptWhenTheProgramThatCopiedQuitsWhileOthersTakeIt)
 {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("copied.txt"));
+    const QString chunked = largeText(1024 * 1024).trimmed();
     const struct
     {
         const char* name;
         QVariant keep;
         QString text;
     } cases[] = {
-        {"a short text, kept by default", {}, QStringLiteral("kept: caf\u00E9 \u2713")},
-        {"a text sent in chunks", true, largeText(1024 * 1024).trimmed()},
         {"turned off", false, QStringLiteral("not kept")},
+        {"a short text, kept by default", {}, QStringLiteral("kept: caf\u00E9 \u2713")},
+        {"a text sent in chunks", true, chunked},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -285,9 +276,13 @@ TEST_F(CaptureTest, TheClipboardIsKeptWhenTheProgramThatCopiedQuits)
             temp.settings().setValue(capture::keepClipboardKey, c.keep);
         else
             temp.settings().remove(capture::keepClipboardKey);
-        const std::unique_ptr<Program> xclip = copyInForeground(c.text);
+        // Copied by an xclip in the foreground, which can be ended as a program that quits.
+        ASSERT_TRUE(test::writeFile(file, c.text.toUtf8()));
+        Program xclip(QStringLiteral("xclip"), test::words("-quiet -selection clipboard -i")
+                                                   << file);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return isAtHead(c.text); }, 5000));
         const qint64 changes = x11->changeCount();
-        ASSERT_TRUE(xclip->end());
+        ASSERT_TRUE(xclip.end());
         const bool isKept = !c.keep.isValid() || c.keep.toBool();
         EXPECT_EQ(QTest::qWaitFor([&] { return x11->isKeeping(); }, 2000), isKept);
         if (!isKept) {
@@ -303,20 +298,9 @@ TEST_F(CaptureTest, TheClipboardIsKeptWhenTheProgramThatCopiedQuits)
         EXPECT_EQ(x11->changeCount(), changes + 1);
         EXPECT_TRUE(isAtHead(c.text));
     }
-    // The next copy takes the clipboard back.
-    ASSERT_TRUE(test::xclipCopy("copied anew"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return isAtHead(QStringLiteral("copied anew")); }, 5000));
-    EXPECT_FALSE(x11->isKeeping());
-    EXPECT_TRUE(paste() == QStringLiteral("copied anew"));
-}
 
-TEST_F(CaptureTest, AProgramThatStopsTakingAKeptTextIsGivenUp)
-{
+    // A requestor that is told the text comes in chunks, and never takes the first, is given up.
     const test::LogTail log;
-    const QString text = largeText(1024 * 1024);
-    copyInForeground(text); // and ended at once
-    ASSERT_TRUE(QTest::qWaitFor([&] { return x11->isKeeping(); }, 2000));
-    // A requestor that is told the text comes in chunks, and never takes the first.
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
     const xcb_window_t window = xcb_generate_id(c);
     xcb_create_window(c, XCB_COPY_FROM_PARENT, window,
@@ -340,8 +324,13 @@ TEST_F(CaptureTest, AProgramThatStopsTakingAKeptTextIsGivenUp)
         [&] { return log.lines().join(u'\n').contains(QLatin1String("gave up sending")); },
         int(X11Clipboard::transferTimeout.count()) + 3000));
     xcb_disconnect(c);
-    // Others are still served.
-    EXPECT_TRUE(paste() == text.trimmed());
+    EXPECT_TRUE(paste() == chunked) << "others are still served";
+
+    // The next copy takes the clipboard back.
+    ASSERT_TRUE(test::xclipCopy("copied anew"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return isAtHead(QStringLiteral("copied anew")); }, 5000));
+    EXPECT_FALSE(x11->isKeeping());
+    EXPECT_TRUE(paste() == QStringLiteral("copied anew"));
 }
 
 TEST_F(CaptureTest, TheMouseSelectionIsCapturedWhenAskedOnceTheButtonIsUp)
