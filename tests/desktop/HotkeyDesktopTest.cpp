@@ -14,9 +14,8 @@ namespace {
 
 void xdotoolKey(const QString& combination)
 {
-    bool ok = false;
-    test::xdotool({QStringLiteral("key"), combination}, &ok);
-    EXPECT_TRUE(ok) << combination.toStdString();
+    EXPECT_EQ(test::run(QStringLiteral("xdotool"), {QStringLiteral("key"), combination}).status, 0)
+        << combination.toStdString();
     // Let the event travel through the server and Qt's event queue.
     QTest::qWait(150);
 }
@@ -24,9 +23,7 @@ void xdotoolKey(const QString& combination)
 // Changes the modifier map by xmodmap's expressions, one a line.
 void xmodmap(const char* expressions)
 {
-    bool ok = false;
-    test::runTool(QStringLiteral("xmodmap"), {QStringLiteral("-")}, expressions, &ok);
-    EXPECT_TRUE(ok);
+    EXPECT_EQ(test::run(QStringLiteral("xmodmap"), {QStringLiteral("-")}, expressions).status, 0);
     QTest::qWait(150); // the mapping notifications reach us
 }
 

@@ -227,12 +227,11 @@ public:
     FocusWatch(const FocusWatch&) = delete;
     FocusWatch& operator=(const FocusWatch&) = delete;
 
-    bool waitForLast(const QString& element)
+    void expectLast(const QString& element)
     {
-        const bool seen =
-            QTest::qWaitFor([&] { return gained_.value(gained_.size() - 1) == element; }, 5000);
-        EXPECT_TRUE(seen) << gained_.join(u'|').toStdString();
-        return seen;
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return gained_.value(gained_.size() - 1) == element; }, 5000))
+            << gained_.join(u'|').toStdString();
     }
 
 private:
@@ -281,7 +280,7 @@ TEST(PickerAccessibility, TheSelectedRowGainsTheFocusWithItsText)
         {QStringLiteral("alpha one"), QStringLiteral("beta two"), QStringLiteral("gamma three")}));
     const QString row = QStringLiteral(" (list item)");
     const QString search = QStringLiteral("Search clipboard history (text)");
-    watch.waitForLast(search);
+    watch.expectLast(search);
     const struct
     {
         const char* key;
@@ -298,7 +297,7 @@ TEST(PickerAccessibility, TheSelectedRowGainsTheFocusWithItsText)
     for (const auto& step : steps) {
         SCOPED_TRACE(step.key);
         xdotool({QStringLiteral("key"), QString::fromLatin1(step.key)});
-        watch.waitForLast(step.focused);
+        watch.expectLast(step.focused);
     }
 }
 

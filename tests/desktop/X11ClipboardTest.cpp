@@ -115,11 +115,10 @@ protected:
 // What `xclip -o` gets from the clipboard as `target`; nothing when it gets nothing.
 std::optional<QString> paste(const char* target = "UTF8_STRING")
 {
-    bool ok = false;
-    const QString out =
-        test::runTool(QStringLiteral("xclip"),
-                      test::words("-o -selection clipboard -t") << QLatin1String(target), {}, &ok);
-    return ok ? std::optional<QString>(out) : std::nullopt;
+    const test::Ran ran =
+        test::run(QStringLiteral("xclip"), test::words("-o -selection clipboard -t")
+                                               << QLatin1String(target));
+    return ran.status == 0 ? std::optional<QString>(ran.out.trimmed()) : std::nullopt;
 }
 
 } // namespace
