@@ -14,9 +14,8 @@ alert_id() {
 alert_shown() { [ -n "$(alert_id)" ]; }
 
 start=$(date +%s%N)
-"$1" >"$TESTBED_DIR/quillstow.out" 2>&1 &
+started "$1" >"$TESTBED_DIR/quillstow.out" 2>&1
 pid=$!
-pids+=($pid)
 check "without XTEST the alert shows" wait_until 5 alert_shown
 shown=$(date +%s%N)
 check "about half a second after launch" test $(((shown - start) / 1000000)) -ge 400
