@@ -379,7 +379,6 @@ TEST(ClipboardFallback, IsLoggedAndToldOnce)
     QTest::qWait(300);
     EXPECT_EQ(monitor.output().count(told), 1) << monitor.output().toStdString();
     EXPECT_TRUE(monitor.output().contains(error)) << monitor.output().toStdString();
-    const QStringList logged = log.lines();
-    EXPECT_EQ(logged,
+    EXPECT_EQ(log.lines(),
               QStringList{QStringLiteral("Clipboard: cannot follow the X clipboard: ") + error});
 }
