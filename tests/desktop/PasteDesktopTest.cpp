@@ -61,7 +61,7 @@ bool deliverFromPicker(platform::WindowSystem& windows, PasteSequence& sequence,
     return isInFront && done.wait(10000);
 }
 
-TEST(PasteDesktop, PastesIntoEachKindOfWindowWhateverTheLayoutAndTheKeysHeld)
+TEST(PasteDesktop, PastesIntoEachKindOfWindowUnderAnotherLayoutAndWithTheKeysHeld)
 {
     EXPECT_TRUE(makeBackends(SessionKind::x11).keys->isAvailable());
     const QString outFile =
@@ -71,25 +71,24 @@ TEST(PasteDesktop, PastesIntoEachKindOfWindowWhateverTheLayoutAndTheKeysHeld)
                                  QStringLiteral("cat -v > \"$0\""), outFile};
     const QString text = QStringLiteral("Gr\u00fc\u00dfe aus \u6771\u4eac \u2014 \"quoted\" \\ ok");
     const QString command = QStringLiteral("echo 'it works' | tr a-z A-Z");
+    runTool(QStringLiteral("setxkbmap"), {QStringLiteral("dvorak")}); // V is elsewhere
     const struct
     {
         const char* name;
-        const char* layout;
         QString program;
         QStringList args;
         QString content;
         bool holdsModifiers; // the hot key's, let go of only after a while
     } cases[] = {
-        {"a GTK entry under Dvorak", "dvorak", zenity, zenityEntry, text, false},
         // With the modifiers still held, Control+V would not paste.
-        {"a GTK entry under AZERTY, modifiers held", "fr", zenity, zenityEntry, text, true},
+        {"a GTK entry, modifiers held", zenity, zenityEntry, text, true},
         // A stock xterm: Shift+Insert pastes the primary selection, Control+Shift+V nothing.
-        {"XTerm", "us", QStringLiteral("xterm"),
+        {"XTerm", QStringLiteral("xterm"),
          QStringList{QStringLiteral("-title"), QStringLiteral("Paste target")} + catInto, command,
          false},
         // The same program under the class of a terminal that pastes the clipboard on
         // Control+Shift+V, and made to do so.
-        {"Alacritty", "us", QStringLiteral("xterm"),
+        {"Alacritty", QStringLiteral("xterm"),
          QStringList{QStringLiteral("-title"), QStringLiteral("Paste target"),
                      QStringLiteral("-class"), QStringLiteral("Alacritty"), QStringLiteral("-xrm"),
                      QStringLiteral("Alacritty*VT100.translations: #override Ctrl Shift <Key>V: "
@@ -99,7 +98,6 @@ TEST(PasteDesktop, PastesIntoEachKindOfWindowWhateverTheLayoutAndTheKeysHeld)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        runTool(QStringLiteral("setxkbmap"), {QString::fromLatin1(c.layout)});
         auto windows = qtWindowSystem();
         auto sequence = x11Sequence(windows);
         Program target(c.program, c.args);

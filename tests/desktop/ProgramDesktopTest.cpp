@@ -16,25 +16,6 @@ namespace {
 
 const QString program = QStringLiteral(QUILLSTOW_PROGRAM);
 
-struct Outcome
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-// A later launch, run to its end.
-Outcome launch(const QStringList& args)
-{
-    QProcess p;
-    p.start(program, args);
-    const bool ended = QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 10000);
-    if (!ended || p.exitStatus() != QProcess::NormalExit)
-        return {};
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-}
-
 // The tray icon's window is called "Quillstow" too: the picker is the visible one of its size.
 bool pickerShown()
 {
@@ -60,20 +41,7 @@ public:
                   words("QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 AT_SPI_BUS_ADDRESS") + environment)
     {}
     // Ended the user's way, which runs its clean-up.
-    bool quit() { return launch({QStringLiteral("--quit")}).status == 0 && waitForExit(); }
-    // Up and answering on the bus: a later launch finds it.
-    static bool waitUntilUp()
-    {
-        return QTest::qWaitFor(
-            [] {
-                return runTool(QStringLiteral("dbus-send"),
-                               words("--session --print-reply --dest=org.freedesktop.DBus "
-                                     "/org/freedesktop/DBus org.freedesktop.DBus.NameHasOwner "
-                                     "string:org.quillstow.Quillstow"))
-                    .contains(QStringLiteral("boolean true"));
-            },
-            10000);
-    }
+    bool quit() { return run(program, {QStringLiteral("--quit")}).status == 0 && waitForExit(); }
 };
 
 // How many entries the history database holds.
@@ -102,10 +70,10 @@ TEST(CommandLineDesktop, TheVersionAndTheMistakesAnswerAtOnceWithoutStartingIt)
         {QStringLiteral("--quit"), 1, "not running", true},
     };
     for (const auto& c : cases) {
-        const Outcome run = launch({c.arg});
-        EXPECT_EQ(run.status, c.status) << c.arg.toStdString();
-        EXPECT_TRUE((c.onError ? run.err : run.out).contains(QLatin1String(c.said)))
-            << c.arg.toStdString() << ": " << run.out.toStdString() << run.err.toStdString();
+        const Ran ran = run(program, {c.arg});
+        EXPECT_EQ(ran.status, c.status) << c.arg.toStdString();
+        EXPECT_TRUE((c.onError ? ran.err : ran.out).contains(QLatin1String(c.said)))
+            << c.arg.toStdString() << ": " << ran.out.toStdString() << ran.err.toStdString();
     }
     EXPECT_FALSE(pickerShown());
 }
@@ -128,7 +96,7 @@ TEST(CommandLineDesktop, ALaterLaunchShowsTogglesAndEndsTheRunningInstance)
     };
     for (const auto& step : steps) {
         const std::string name = step.args.join(u' ').toStdString();
-        EXPECT_EQ(launch(step.args).status, 0) << name;
+        EXPECT_EQ(run(program, step.args).status, 0) << name;
         EXPECT_TRUE(waitForPicker(step.shownAfter)) << name;
         QTest::qWait(300); // a stray second toggle would show by now
         EXPECT_EQ(pickerShown(), step.shownAfter) << name;
@@ -152,10 +120,9 @@ TEST(CommandLineDesktop, ALaterLaunchShowsTogglesAndEndsTheRunningInstance)
     EXPECT_FALSE(notices.output().contains(QStringLiteral("Super+Shift+V")));
 
     // --quit returns once the instance is gone.
-    EXPECT_EQ(launch({QStringLiteral("--quit")}).status, 0);
+    EXPECT_EQ(run(program, {QStringLiteral("--quit")}).status, 0);
     EXPECT_TRUE(running.waitForExit(1000));
     EXPECT_EQ(running.exitCode(), 0);
-    EXPECT_FALSE(pickerShown());
 }
 
 TEST(CommandLineDesktop, TheStoredHotKeyIsTakenAndAnUnusableSettingsFileOrAHeldKeyIsTold)
@@ -168,7 +135,16 @@ TEST(CommandLineDesktop, TheStoredHotKeyIsTakenAndAnUnusableSettingsFileOrAHeldK
     ASSERT_TRUE(writeFile(path, stored));
     {
         Instance running;
-        ASSERT_TRUE(Instance::waitUntilUp()); // the hot key is taken before the bus name
+        // Up and answering on the bus; the hot key is taken before the bus name.
+        ASSERT_TRUE(QTest::qWaitFor(
+            [] {
+                return runTool(QStringLiteral("dbus-send"),
+                               words("--session --print-reply --dest=org.freedesktop.DBus "
+                                     "/org/freedesktop/DBus org.freedesktop.DBus.NameHasOwner "
+                                     "string:org.quillstow.Quillstow"))
+                    .contains(QStringLiteral("boolean true"));
+            },
+            10000));
         xdotool("key ctrl+alt+j");
         EXPECT_TRUE(waitForPicker(true)) << "the stored hot key opens the picker";
         EXPECT_TRUE(running.quit());
@@ -251,12 +227,11 @@ public:
     FocusWatch(const FocusWatch&) = delete;
     FocusWatch& operator=(const FocusWatch&) = delete;
 
-    bool waitForLast(const QString& element)
+    void expectLast(const QString& element)
     {
-        const bool seen =
-            QTest::qWaitFor([&] { return gained_.value(gained_.size() - 1) == element; }, 5000);
-        EXPECT_TRUE(seen) << gained_.join(u'|').toStdString();
-        return seen;
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return gained_.value(gained_.size() - 1) == element; }, 5000))
+            << gained_.join(u'|').toStdString();
     }
 
 private:
@@ -290,7 +265,7 @@ bool openPickerOver(const QStringList& texts)
             !QTest::qWaitFor([&] { return storedCount() > before; }, 5000))
             return false;
     }
-    return launch({QStringLiteral("--show")}).status == 0 &&
+    return run(program, {QStringLiteral("--show")}).status == 0 &&
            waitForActiveWindow(QStringLiteral("Quillstow"));
 }
 
@@ -305,7 +280,7 @@ TEST(PickerAccessibility, TheSelectedRowGainsTheFocusWithItsText)
         {QStringLiteral("alpha one"), QStringLiteral("beta two"), QStringLiteral("gamma three")}));
     const QString row = QStringLiteral(" (list item)");
     const QString search = QStringLiteral("Search clipboard history (text)");
-    watch.waitForLast(search);
+    watch.expectLast(search);
     const struct
     {
         const char* key;
@@ -322,7 +297,7 @@ TEST(PickerAccessibility, TheSelectedRowGainsTheFocusWithItsText)
     for (const auto& step : steps) {
         SCOPED_TRACE(step.key);
         xdotool({QStringLiteral("key"), QString::fromLatin1(step.key)});
-        watch.waitForLast(step.focused);
+        watch.expectLast(step.focused);
     }
 }
 

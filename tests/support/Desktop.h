@@ -93,20 +93,33 @@ public:
     }
 };
 
-// Runs a short helper program (xdotool, xclip, xprop, ...) to its end, fed `input`, and returns
-// what it printed, trimmed. `ok` tells whether it ended well within ten seconds.
-inline QString runTool(const QString& program, const QStringList& args,
-                       const QByteArray& input = {}, bool* ok = nullptr)
+// What a program run to its end said; status -1 when it did not start, or did not end by itself
+// within ten seconds.
+struct Ran
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+inline Ran run(const QString& program, const QStringList& args, const QByteArray& input = {})
 {
     QProcess p;
     p.start(program, args);
     p.write(input);
     p.closeWriteChannel();
-    const bool ended = QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 10000) &&
-                       p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-    if (ok)
-        *ok = ended;
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    if (!p.waitForStarted() ||
+        !QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 10000) ||
+        p.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+// What a short helper program (xdotool, xprop, ...) printed, trimmed.
+inline QString runTool(const QString& program, const QStringList& args)
+{
+    return run(program, args).out.trimmed();
 }
 
 // The words of an argument line that needs no quoting: "key super+shift+v".
@@ -115,13 +128,13 @@ inline QStringList words(const char* line)
     return QString::fromUtf8(line).split(u' ', Qt::SkipEmptyParts);
 }
 
-inline QString xdotool(const QStringList& args, bool* ok = nullptr)
+inline QString xdotool(const QStringList& args)
 {
-    return runTool(QStringLiteral("xdotool"), args, {}, ok);
+    return runTool(QStringLiteral("xdotool"), args);
 }
-inline QString xdotool(const char* line, bool* ok = nullptr)
+inline QString xdotool(const char* line)
 {
-    return xdotool(words(line), ok);
+    return xdotool(words(line));
 }
 
 // Copies `bytes` with xclip, offered as `target` (xclip's own choice, UTF8_STRING, when empty).
@@ -133,9 +146,7 @@ inline bool xclipCopy(const QByteArray& bytes, const QString& target = {},
                         QStringLiteral("-i")};
     if (!target.isEmpty())
         args << QStringLiteral("-t") << target;
-    bool ok = false;
-    runTool(QStringLiteral("xclip"), args, bytes, &ok);
-    return ok;
+    return run(QStringLiteral("xclip"), args, bytes).status == 0;
 }
 
 // The window in front, by the window manager's account, or 0.

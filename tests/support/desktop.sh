@@ -15,6 +15,10 @@ check() { # check DESCRIPTION COMMAND...
         failures=$((failures + 1))
     fi
 }
+started() { # started COMMAND...: in the background, ended by finish
+    "$@" &
+    pids+=($!)
+}
 finish() { # ends what was started (pids), tells the count and exits with its verdict
     for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
     echo "$passes passed, $failures failed"
