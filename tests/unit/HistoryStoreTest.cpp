@@ -149,6 +149,11 @@ TEST_F(HistoryStoreTest, ManyPinsInAnyOrderAreStoredInTheOrderShown)
 TEST_F(HistoryStoreTest, ItemsAreFoundByIdAlone)
 {
     add(1, QStringLiteral("a"));
+    // A lone item pinned and unpinned: nothing to reorder, and both stored.
+    for (const bool pinned : {true, false}) {
+        store.togglePin(store.items().front());
+        EXPECT_EQ(stored().front().isPinned, pinned);
+    }
     const QList<ClipItem> before = store.items();
     const ClipItem stranger = ClipItem::create(QStringLiteral("a"), 1);
     store.togglePin(stranger);
