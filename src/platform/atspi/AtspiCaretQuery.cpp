@@ -40,8 +40,8 @@ bool connectToBus()
         return false;
     if (const auto problem = accessibilityBusProblem(busProbeTimeoutMs)) {
         if (!sinceBusMissing.isValid())
-            qWarning().noquote().nospace()
-                << "No accessibility bus (" << *problem << "): the picker opens at the pointer.";
+            qWarning().noquote().nospace() << "No accessibility bus (" << *problem
+                                           << "): the picker cannot open at the caret.";
         sinceBusMissing.start();
         return false;
     }
@@ -51,7 +51,7 @@ bool connectToBus()
     bus = status == 0 ? Bus::Connected : Bus::Unreachable;
     if (bus == Bus::Unreachable)
         qWarning().nospace() << "The accessibility bus could not be joined (atspi_init " << status
-                             << "): the picker opens at the pointer.";
+                             << "): the picker cannot open at the caret.";
     return bus == Bus::Connected;
 }
 
