@@ -8,8 +8,10 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <algorithm>
+#include <csignal>
 #include <memory>
 #include <ostream>
 #include <sys/stat.h>
@@ -123,5 +125,101 @@ private:
     qint64 longestGap_ = 0;
     QTimer ticker_;
 };
+
+// A program started for a test and ended, by its process id, when the test is done with it.
+// `environment` entries are "NAME=value" to set and "NAME" to remove. Its errors go to ours.
+class Program
+{
+public:
+    Program(const QString& program, const QStringList& args, const QStringList& environment = {})
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const QString& entry : environment) {
+            if (entry.contains(u'='))
+                env.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
+            else
+                env.remove(entry);
+        }
+        process_.setProcessEnvironment(env);
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(program, args);
+        process_.waitForStarted(10000);
+    }
+    ~Program()
+    {
+        if (process_.state() == QProcess::NotRunning)
+            return;
+        ::kill(static_cast<pid_t>(pid()), SIGCONT); // a stopped program would not hear SIGTERM
+        process_.terminate();
+        if (!process_.waitForFinished(3000)) {
+            process_.kill();
+            process_.waitForFinished(3000);
+        }
+    }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    qint64 pid() const { return process_.processId(); }
+    bool isRunning() const { return process_.state() == QProcess::Running; }
+    int exitCode() const { return process_.exitCode(); }
+    bool waitForExit(int timeoutMs = 10000)
+    {
+        return QTest::qWaitFor([&] { return !isRunning(); }, timeoutMs);
+    }
+    bool end()
+    {
+        process_.terminate();
+        return waitForExit(5000);
+    }
+    // Everything it printed so far.
+    QString output()
+    {
+        output_ += QString::fromUtf8(process_.readAllStandardOutput());
+        return output_;
+    }
+    bool waitForOutput(const QString& text, int timeoutMs = 10000)
+    {
+        return QTest::qWaitFor([&] { return output().contains(text); }, timeoutMs);
+    }
+
+private:
+    QProcess process_;
+    QString output_;
+};
+
+// What a program run to its end said; status -1 when it did not start, or did not end by itself
+// within ten seconds.
+struct Ran
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+inline Ran run(const QString& program, const QStringList& args, const QByteArray& input = {})
+{
+    QProcess p;
+    p.start(program, args);
+    p.write(input);
+    p.closeWriteChannel();
+    if (!p.waitForStarted() ||
+        !QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 10000) ||
+        p.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+// What a short helper program (xdotool, xprop, ...) printed, trimmed.
+inline QString runTool(const QString& program, const QStringList& args)
+{
+    return run(program, args).out.trimmed();
+}
+
+// The words of an argument line that needs no quoting: "key super+shift+v".
+inline QStringList words(const char* line)
+{
+    return QString::fromUtf8(line).split(u' ', Qt::SkipEmptyParts);
+}
 
 } // namespace quillstow::test

@@ -45,7 +45,7 @@ ReadResult readNow(WaylandClipboard& clipboard, Selection selection = Selection:
     return *result;
 }
 
-// What wl-paste gives, waited for from the event loop, which serves our own texts.
+// What wl-paste gives, as bytes, waited for from the event loop, which serves our own texts.
 QByteArray paste(const char* arguments)
 {
     QProcess process;
@@ -165,12 +165,10 @@ TEST(WaylandClipboard, TheKeptTextOutlivesTheProgramThatCopied)
     ASSERT_TRUE(clipboard);
     std::vector<ClipboardChange> changes;
     clipboard->setChangeListener([&](ClipboardChange c) { changes.push_back(c); });
-    QProcess copier;
-    copier.start(QStringLiteral("wl-copy"),
-                 {QStringLiteral("--foreground"), QStringLiteral("kept text")});
+    quillstow::test::Program copier(QStringLiteral("wl-copy"),
+                                    {QStringLiteral("--foreground"), QStringLiteral("kept text")});
     ASSERT_TRUE(QTest::qWaitFor([&] { return changes.size() == 1; }, 5000));
-    copier.kill();
-    copier.waitForFinished();
+    ASSERT_TRUE(copier.end());
     ASSERT_TRUE(QTest::qWaitFor([&] { return changes.size() == 2; }, 5000));
     EXPECT_EQ(changes.back(), ClipboardChange::abandoned);
     const qint64 count = clipboard->changeCount();
@@ -189,10 +187,9 @@ TEST(WaylandClipboard, ASecretOfferIsNeverAskedAndASilentOwnerIsGivenUp)
     ASSERT_TRUE(clipboard);
     for (const auto& [mode, outcome] :
          {std::pair{"secret", Outcome::secret}, std::pair{"silent", Outcome::failed}}) {
-        QProcess owner;
-        owner.start(QStringLiteral(QUILLSTOW_WAYLAND_OWNER), {QString::fromLatin1(mode)});
-        ASSERT_TRUE(QTest::qWaitFor([&] { return owner.canReadLine(); }, 5000));
-        EXPECT_EQ(owner.readLine(), "ready\n");
+        quillstow::test::Program owner(QStringLiteral(QUILLSTOW_WAYLAND_OWNER),
+                                       {QString::fromLatin1(mode)});
+        ASSERT_TRUE(owner.waitForOutput(QStringLiteral("ready\n"), 5000));
         QTest::qWait(50);
         int earlierCalls = 0;
         clipboard->readText(Selection::clipboard, [&](const ClipboardRead&) { ++earlierCalls; });
@@ -201,9 +198,7 @@ TEST(WaylandClipboard, ASecretOfferIsNeverAskedAndASilentOwnerIsGivenUp)
         EXPECT_EQ(result.read->outcome, outcome);
         EXPECT_EQ(earlierCalls, 0);
         QTest::qWait(200);
-        EXPECT_EQ(owner.readAll().contains("send"), outcome == Outcome::failed);
-        owner.kill();
-        owner.waitForFinished();
+        EXPECT_EQ(owner.output().contains(QStringLiteral("send")), outcome == Outcome::failed);
     }
 }
 
