@@ -64,6 +64,8 @@ bool deliverFromPicker(platform::WindowSystem& windows, PasteSequence& sequence,
 TEST(PasteDesktop, PastesIntoEachKindOfWindowUnderAnotherLayoutAndWithTheKeysHeld)
 {
     EXPECT_TRUE(makeBackends(SessionKind::x11).keys->isAvailable());
+    // Nothing in front yet: no window to paste back into.
+    EXPECT_EQ(qtWindowSystem()->activeWindow(), std::nullopt);
     const QString outFile =
         QDir(qEnvironmentVariable("TESTBED_DIR")).filePath(QStringLiteral("out"));
     // cat -v shows every byte it is given: an arrow key would show as ^[[C.
