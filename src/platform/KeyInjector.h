@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <vector>
 
 namespace quillstow::platform {
@@ -15,6 +16,9 @@ enum class Key
     Insert,
     RightArrow
 };
+
+// The keysyms that stand for a key, preferred first (X11's numbering, which xkbcommon shares).
+std::vector<std::uint32_t> keysymsOf(Key key);
 
 // Keys pressed together: down in this order, up in the reverse order.
 using KeyChord = std::vector<Key>;

@@ -25,24 +25,6 @@ constexpr std::uint32_t seatVersion = 5;
 // Wayland key codes are evdev's; xkb's are 8 higher.
 constexpr std::uint32_t evdevOffset = 8;
 
-// The keysyms that stand for a key, preferred first.
-std::vector<xkb_keysym_t> keysymsOf(Key key)
-{
-    switch (key) {
-    case Key::Control:
-        return {XKB_KEY_Control_L, XKB_KEY_Control_R};
-    case Key::Shift:
-        return {XKB_KEY_Shift_L, XKB_KEY_Shift_R};
-    case Key::V:
-        return {XKB_KEY_v, XKB_KEY_V};
-    case Key::Insert:
-        return {XKB_KEY_Insert, XKB_KEY_KP_Insert};
-    case Key::RightArrow:
-        return {XKB_KEY_Right, XKB_KEY_KP_Right};
-    }
-    return {};
-}
-
 bool keyProduces(xkb_keymap* keymap, xkb_keycode_t code, xkb_layout_index_t layout,
                  xkb_level_index_t level, xkb_keysym_t keysym)
 {

@@ -2,7 +2,6 @@
 
 #include "platform/x11/XcbSupport.h"
 
-#include <X11/keysym.h>
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
@@ -19,24 +18,6 @@ struct KeySymbolsDeleter
 {
     void operator()(xcb_key_symbols_t* s) const { xcb_key_symbols_free(s); }
 };
-
-// The keysyms that stand for a key, preferred first.
-std::vector<xcb_keysym_t> keysymsOf(Key key)
-{
-    switch (key) {
-    case Key::Control:
-        return {XK_Control_L, XK_Control_R};
-    case Key::Shift:
-        return {XK_Shift_L, XK_Shift_R};
-    case Key::V:
-        return {XK_v, XK_V};
-    case Key::Insert:
-        return {XK_Insert, XK_KP_Insert};
-    case Key::RightArrow:
-        return {XK_Right, XK_KP_Right};
-    }
-    return {};
-}
 
 xcb_keycode_t keycodeOf(xcb_key_symbols_t* symbols, Key key)
 {
